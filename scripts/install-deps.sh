@@ -1,0 +1,35 @@
+#!/bin/sh
+# Installs the Debian packages that building, running and testing need.
+# Packages that are already present are skipped; nothing is installed by hand.
+# Usage: scripts/install-deps.sh [--windows] [--bench]
+set -eu
+
+pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev
+      libgl-dev fonts-dejavu-core xvfb xauth x11-utils"
+for option in "$@"; do
+    case "$option" in
+    --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine" ;;
+    --bench) pkgs="$pkgs libbenchmark-dev" ;;
+    *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
+    esac
+done
+
+missing=""
+for p in $pkgs; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    echo "install-deps: everything needed is installed"
+    exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing$missing"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing
