@@ -1,0 +1,110 @@
+// The canvas renderer: paints one drawing record on the canvas through the
+// platform's drawing context, creating and deleting its pen, brush and font
+// for each record.
+#include <cstring>
+
+#include "qelma/draw/draw.h"
+#include "qelma/session/session.h"
+
+// The face asked for; the platform's font matching picks what is drawn.
+static const char *const TEXT_FACE = "QELMA-font";
+
+static PlatColor color_of(int index) {
+    std::uint32_t rgb = palette_rgb[index];
+    return plat_rgb((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+static void render_shape(const DrawRecord *r) {
+    PlatDC dc = session.canvas_dc;
+    PlatColor color = color_of(r->color);
+    PlatObject pen = plat_create_pen(PS_SOLID, r->width, color);
+    PlatObject old_pen = plat_select_object(dc, pen);
+    PlatObject brush = r->width == 0 ? plat_create_solid_brush(color) : nullptr;
+    PlatObject old_brush =
+        plat_select_object(dc, brush != nullptr ? brush : plat_get_stock_object(NULL_BRUSH));
+
+    if (r->kind == DRAW_TRIANGLE) {
+        PlatPoint points[3] = {{canvas_column(r->x1), canvas_row(r->y1)},
+                               {canvas_column(r->x2), canvas_row(r->y2)},
+                               {canvas_column(r->x3), canvas_row(r->y3)}};
+        plat_polygon(dc, points, 3);
+    } else {
+        int left = canvas_column(r->x1);
+        int top = canvas_row(r->y1);
+        int right = canvas_column(r->x2) + 1;
+        int bottom = canvas_row(r->y2) + 1;
+        if (r->kind == DRAW_RECTANGLE) {
+            plat_rectangle(dc, left, top, right, bottom);
+        } else {
+            plat_ellipse(dc, left, top, right, bottom);
+        }
+    }
+
+    plat_select_object(dc, old_pen);
+    plat_select_object(dc, old_brush);
+    plat_delete_object(pen);
+    if (brush != nullptr) {
+        plat_delete_object(brush);
+    }
+}
+
+static void render_text(const DrawRecord *r) {
+    PlatDC dc = session.canvas_dc;
+    plat_set_text_color(dc, color_of(r->color));
+    int old_mode = plat_get_bk_mode(dc);
+    plat_set_bk_mode(dc, TRANSPARENT);
+    PlatObject font =
+        plat_create_font(-r->point_size, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, TEXT_FACE);
+    PlatObject old_font = plat_select_object(dc, font);
+
+    const char *text = r->text;
+    int whole = static_cast<int>(std::strlen(text));
+    int cx = 0;
+    int h = 0;
+    plat_get_text_extent_point(dc, text, whole, &cx, &h);
+
+    int column = canvas_column(r->x1);
+    long long row = static_cast<long long>(canvas_row(r->y1)) - h;
+    const char *line = text;
+    for (;;) {
+        const char *end = std::strchr(line, '\n');
+        int length = static_cast<int>(end != nullptr ? end - line : text + whole - line);
+        // Lines that fall wholly outside the canvas are not drawn at all.
+        if (length > 0 && row > -h && row < QELMA_CANVAS_HEIGHT) {
+            plat_text_out(dc, column, static_cast<int>(row), line, length);
+        }
+        if (end == nullptr) {
+            break;
+        }
+        line = end + 1;
+        row += h;
+    }
+
+    plat_set_bk_mode(dc, old_mode);
+    plat_select_object(dc, old_font);
+    plat_delete_object(font);
+}
+
+void render_record(const DrawRecord *record) {
+    if (session.canvas_dc == nullptr) {
+        return; // no session: nothing to paint on
+    }
+    if (record->kind == DRAW_TEXT) {
+        render_text(record);
+    } else {
+        render_shape(record);
+    }
+    session.canvas_dirty = 1;
+}
+
+void fill_canvas_background() {
+    if (session.canvas_dc == nullptr) {
+        return;
+    }
+    PlatObject brush = plat_create_solid_brush(color_of(BACKGROUND_COLOR));
+    PlatObject old_brush = plat_select_object(session.canvas_dc, brush);
+    plat_rectangle(session.canvas_dc, 0, 0, QELMA_CANVAS_WIDTH, QELMA_CANVAS_HEIGHT);
+    plat_select_object(session.canvas_dc, old_brush);
+    plat_delete_object(brush);
+    session.canvas_dirty = 1;
+}

@@ -1,0 +1,247 @@
+// Recording events into "QELMA.SCR" and playing them back.
+//
+// The file is opened lazily by whichever side needs it first. One stream is
+// never used in both directions: while the writer holds the file the reader
+// refuses it and the other way round, each with its message in the log.
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "qelma/qelma.h"
+#include "qelma/session/session.h"
+
+// A line is read in pieces of at most 511 characters, its line end included.
+static constexpr int SCRIPT_LINE_BUFFER = 512;
+
+static void report_write_error() {
+    qelma_log_printf("Error writing script file %s\n", SCRIPT_FILE_NAME);
+}
+
+void close_script_file() {
+    if (session.script_file == nullptr) {
+        return;
+    }
+    bool failed = std::ferror(session.script_file) != 0;
+    failed = std::fclose(session.script_file) != 0 || failed;
+    if (failed && session.script_for_writing) {
+        report_write_error(); // e.g. a full disk: the lines did not all arrive
+    }
+    session.script_file = nullptr;
+    session.script_for_writing = false;
+}
+
+void close_script_stream(ScriptUse use) {
+    if (session.script_file != nullptr && session.script_for_writing == (use == SCRIPT_WRITING)) {
+        close_script_file();
+    }
+}
+
+void record_script_event(int kind, int x, int y, signed char key) {
+    if (session.script_file != nullptr && !session.script_for_writing) {
+        // Playback is reading the file; writing would destroy what it reads.
+        qelma_log_printf("Cannot open script file %s for writing\n", SCRIPT_FILE_NAME);
+        return;
+    }
+    if (session.script_file == nullptr) {
+        session.script_file = std::fopen(SCRIPT_FILE_NAME, "wt");
+        if (session.script_file == nullptr) {
+            qelma_log_printf("Cannot open script file %s for writing\n", SCRIPT_FILE_NAME);
+            return;
+        }
+        session.script_for_writing = true;
+    }
+    int written = 0;
+    switch (kind) {
+    case QELMA_MOUSE:
+        written = std::fprintf(session.script_file, "QELMA_MOUSE(%d, %d);\n", x, y);
+        break;
+    case QELMA_KBD:
+        written = std::fprintf(session.script_file, "QELMA_KBD(%d);\n", static_cast<int>(key));
+        break;
+    case QELMA_PERIODIC:
+        written = std::fprintf(session.script_file, "QELMA_PERIODIC(%d);\n", session.periodic_run);
+        break;
+    default:
+        break;
+    }
+    if (written < 0) {
+        report_write_error();
+    }
+}
+
+// Opens the file for reading; false (after the message) when it cannot be.
+static bool open_for_reading() {
+    if (session.script_file != nullptr) {
+        if (!session.script_for_writing) {
+            return true;
+        }
+        // Recording holds the file: reading it now would read a half-written
+        // stream the wrong way.
+        qelma_log_printf("Cannot open script file %s for reading\n", SCRIPT_FILE_NAME);
+        return false;
+    }
+    std::FILE *f = std::fopen(SCRIPT_FILE_NAME, "rt");
+    struct stat info {};
+    if (f != nullptr && (fstat(fileno(f), &info) != 0 || S_ISDIR(info.st_mode))) {
+        std::fclose(f); // a directory opens on some systems but holds no lines
+        f = nullptr;
+    }
+    if (f == nullptr) {
+        qelma_log_printf("Cannot open script file %s for reading\n", SCRIPT_FILE_NAME);
+        return false;
+    }
+    session.script_file = f;
+    session.script_for_writing = false;
+    return true;
+}
+
+static bool is_empty_line(const char *line) {
+    // "\r\n" counts as empty too, so that files written with Windows line ends
+    // play the same everywhere.
+    return std::strcmp(line, "\n") == 0 || std::strcmp(line, "\r\n") == 0;
+}
+
+// Reads one number starting at s: an optional '-' and decimal digits. *ok is
+// false when there is no digit or the value leaves the 32-bit range.
+static int run_value(const char *s, const char **after, bool *ok) {
+    bool negative = *s == '-';
+    const char *p = negative ? s + 1 : s;
+    long long value = 0;
+    bool digits = false;
+    *ok = true;
+    while (std::isdigit(static_cast<unsigned char>(*p))) {
+        digits = true;
+        value = value * 10 + (*p - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) {
+            *ok = false;
+            value = static_cast<long long>(INT_MAX) + 1;
+        }
+        ++p;
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value > INT_MAX || value < INT_MIN) {
+        *ok = false;
+    }
+    // The rest of the run (further digits and '-') is passed over.
+    while (std::isdigit(static_cast<unsigned char>(*p)) || *p == '-') {
+        ++p;
+    }
+    *after = p;
+    if (!digits) {
+        return 0; // a run with no digit in place has the value 0
+    }
+    return *ok ? static_cast<int>(value) : 0;
+}
+
+// Finds the next number at or after s. With signed_runs the run may start
+// with '-' (mouse coordinates); otherwise it starts at a digit, and a '-'
+// right before that digit still makes it negative, so that characters of
+// code 128 and above, written as negative numbers, read back as written.
+static const char *find_run(const char *s, bool signed_runs, const char *line_start) {
+    for (const char *p = s; *p != '\0'; ++p) {
+        if (std::isdigit(static_cast<unsigned char>(*p))) {
+            if (!signed_runs && p > line_start + 6 && p[-1] == '-') {
+                return p - 1;
+            }
+            return p;
+        }
+        if (signed_runs && *p == '-') {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+static int refuse_line(const char *why) {
+    qelma_log_printf("%s in script file %s; playback stopped\n", why, SCRIPT_FILE_NAME);
+    stop_playback();
+    return 0;
+}
+
+int read_script_event() {
+    if (!open_for_reading()) {
+        stop_playback();
+        return 0;
+    }
+    if (session.playback_run > 0) {
+        --session.playback_run;
+        session.pending_event = QELMA_PERIODIC;
+        return 1;
+    }
+
+    char line[SCRIPT_LINE_BUFFER];
+    bool got = std::fgets(line, sizeof line, session.script_file) != nullptr;
+    while (got && is_empty_line(line) && !std::feof(session.script_file)) {
+        got = std::fgets(line, sizeof line, session.script_file) != nullptr;
+    }
+    if (!got && std::ferror(session.script_file)) {
+        qelma_log_printf("Cannot read script file %s\n", SCRIPT_FILE_NAME);
+        stop_playback();
+        return 0;
+    }
+    if (!got || std::feof(session.script_file)) {
+        qelma_log_printf("EOF encountered in script file %s\n", SCRIPT_FILE_NAME);
+        stop_playback();
+        return 0;
+    }
+    if (std::strlen(line) < 7 || line[6] == '\n' || line[6] == '\r') {
+        return refuse_line("Line too short");
+    }
+
+    const char *after = nullptr;
+    bool ok = true;
+    switch (line[6]) {
+    case 'K': {
+        const char *run = find_run(line + 6, false, line);
+        if (run == nullptr) {
+            return refuse_line("Missing number");
+        }
+        int value = run_value(run, &after, &ok);
+        if (!ok) {
+            return refuse_line("Number out of range");
+        }
+        session.pending_event = QELMA_KBD;
+        session.event_key = static_cast<signed char>(value & 0xFF);
+        return 1;
+    }
+    case 'M': {
+        const char *run = find_run(line + 6, true, line);
+        int x = run != nullptr ? run_value(run, &after, &ok) : 0;
+        const char *second = run != nullptr && ok ? find_run(after, true, line) : nullptr;
+        int y = second != nullptr ? run_value(second, &after, &ok) : 0;
+        if (run == nullptr || (ok && second == nullptr)) {
+            return refuse_line("Missing number");
+        }
+        if (!ok) {
+            return refuse_line("Number out of range");
+        }
+        session.pending_event = QELMA_MOUSE;
+        session.event_x = x;
+        session.event_y = y;
+        return 1;
+    }
+    case 'P': {
+        const char *run = find_run(line + 6, false, line);
+        if (run != nullptr && *run == '-') {
+            ++run; // a periodic count is read without its sign
+        }
+        if (run == nullptr) {
+            return refuse_line("Missing number");
+        }
+        int value = run_value(run, &after, &ok);
+        if (!ok) {
+            return refuse_line("Number out of range");
+        }
+        session.pending_event = QELMA_PERIODIC;
+        session.playback_run = value - 1;
+        return 1;
+    }
+    default:
+        stop_playback();
+        return 0;
+    }
+}

@@ -1,0 +1,68 @@
+// The session record, and opening and closing the session: window classes,
+// the two windows, the canvas and the 100 ms timer.
+#include "qelma/session/session.h"
+
+#include "qelma/draw/draw.h"
+#include "qelma/qelma.h"
+
+Session session;
+
+static const char *const DRAW_CLASS = "DrawWndClass";
+static const char *const TEXT_CLASS = "TextWndClass";
+
+WindowPlace text_window_place(int screen_w, int screen_h) {
+    return WindowPlace{0, (2 * screen_h) / 3 + 1, screen_w, screen_h / 3};
+}
+
+extern "C" int qelma_begin(void *instance, void *previous_instance, char *command_line,
+                           int show_command) {
+    (void)instance;
+    (void)command_line;
+    plat_init();
+
+    if (previous_instance == nullptr) {
+        std::uint32_t white = palette_rgb[BACKGROUND_COLOR];
+        PlatObject background =
+            plat_create_solid_brush(plat_rgb((white >> 16) & 0xFF, (white >> 8) & 0xFF, white & 0xFF));
+        plat_register_class(DRAW_CLASS, draw_window_proc, CS_HREDRAW | CS_VREDRAW, background);
+        plat_register_class(TEXT_CLASS, text_window_proc, CS_HREDRAW | CS_VREDRAW, background);
+    }
+
+    int screen_w = 0;
+    int screen_h = 0;
+    plat_screen_size(&screen_w, &screen_h);
+
+    session.animating = false;
+    session.single_step = false;
+
+    session.graphics_window = plat_create_window(DRAW_CLASS, "QELMA Graphics", WS_CAPTION | WS_SYSMENU,
+                                                 0, 0, QELMA_CANVAS_WIDTH, QELMA_CANVAS_HEIGHT);
+    WindowPlace place = text_window_place(screen_w, screen_h);
+    session.text_window = plat_create_window(TEXT_CLASS, "QELMA Text", WS_OVERLAPPEDWINDOW,
+                                             place.left, place.top, place.width, place.height);
+
+    session.window_dc = plat_get_dc(session.graphics_window);
+    session.canvas_bitmap =
+        plat_create_compatible_bitmap(session.window_dc, QELMA_CANVAS_WIDTH, QELMA_CANVAS_HEIGHT);
+    session.canvas_dc = plat_create_compatible_dc(session.window_dc);
+    plat_select_object(session.canvas_dc, session.canvas_bitmap);
+
+    plat_show_window(session.text_window, show_command);
+    plat_show_window(session.graphics_window, show_command);
+
+    plat_set_timer(session.graphics_window, QELMA_TIMER_ID, QELMA_TIMER_PERIOD_MS);
+    return 1;
+}
+
+extern "C" int qelma_end(void) {
+    plat_release_dc(session.graphics_window, session.window_dc);
+    session.window_dc = nullptr;
+    // Periodic events counted since the last written line are written too,
+    // so that a recording keeps every event the program received.
+    if (session.recording && session.periodic_run > 0) {
+        record_script_event(QELMA_PERIODIC, 0, 0, 0);
+        session.periodic_run = 0;
+    }
+    close_script_file();
+    return 1;
+}

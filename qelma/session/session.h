@@ -1,0 +1,96 @@
+// QELMA's one global state record and the internal calls between the
+// session's parts (set-up, event wait, Run menu, scripts).
+#ifndef QELMA_SESSION_SESSION_H
+#define QELMA_SESSION_SESSION_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "qelma/platform/platform.h"
+
+inline constexpr int LOG_RING_SIZE = 25;
+inline constexpr int NO_EVENT = -1;
+inline constexpr unsigned QELMA_TIMER_ID = 2;
+inline constexpr unsigned QELMA_TIMER_PERIOD_MS = 100;
+
+// Run menu command identifiers.
+enum {
+    CMD_ANIMATE = 1,
+    CMD_HALT = 2,
+    CMD_ONE_FRAME = 3,
+    CMD_LOGGING = 4,
+    CMD_RECORD = 5,
+    CMD_PLAYBACK = 6,
+    CMD_PLAY_ONE = 7,
+    CMD_QUIT = 8,
+    CMD_INFO = 9,
+};
+
+struct Session {
+    PlatWindow graphics_window = nullptr; // none until set-up: calls that test it return 0
+    PlatWindow text_window = nullptr;     // shows the message log
+    PlatDC window_dc = nullptr;           // drawing window's client context, held until tear-down
+    PlatObject canvas_bitmap = nullptr;   // the 601 x 540 canvas bitmap
+    PlatDC canvas_dc = nullptr;           // memory context of the canvas: all drawing goes here
+    int canvas_dirty = 1;                 // canvas changed since last copied to the window
+    int origin_x = 0;                     // client pixel of the canvas origin
+    int origin_y = 0;
+    PlatMenu run_menu = nullptr;          // the Run pop-up, for its check marks
+    bool logging_on = true;               // drawing calls describe themselves in the log
+    int log_first = -1;                   // ring index of the oldest line, -1 while empty
+    int log_next = 0;                     // ring index of the next line
+    PlatMem log_lines[LOG_RING_SIZE] = {}; // stored lines, each exactly its length + 1
+    bool animating = false;               // a periodic event at every tick
+    bool single_step = false;             // one periodic event has been asked for
+    bool quit_requested = false;          // quit mode set; never cleared
+    int tick_pending = 0;                 // the timer fired since the periodic event was armed
+    int pending_event = 0;                // kind of the event being delivered, NO_EVENT if none
+    int event_x = 0;                      // canvas coordinates of a mouse event
+    int event_y = 0;
+    signed char event_key = 0;            // character of a keyboard event
+    int ctrl_down = 0;                    // the Ctrl key is held, from key messages alone
+    bool recording = false;               // events are recorded into the script file
+    bool playing_back = false;            // continuous playback of the script file
+    bool play_one_pending = false;        // play one script event at the next wait
+    std::FILE *script_file = nullptr;     // "QELMA.SCR" while open
+    bool script_for_writing = false;      // script_file was opened by the writer
+    int periodic_run = 0;                 // recording: periodic events not yet written
+    int playback_run = 0;                 // playback: periodic events left from the last line
+};
+
+extern Session session;
+
+// Window procedures of the two classes.
+PlatResult draw_window_proc(PlatWindow window, unsigned message, PlatWParam wparam,
+                            PlatLParam lparam);
+PlatResult text_window_proc(PlatWindow window, unsigned message, PlatWParam wparam,
+                            PlatLParam lparam);
+
+// Event wait.
+void pump_one_message();
+void present_canvas();
+
+// Run menu.
+void build_run_menu(PlatWindow window);
+void run_menu_command(unsigned id);
+// A key-down of virtual key vk while Ctrl is held.
+void run_menu_shortcut(unsigned vk);
+void stop_playback();
+
+// Scripts.
+inline constexpr const char *SCRIPT_FILE_NAME = "QELMA.SCR";
+void record_script_event(int kind, int x, int y, signed char key);
+int read_script_event();
+void close_script_file();
+// Closes the script file only when the given side opened it, so that turning
+// one side off never takes the stream from under the other.
+enum ScriptUse { SCRIPT_READING, SCRIPT_WRITING };
+void close_script_stream(ScriptUse use);
+
+// Text window geometry for a screen of w x h pixels.
+struct WindowPlace {
+    int left, top, width, height;
+};
+WindowPlace text_window_place(int screen_w, int screen_h);
+
+#endif // QELMA_SESSION_SESSION_H
