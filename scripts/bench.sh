@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs what is missing, builds the benchmarks optimised and runs them all.
+# Figures go to standard output; docs/performance.md explains them.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh --bench
+cmake --preset bench
+cmake --build --preset bench -j2
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+bin=build/bench/bench
+$bin/qelma_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+for i in 1 2 3 4 5; do $bin/qelma_clock startup; done
+$bin/qelma_clock ticks 300
+$bin/qelma_clock cpu 20
