@@ -40,6 +40,10 @@ void handle_tick(GameState &g) {
 void game_start(GameState &g, void *instance, void *previous_instance, char *command_line,
                 int show_command) {
     qelma_begin(instance, previous_instance, command_line, show_command);
+    game_set_up(g);
+}
+
+void game_set_up(GameState &g) {
     qelma_set_logging(0);
     qelma_clear_canvas();
     qelma_set_animation(QELMA_ANIMATE_RUN);

@@ -4,9 +4,11 @@
 
 #include "game/game_state.h"
 
-// Starts QELMA with the program's four start-up values, switches logging off,
-// clears the canvas, starts animation, sets the state to its program-start
-// values and draws the first picture.
+// What start-up does after opening the session: logging off, a cleared
+// canvas, animation running, the program-start state and the first picture.
+void game_set_up(GameState &g);
+
+// Starts QELMA with the program's four start-up values, then game_set_up.
 void game_start(GameState &g, void *instance, void *previous_instance, char *command_line,
                 int show_command);
 
