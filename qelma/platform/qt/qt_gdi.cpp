@@ -17,12 +17,14 @@
 #include <QImage>
 #include <QPainter>
 #include <QPen>
+#include <QStaticText>
 #include <QString>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -85,7 +87,8 @@ struct PlatDCImpl {
     PlatObject font;
     PlatColor text_color;
     PlatColor bk_color;
-    int bk_mode; // OPAQUE or TRANSPARENT
+    int bk_mode;       // OPAQUE or TRANSPARENT
+    QPainter *painter; // memory context: open on the selected bitmap, or null
 };
 
 struct PlatMemImpl {
@@ -281,10 +284,14 @@ PlatDC new_dc(PlatWindow window) {
     dc->text_color = 0;
     dc->bk_color = plat_rgb(255, 255, 255);
     dc->bk_mode = OPAQUE;
+    dc->painter = nullptr;
     return dc;
 }
 
+void end_persistent_painter(PlatDC dc);
+
 void free_dc(PlatDC dc) {
+    end_persistent_painter(dc);
     dc->pen->selections--;
     dc->brush->selections--;
     dc->font->selections--;
@@ -305,6 +312,46 @@ void prepare(QPainter &p) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
 }
+
+// A memory context keeps one painter open on its bitmap for as long as the
+// bitmap stays selected, since opening a painter costs more than most shapes;
+// every operation still sets the pen, brush and font it draws with. A window
+// context lives for a few operations and opens a painter for each.
+void end_persistent_painter(PlatDC dc) {
+    if (dc->painter) {
+        dc->painter->end();
+        delete dc->painter;
+        dc->painter = nullptr;
+    }
+}
+
+class Painting {
+  public:
+    Painting(PlatDC dc, QImage *img) {
+        if (dc->window) {
+            local_.begin(img);
+            prepare(local_);
+            painter_ = &local_;
+        } else {
+            if (!dc->painter) {
+                dc->painter = new QPainter(img);
+                prepare(*dc->painter);
+            }
+            painter_ = dc->painter;
+        }
+    }
+    ~Painting() {
+        if (local_.isActive())
+            local_.end();
+    }
+    Painting(const Painting &) = delete;
+    Painting &operator=(const Painting &) = delete;
+    QPainter &get() { return *painter_; }
+
+  private:
+    QPainter local_;
+    QPainter *painter_ = nullptr;
+};
 
 QPen wide_pen(PlatObject pen) {
     QPen qp(qcolor(pen->color), pen->pen_width);
@@ -482,14 +529,44 @@ PlatObject plat_create_font(int height, int width, int escapement, int orientati
         pixels = MAX_FONT_PIXELS;
     }
     const bool fixed = (pitch_and_family & 3) == 1; // FIXED_PITCH
+    const int qweight = weight > 0 ? std::clamp(weight, 100, 900) : 0;
+    const std::string name = face ? face : "";
+
+    // Matching a font and measuring it is slow, and programs ask for the same
+    // few fonts over and over: the last ones made are kept by what was asked.
+    struct MadeFont {
+        int pixels, weight;
+        bool fixed, italic, underline, strike_out;
+        std::string face;
+        QFont font;
+        int ascent, height, leading;
+    };
+    static std::vector<MadeFont> &made = *new std::vector<MadeFont>;
+    constexpr std::size_t MADE_FONTS_KEPT = 32;
     PlatObjectImpl *o = new_object(KIND_FONT);
+    for (const MadeFont &m : made) {
+        if (m.pixels == pixels && m.weight == qweight && m.fixed == fixed &&
+            m.italic == (italic != 0) && m.underline == (underline != 0) &&
+            m.strike_out == (strike_out != 0) && m.face == name) {
+            o->font = m.font;
+            o->font_ascent = m.ascent;
+            o->font_height = m.height;
+            o->font_leading = m.leading;
+            return o;
+        }
+    }
     make_font(o, static_cast<int>(pixels), fixed, face);
-    if (weight > 0)
-        o->font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 100, 900)));
+    if (qweight > 0)
+        o->font.setWeight(static_cast<QFont::Weight>(qweight));
     o->font.setItalic(italic != 0);
     o->font.setUnderline(underline != 0);
     o->font.setStrikeOut(strike_out != 0);
     measure_font(o);
+    if (made.size() == MADE_FONTS_KEPT)
+        made.erase(made.begin());
+    made.push_back(MadeFont{static_cast<int>(pixels), qweight, fixed, italic != 0,
+                            underline != 0, strike_out != 0, name, o->font, o->font_ascent,
+                            o->font_height, o->font_leading});
     return o;
 }
 
@@ -516,6 +593,8 @@ PlatObject plat_select_object(PlatDC dc, PlatObject object) {
             plat_qt_warn("select_object: the bitmap is already selected into another context");
             return nullptr;
         }
+        if (object != dc->bitmap)
+            end_persistent_painter(dc);
         slot = &dc->bitmap;
         break;
     default:
@@ -562,8 +641,8 @@ int plat_rectangle(PlatDC dc, int left_in, int top_in, int right_in, int bottom_
     const int top = static_cast<int>(pull(t, img->height(), margin));
     const int bottom = static_cast<int>(pull(b, img->height(), margin));
     const int w = right - left, h = bottom - top;
-    QPainter p(img);
-    prepare(p);
+    Painting painting(dc, img);
+    QPainter &p = painting.get();
     if (pen->hollow) {
         if (!brush->hollow && w > 1 && h > 1)
             p.fillRect(left, top, w - 1, h - 1, qcolor(brush->color));
@@ -585,7 +664,6 @@ int plat_rectangle(PlatDC dc, int left_in, int top_in, int right_in, int bottom_
         p.setBrush(Qt::NoBrush);
         p.drawRect(QRectF(left + 0.5, top + 0.5, w - 1, h - 1));
     }
-    p.end();
     drawn(dc);
     return 1;
 }
@@ -607,8 +685,8 @@ int plat_ellipse(PlatDC dc, int left, int top, int right, int bottom) {
     order(&top, &bottom);
     const int w = right - left, h = bottom - top;
     PlatObject pen = dc->pen, brush = dc->brush;
-    QPainter p(img);
-    prepare(p);
+    Painting painting(dc, img);
+    QPainter &p = painting.get();
     // A box one pixel thin is a line of its colour; the toolkit draws no
     // ellipse of zero size.
     const int shrink = pen->hollow ? 1 : 0;
@@ -646,7 +724,6 @@ int plat_ellipse(PlatDC dc, int left, int top, int right, int bottom) {
             p.setBrush(qcolor(brush->color));
         p.drawEllipse(QRectF(left + 0.5, top + 0.5, w - 1, h - 1));
     }
-    p.end();
     drawn(dc);
     return 1;
 }
@@ -679,8 +756,8 @@ int plat_polygon(PlatDC dc, const PlatPoint *points, int count) {
     }
     if (clamped)
         plat_qt_warn("polygon: points clamped to +-%d", COORD_LIMIT);
-    QPainter p(img);
-    prepare(p);
+    Painting painting(dc, img);
+    QPainter &p = painting.get();
     if (pen->hollow)
         p.setPen(Qt::NoPen);
     else if (pen->pen_width <= 1)
@@ -692,7 +769,6 @@ int plat_polygon(PlatDC dc, const PlatPoint *points, int count) {
     else
         p.setBrush(qcolor(brush->color));
     p.drawPolygon(pts, count, Qt::OddEvenFill);
-    p.end();
     drawn(dc);
     return 1;
 }
@@ -727,6 +803,58 @@ PlatColor plat_get_bk_color(PlatDC dc) {
     return dc_ok(dc) ? dc->bk_color : INVALID_COLOR;
 }
 
+namespace {
+
+// Laying a text out (shaping) costs far more than drawing its glyphs, and a
+// program redraws the same texts on its canvas frame after frame, so the
+// layouts of the texts drawn last on memory contexts are kept, by characters
+// and font. Texts with line breaks are drawn directly: a laid-out text would
+// break its lines where a plain text output draws none.
+struct TextLayout {
+    std::string text;
+    QFont font;
+    QStaticText layout;
+    int width;
+    unsigned long long used; // when it was last drawn, for evicting the oldest
+};
+constexpr std::size_t TEXT_LAYOUT_CACHE = 64;
+std::vector<TextLayout> &text_layouts = *new std::vector<TextLayout>;
+unsigned long long text_clock = 0;
+
+const TextLayout *layout_for(const char *text, int length, const QFont &font) {
+    if (std::memchr(text, '\n', static_cast<std::size_t>(length)) ||
+        std::memchr(text, '\r', static_cast<std::size_t>(length)))
+        return nullptr;
+    ++text_clock;
+    TextLayout *oldest = nullptr;
+    for (TextLayout &t : text_layouts) {
+        if (t.text.size() == static_cast<std::size_t>(length) &&
+            std::memcmp(t.text.data(), text, static_cast<std::size_t>(length)) == 0 &&
+            t.font == font) {
+            t.used = text_clock;
+            return &t;
+        }
+        if (!oldest || t.used < oldest->used)
+            oldest = &t;
+    }
+    if (text_layouts.size() < TEXT_LAYOUT_CACHE) {
+        text_layouts.emplace_back();
+        oldest = &text_layouts.back();
+    }
+    const QString s = QString::fromLatin1(text, length);
+    oldest->text.assign(text, static_cast<std::size_t>(length));
+    oldest->font = font;
+    oldest->layout = QStaticText(s);
+    oldest->layout.setTextFormat(Qt::PlainText);
+    oldest->layout.setPerformanceHint(QStaticText::AggressiveCaching);
+    oldest->layout.prepare(QTransform(), font);
+    oldest->width = QFontMetrics(font).horizontalAdvance(s);
+    oldest->used = text_clock;
+    return oldest;
+}
+
+} // namespace
+
 int plat_get_text_extent_point(PlatDC dc, const char *text, int length, int *cx, int *cy) {
     if (cx)
         *cx = 0;
@@ -738,8 +866,14 @@ int plat_get_text_extent_point(PlatDC dc, const char *text, int length, int *cx,
         plat_qt_warn("get_text_extent_point: bad text (length %d)", length);
         return 0;
     }
-    QFontMetrics fm(dc->font->font);
-    *cx = length > 0 ? fm.horizontalAdvance(QString::fromLatin1(text, length)) : 0;
+    const TextLayout *laid_out =
+        length > 0 && !dc->window ? layout_for(text, length, dc->font->font) : nullptr;
+    if (laid_out)
+        *cx = laid_out->width;
+    else
+        *cx = length > 0 ? QFontMetrics(dc->font->font).horizontalAdvance(
+                               QString::fromLatin1(text, length))
+                         : 0;
     *cy = dc->font->font_height;
     return 1;
 }
@@ -764,18 +898,21 @@ int plat_text_out(PlatDC dc, int x, int y, const char *text, int length) {
     }
     if (length == 0 || !within_limit(x) || !within_limit(y))
         return 1; // nothing to draw, or nothing of it on the image
-    const QString s = QString::fromLatin1(text, length);
     PlatObject font = dc->font;
-    QPainter p(img);
-    prepare(p);
+    Painting painting(dc, img);
+    QPainter &p = painting.get();
     p.setFont(font->font);
+    const TextLayout *laid_out = dc->window ? nullptr : layout_for(text, length, font->font);
+    const QString s = laid_out ? QString() : QString::fromLatin1(text, length);
     if (dc->bk_mode == OPAQUE) {
-        const int w = p.fontMetrics().horizontalAdvance(s);
+        const int w = laid_out ? laid_out->width : p.fontMetrics().horizontalAdvance(s);
         p.fillRect(x, y, w, font->font_height, qcolor(dc->bk_color));
     }
     p.setPen(qcolor(dc->text_color));
-    p.drawText(x, y + font->font_ascent, s);
-    p.end();
+    if (laid_out)
+        p.drawStaticText(QPointF(x, y), laid_out->layout);
+    else
+        p.drawText(x, y + font->font_ascent, s);
     drawn(dc);
     return 1;
 }
@@ -786,6 +923,7 @@ int plat_scroll_dc(PlatDC dc, int dx, int dy) {
     QImage *img = target(dc);
     if (!img)
         return 0;
+    end_persistent_painter(dc); // raw pixel writes go past the painter
     plat_qt_copy_pixels(*img, dx, dy, *img, 0, 0, img->width(), img->height());
     drawn(dc);
     return 1;
@@ -805,6 +943,7 @@ int plat_bit_blt(PlatDC dest, int x, int y, int w, int h, PlatDC src, int src_x,
         plat_qt_warn("bit_blt: negative size %d x %d", w, h);
         return 0;
     }
+    end_persistent_painter(dest); // raw pixel writes go past the painter
     plat_qt_copy_pixels(*d, x, y, *s, src_x, src_y, w, h);
     drawn(dest);
     return 1;
