@@ -5,7 +5,7 @@
 set -eu
 
 pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev
-      libgl-dev fonts-dejavu-core xvfb xauth x11-utils"
+      libgl-dev fonts-dejavu-core xvfb xauth x11-utils dpkg-dev file"
 for option in "$@"; do
     case "$option" in
     --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine" ;;
