@@ -46,6 +46,8 @@ static int ticks(int n) {
     char key = 0;
     qelma_next_event(&x, &y, &key);
     Clock::time_point last = Clock::now();
+    const Clock::time_point start = last;
+    const double c0 = cpu_seconds();
     while (static_cast<int>(periods.size()) < n) {
         if (qelma_next_event(&x, &y, &key) != QELMA_PERIODIC) {
             continue;
@@ -62,8 +64,10 @@ static int ticks(int n) {
     }
     std::sort(deviations.begin(), deviations.end());
     double p99 = deviations[static_cast<std::size_t>(0.99 * static_cast<double>(deviations.size() - 1))];
-    std::printf("tick_count %d\ntick_mean_ms %.3f\ntick_p99_deviation_ms %.3f\ntick_max_deviation_ms %.3f\n",
-                n, sum / n, p99, deviations.back());
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    std::printf("tick_count %d\ntick_mean_ms %.3f\ntick_p99_deviation_ms %.3f\ntick_max_deviation_ms %.3f\n"
+                "waiting_cpu_percent_of_one_core %.2f\n",
+                n, sum / n, p99, deviations.back(), 100.0 * (cpu_seconds() - c0) / wall);
     qelma_end();
     return 0;
 }
