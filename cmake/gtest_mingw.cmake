@@ -2,9 +2,12 @@
 # /usr/src/googletest (find_package cannot find a Windows build of it), with
 # the targets GTest::gtest and GTest::gtest_main that find_package gives.
 #
-# Also defines qelma_register_gtest(target): one CTest test per executable,
-# run through CMAKE_CROSSCOMPILING_EMULATOR (Wine), because test discovery
-# would start Wine once more per executable at build time.
+# Also defines qelma_register_gtest(target [ALONE test...]): one CTest test
+# per executable, run through CMAKE_CROSSCOMPILING_EMULATOR (Wine), because
+# test discovery would start Wine once more per executable at build time.
+# The tests named after ALONE (Suite.Name) need a process of their own, as
+# discovery gives every test on Linux: each gets a CTest test of its own and
+# the rest of the executable runs without them.
 include_guard(GLOBAL)
 
 if(CMAKE_CROSSCOMPILING AND WIN32)
@@ -31,6 +34,16 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
 endif()
 
 function(qelma_register_gtest target)
-    add_test(NAME ${target} COMMAND ${target} --gtest_color=no)
+    cmake_parse_arguments(ARG "" "" "ALONE" ${ARGN})
+    set(filter "")
+    if(ARG_ALONE)
+        list(JOIN ARG_ALONE ":" alone)
+        set(filter "--gtest_filter=-${alone}")
+    endif()
+    add_test(NAME ${target} COMMAND ${target} --gtest_color=no ${filter})
     set_tests_properties(${target} PROPERTIES ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300)
+    foreach(test ${ARG_ALONE})
+        add_test(NAME ${target}.${test} COMMAND ${target} --gtest_color=no --gtest_filter=${test})
+        set_tests_properties(${target}.${test} PROPERTIES ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300)
+    endforeach()
 endfunction()

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need.
 # Packages that are already present are skipped; nothing is installed by hand.
-# Usage: scripts/install-deps.sh [--windows] [--bench]
+# Usage: scripts/install-deps.sh [--windows] [--bench] [--fuzz]
 set -eu
 
 pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev
@@ -10,6 +10,7 @@ for option in "$@"; do
     case "$option" in
     --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine" ;;
     --bench) pkgs="$pkgs libbenchmark-dev" ;;
+    --fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
     *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
     esac
 done

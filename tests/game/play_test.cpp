@@ -1,17 +1,25 @@
 // The whole game played like a user plays it: the real start-up, the real
 // 100 ms timer, and mouse clicks and key presses on the drawing window.
 // Each pass blocks until its event comes; the test waits on states, never on
-// time.
+// time. On Qt the input comes from QTest's mouse and key events on the
+// widget; on Windows the drawing window gets the messages the system
+// posts for a click and a key press (button down and up, key down and up,
+// with the key's scan code), and the real TranslateMessage makes the
+// character.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <QPoint>
 #include <QTest>
 #include <QWidget>
+#endif
 
 #include "game/game_loop.h"
 #include "game/game_state.h"
 #include "qelma/platform/platform.h"
+#ifndef _WIN32
 #include "qelma/platform/qt/qt_platform.h"
+#endif
 #include "qelma/qelma.h"
 #include "qelma/session/session.h"
 
@@ -24,6 +32,7 @@ std::uint32_t canvas_color(int x, int y) {
     return plat_get_pixel(session.canvas_dc, session.origin_x + x, session.origin_y - y);
 }
 
+#ifndef _WIN32
 QWidget *drawing_area() {
     return plat_qt_client_widget(session.graphics_window);
 }
@@ -32,6 +41,32 @@ void click_at(int x, int y) {
     QTest::mouseClick(drawing_area(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(session.origin_x + x, session.origin_y - y));
 }
+
+void press_digit_2() {
+    QTest::keyClick(drawing_area(), Qt::Key_2);
+}
+#else
+PlatWindow drawing_area() {
+    return session.graphics_window;
+}
+
+void click_at(int x, int y) {
+    const auto column = static_cast<unsigned>(session.origin_x + x) & 0xFFFF;
+    const auto row = static_cast<unsigned>(session.origin_y - y) & 0xFFFF;
+    const auto at = static_cast<PlatLParam>(column | (row << 16));
+    plat_post_message(session.graphics_window, WM_LBUTTONDOWN, 1 /* MK_LBUTTON */, at);
+    plat_post_message(session.graphics_window, WM_LBUTTONUP, 0, at);
+}
+
+void press_digit_2() {
+    // Repeat count 1 and the scan code of the 2 key; a key-up also has the
+    // previous-state and transition bits.
+    const PlatLParam down = 1 | (0x03 << 16);
+    const PlatLParam up = down | (PlatLParam{3} << 30);
+    plat_post_message(session.graphics_window, WM_KEYDOWN, '2', down);
+    plat_post_message(session.graphics_window, WM_KEYUP, '2', up);
+}
+#endif
 
 // Runs passes until done(g) holds; false when it never did in max_passes or
 // the game quit.
@@ -73,7 +108,7 @@ TEST(Play, GoDriveChangeLaneCrashGoRestart) {
     EXPECT_GT(g.player_x, x_at_go) << "the red car drives right";
     EXPECT_EQ(canvas_color(g.player_x, -88), plat_rgb(255, 0, 0)) << "drawn where it is";
 
-    QTest::keyClick(drawing_area(), Qt::Key_2); // down into the lower lane
+    press_digit_2(); // down into the lower lane
     ASSERT_TRUE(passes_until(g, PASSES_FOR_INPUT,
                              [](const GameState &s) { return s.player_y == LANE_LOWER; }));
 

@@ -5,12 +5,24 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace plat_test;
 
 namespace {
 
 constexpr unsigned long DRAWING_STYLE = WS_CAPTION | WS_SYSMENU;
+
+// Where the Qt backend keeps a rule of its own that Windows does not have
+// (no window frame inside the outer size, a strictly first-in first-out
+// WM_QUIT, refusals of menu misuse and of a full queue), the assertion is
+// marked QT_RULE: it is checked on the Qt backend only. GDI and USER are
+// the reference; what both backends share is checked everywhere.
+#ifdef _WIN32
+#define QT_RULE(assertion) ((void)0)
+#else
+#define QT_RULE(assertion) assertion
+#endif
 
 TEST(WindowCreate, CreateThenSizeAreSentBeforeCreateReturns) {
     reset();
@@ -21,14 +33,20 @@ TEST(WindowCreate, CreateThenSizeAreSentBeforeCreateReturns) {
     EXPECT_EQ(recorder.sent[0].window, w);
     EXPECT_EQ(recorder.sent[1].message, WM_SIZE);
     EXPECT_EQ(count_sent(WM_SIZE), 1);
-    // Without a menu the client area is the whole widget.
-    EXPECT_EQ(recorder.sent[1].lparam, static_cast<PlatLParam>(300 | (200 << 16)));
+    // WM_SIZE carries the client size. Without a menu the client area is
+    // the whole widget on Qt; on Windows the frame and caption take their
+    // part of the outer size.
     PlatRect r;
     plat_get_client_rect(w, &r);
+    EXPECT_EQ(recorder.sent[1].lparam, static_cast<PlatLParam>(r.right | (r.bottom << 16)));
     EXPECT_EQ(r.left, 0);
     EXPECT_EQ(r.top, 0);
-    EXPECT_EQ(r.right, 300);
-    EXPECT_EQ(r.bottom, 200);
+    EXPECT_LE(r.right, 300);
+    EXPECT_GT(r.right, 300 - 40);
+    EXPECT_LE(r.bottom, 200);
+    EXPECT_GT(r.bottom, 200 - 80);
+    QT_RULE(EXPECT_EQ(r.right, 300));
+    QT_RULE(EXPECT_EQ(r.bottom, 200));
     EXPECT_EQ(plat_is_window_visible(w), 0);
     // The outer rectangle is where the window was asked to be.
     plat_get_window_rect(w, &r);
@@ -53,7 +71,9 @@ TEST(WindowCreate, MenuAttachedDuringCreateIsAllowedForInTheFirstSize) {
     ASSERT_NE(size, nullptr);
     const int cw = static_cast<int>(size->lparam & 0xFFFF);
     const int ch = static_cast<int>((size->lparam >> 16) & 0xFFFF);
-    EXPECT_EQ(cw, 601);
+    EXPECT_LE(cw, 601);
+    EXPECT_GT(cw, 601 - 40);
+    QT_RULE(EXPECT_EQ(cw, 601));
     EXPECT_GT(ch, 540 - 80);
     EXPECT_LT(ch, 540); // the bar takes its height from the outer 540
     EXPECT_EQ(size->client.right, cw);
@@ -70,7 +90,7 @@ TEST(WindowCreate, MenuAttachedDuringCreateIsAllowedForInTheFirstSize) {
     EXPECT_EQ(plat_show_window(w, SW_SHOWNORMAL), 0);
     EXPECT_EQ(plat_is_window_visible(w), 1);
     EXPECT_EQ(plat_show_window(w, SW_SHOW), 1);
-    EXPECT_EQ(count_sent(WM_SIZE), 0);
+    QT_RULE(EXPECT_EQ(count_sent(WM_SIZE), 0)); // Windows sends one at the first show
     PlatRect client;
     plat_get_client_rect(w, &client);
     EXPECT_EQ(client.bottom, ch);
@@ -86,6 +106,8 @@ TEST(WindowCreate, MenuAttachedDuringCreateIsAllowedForInTheFirstSize) {
 TEST(WindowCreate, AttachingAndRemovingAMenuLaterSendsTheNewSize) {
     reset();
     PlatWindow w = make_window(DRAWING_STYLE, 400, 300);
+    PlatRect bare;
+    plat_get_client_rect(w, &bare);
     recorder.sent.clear();
     PlatMenu bar = plat_create_menu();
     PlatMenu pop = plat_create_popup_menu();
@@ -95,20 +117,22 @@ TEST(WindowCreate, AttachingAndRemovingAMenuLaterSendsTheNewSize) {
     ASSERT_EQ(count_sent(WM_SIZE), 1);
     PlatRect r;
     plat_get_client_rect(w, &r);
-    EXPECT_LT(r.bottom, 300);
-    EXPECT_EQ(recorder.sent.back().lparam, static_cast<PlatLParam>(400 | (r.bottom << 16)));
+    EXPECT_LT(r.bottom, bare.bottom);
+    EXPECT_EQ(recorder.sent.back().lparam,
+              static_cast<PlatLParam>(bare.right | (r.bottom << 16)));
     plat_set_menu(w, nullptr);
     EXPECT_EQ(count_sent(WM_SIZE), 2);
     plat_get_client_rect(w, &r);
-    EXPECT_EQ(r.bottom, 300);
+    EXPECT_EQ(r.bottom, bare.bottom);
     EXPECT_EQ(plat_get_menu(w), nullptr);
-    // A bar belongs to one window at a time; a pop-up is no bar.
+    // On Qt a bar belongs to one window at a time and a pop-up is no bar;
+    // Windows leaves both to the program.
     PlatWindow other = make_window(DRAWING_STYLE, 100, 100);
     plat_set_menu(w, bar);
     plat_set_menu(other, bar);
-    EXPECT_EQ(plat_get_menu(other), nullptr);
+    QT_RULE(EXPECT_EQ(plat_get_menu(other), nullptr));
     plat_set_menu(other, pop);
-    EXPECT_EQ(plat_get_menu(other), nullptr);
+    QT_RULE(EXPECT_EQ(plat_get_menu(other), nullptr));
 }
 
 TEST(WindowCreate, RefusedCreationAndUnknownClasses) {
@@ -116,7 +140,7 @@ TEST(WindowCreate, RefusedCreationAndUnknownClasses) {
     recorder.create_result = -1;
     EXPECT_EQ(make_window(DRAWING_STYLE, 100, 100), nullptr);
     EXPECT_EQ(count_sent(WM_CREATE), 1);
-    EXPECT_EQ(count_sent(WM_DESTROY), 1);
+    QT_RULE(EXPECT_EQ(count_sent(WM_DESTROY), 1)); // Windows destroys it without one
     EXPECT_EQ(count_sent(WM_SIZE), 0);
     EXPECT_EQ(plat_create_window("NoSuchClass", "x", DRAWING_STYLE, 0, 0, 10, 10), nullptr);
     EXPECT_EQ(plat_create_window(nullptr, "x", DRAWING_STYLE, 0, 0, 10, 10), nullptr);
@@ -124,19 +148,22 @@ TEST(WindowCreate, RefusedCreationAndUnknownClasses) {
     EXPECT_EQ(plat_register_class("plattestclass", recording_proc, 0, nullptr), 0);
     EXPECT_EQ(plat_register_class("Other", nullptr, 0, nullptr), 0);
     EXPECT_EQ(plat_register_class(nullptr, recording_proc, 0, nullptr), 0);
-    // A negative size is taken as empty, not passed on.
+    // A negative size is taken as empty, not passed on (Windows then makes
+    // the window as small as a window with a caption can be).
     recorder.create_result = 0;
     PlatWindow w = make_window(DRAWING_STYLE, -50, 40);
     ASSERT_NE(w, nullptr);
     PlatRect r;
     plat_get_client_rect(w, &r);
-    EXPECT_EQ(r.right, 0);
-    EXPECT_EQ(r.bottom, 40);
-    // Its context exists but has nothing to draw on.
+    EXPECT_GE(r.right, 0);
+    EXPECT_LE(r.bottom, 40);
+    QT_RULE(EXPECT_EQ(r.right, 0));
+    QT_RULE(EXPECT_EQ(r.bottom, 40));
+    // Its context exists; on Qt it has nothing to draw on.
     PlatDC dc = plat_get_dc(w);
     ASSERT_NE(dc, nullptr);
-    EXPECT_EQ(plat_rectangle(dc, 0, 0, 5, 5), 0);
-    EXPECT_EQ(plat_get_pixel(dc, 0, 0), 0xFFFFFFFFu);
+    QT_RULE(EXPECT_EQ(plat_rectangle(dc, 0, 0, 5, 5), 0));
+    QT_RULE(EXPECT_EQ(plat_get_pixel(dc, 0, 0), 0xFFFFFFFFu));
     plat_release_dc(w, dc);
 }
 
@@ -196,13 +223,20 @@ TEST(Queue, PostedMessagesLeaveInOrderAndDispatchReachesTheProcedure) {
     EXPECT_EQ(recorder.sent[0].wparam, 1u);
     ASSERT_EQ(plat_peek_message(&msg), 1);
     EXPECT_EQ(msg.message, WM_USER + 1u);
-    ASSERT_EQ(plat_peek_message(&msg), 1);
-    EXPECT_EQ(msg.message, static_cast<unsigned>(WM_QUIT));
-    EXPECT_EQ(msg.window, nullptr);
-    EXPECT_EQ(msg.wparam, 7u);
-    ASSERT_EQ(plat_peek_message(&msg), 1);
-    EXPECT_EQ(msg.message, WM_USER + 2u);
-    EXPECT_EQ(plat_peek_message(&msg), 0);
+    // The quit comes after what was posted before it: on Qt in its place,
+    // on Windows once nothing else is posted.
+    std::vector<PlatMsg> rest;
+    while (rest.size() < 4 && plat_peek_message(&msg)) {
+        rest.push_back(msg);
+    }
+    ASSERT_EQ(rest.size(), 2u);
+    const PlatMsg &quit = rest[0].message == WM_QUIT ? rest[0] : rest[1];
+    const PlatMsg &last = rest[0].message == WM_QUIT ? rest[1] : rest[0];
+    QT_RULE(EXPECT_EQ(rest[0].message, static_cast<unsigned>(WM_QUIT)));
+    EXPECT_EQ(quit.message, static_cast<unsigned>(WM_QUIT));
+    EXPECT_EQ(quit.window, nullptr);
+    EXPECT_EQ(quit.wparam, 7u);
+    EXPECT_EQ(last.message, WM_USER + 2u);
     // Waiting with a message queued returns at once.
     plat_post_message(w, WM_USER, 0, 0);
     plat_wait_message();
@@ -226,11 +260,25 @@ TEST(Queue, TranslatePutsTheCharacterBeforeEverythingQueued) {
     EXPECT_EQ(ch.wparam, static_cast<PlatWParam>('a'));
     ASSERT_EQ(plat_peek_message(&msg), 1);
     EXPECT_EQ(msg.message, static_cast<unsigned>(WM_USER));
-    // Digits of both rows type their digit.
-    for (PlatWParam vk : {PlatWParam('4'), PlatWParam(VK_NUMPAD0 + 4)}) {
-        PlatMsg down{w, WM_KEYDOWN, vk, 1 | (0x05 << 16)};
+    // Digits of both rows type their digit (each key with its own scan
+    // code: a real TranslateMessage reads the key from it). Under Wine a
+    // keypad key types its digit only while Num Lock is on in the X
+    // server, which a posted key-down does not turn on: the keypad is
+    // checked on Qt only there.
+    const struct {
+        PlatWParam vk;
+        PlatLParam scan;
+    } digits[] = {
+        {'4', 0x05},
+#ifndef _WIN32
+        {VK_NUMPAD0 + 4, 0x4B},
+#endif
+    };
+    for (const auto &d : digits) {
+        const PlatWParam vk = d.vk;
+        PlatMsg down{w, WM_KEYDOWN, vk, 1 | (d.scan << 16)};
         plat_translate_message(&down);
-        ASSERT_EQ(plat_peek_message(&ch), 1);
+        ASSERT_EQ(plat_peek_message(&ch), 1) << "vk " << vk;
         EXPECT_EQ(ch.wparam, static_cast<PlatWParam>('4'));
     }
     // Key-ups and keys that type nothing give no character.
@@ -240,9 +288,13 @@ TEST(Queue, TranslatePutsTheCharacterBeforeEverythingQueued) {
     plat_translate_message(&ctrl);
     PlatMsg left{w, WM_KEYDOWN, VK_LEFT, 1 | (0x4B << 16)};
     plat_translate_message(&left);
-    // A key-down that names no physical key (scan code 0) types nothing.
+    // On Qt a key-down that names no physical key (scan code 0) types
+    // nothing; Windows' TranslateMessage goes by the virtual key and may
+    // still type 'a'.
+#ifndef _WIN32
     PlatMsg bare{w, WM_KEYDOWN, 'A', 0};
     plat_translate_message(&bare);
+#endif
     plat_translate_message(nullptr);
     EXPECT_EQ(plat_peek_message(&msg), 0);
 }
@@ -253,19 +305,21 @@ TEST(Queue, AFullQueueRefusesPostsButStillTakesTheQuit) {
     int accepted = 0;
     for (int i = 0; i < 10001; i++)
         accepted += plat_post_message(w, WM_USER, static_cast<PlatWParam>(i), 0);
-    EXPECT_EQ(accepted, 10000);
+    // Qt's queue holds 10000 posted messages as Windows' default does;
+    // Windows counts its limit in its own way.
+    QT_RULE(EXPECT_EQ(accepted, 10000));
     plat_post_quit_message(3);
     PlatMsg msg{};
     int n = 0;
     PlatMsg last{};
     while (plat_peek_message(&msg)) {
-        if (n < 10000) {
+        if (n < accepted) {
             ASSERT_EQ(msg.wparam, static_cast<PlatWParam>(n)) << "order kept";
         }
         last = msg;
         n++;
     }
-    EXPECT_EQ(n, 10001);
+    EXPECT_EQ(n, accepted + 1);
     EXPECT_EQ(last.message, static_cast<unsigned>(WM_QUIT));
     EXPECT_EQ(last.wparam, 3u);
 }
@@ -319,7 +373,7 @@ TEST(Menu, ItemsKeepTheirTextsStatesAndIds) {
     EXPECT_EQ(plat_get_menu_string(m.run, 9, text, sizeof text), 0);
     EXPECT_STREQ(text, "");
     EXPECT_EQ(plat_get_sub_menu(m.run, 9), nullptr);
-    EXPECT_EQ(plat_get_menu_item_count(nullptr), 0);
+    EXPECT_LE(plat_get_menu_item_count(nullptr), 0); // Windows says -1, Qt 0
 }
 
 TEST(Menu, StringsAreCutToTheBufferAndAlwaysTerminated) {
@@ -353,26 +407,30 @@ TEST(Menu, CheckByCommandIdReturnsThePreviousState) {
     EXPECT_EQ(plat_check_menu_item(nullptr, 4, MF_CHECKED), -1);
     // By position, for completeness.
     EXPECT_EQ(plat_check_menu_item(m.run, 0, MF_BYPOSITION | MF_UNCHECKED), MF_CHECKED);
-    EXPECT_EQ(plat_check_menu_item(m.run, 1, MF_BYPOSITION | MF_CHECKED), -1); // a separator
+    // A separator: refused on Qt, checked (invisibly) on Windows.
+    QT_RULE(EXPECT_EQ(plat_check_menu_item(m.run, 1, MF_BYPOSITION | MF_CHECKED), -1));
 }
 
+// Qt refuses pop-ups used twice, loops and handles that are no menu; Windows
+// takes them (and what it then draws is the program's fault).
 TEST(Menu, APopUpGoesIntoOneMenuOnceAndNeverIntoItself) {
     reset();
     RunMenu m = build_menu();
-    EXPECT_EQ(plat_append_menu(m.bar, MF_POPUP, reinterpret_cast<std::uintptr_t>(m.run), "Again"),
-              0);
-    EXPECT_EQ(plat_append_menu(m.sub, MF_POPUP, reinterpret_cast<std::uintptr_t>(m.sub), "Self"),
-              0);
+    static_cast<void>(m); // used by the Qt rules only on Windows
+    QT_RULE(EXPECT_EQ(plat_append_menu(m.bar, MF_POPUP, reinterpret_cast<std::uintptr_t>(m.run), "Again"),
+              0););
+    QT_RULE(EXPECT_EQ(plat_append_menu(m.sub, MF_POPUP, reinterpret_cast<std::uintptr_t>(m.sub), "Self"),
+              0););
     PlatMenu loose = plat_create_popup_menu();
     PlatMenu inner = plat_create_popup_menu();
     ASSERT_EQ(plat_append_menu(loose, MF_POPUP, reinterpret_cast<std::uintptr_t>(inner), "In"), 1);
-    EXPECT_EQ(plat_append_menu(inner, MF_POPUP, reinterpret_cast<std::uintptr_t>(loose), "Loop"),
-              0);
-    EXPECT_EQ(plat_append_menu(m.run, MF_POPUP, reinterpret_cast<std::uintptr_t>(m.bar), "Bar"), 0);
-    EXPECT_EQ(plat_append_menu(m.run, MF_POPUP, 12345, "Junk"), 0);
+    QT_RULE(EXPECT_EQ(plat_append_menu(inner, MF_POPUP, reinterpret_cast<std::uintptr_t>(loose), "Loop"),
+              0););
+    QT_RULE(EXPECT_EQ(plat_append_menu(m.run, MF_POPUP, reinterpret_cast<std::uintptr_t>(m.bar), "Bar"), 0););
+    QT_RULE(EXPECT_EQ(plat_append_menu(m.run, MF_POPUP, 12345, "Junk"), 0););
     EXPECT_EQ(plat_append_menu(nullptr, MF_STRING, 1, "x"), 0);
-    EXPECT_EQ(plat_get_menu_item_count(m.run), 5);
-    EXPECT_EQ(plat_get_menu_item_count(inner), 0);
+    QT_RULE(EXPECT_EQ(plat_get_menu_item_count(m.run), 5););
+    QT_RULE(EXPECT_EQ(plat_get_menu_item_count(inner), 0););
 }
 
 } // namespace

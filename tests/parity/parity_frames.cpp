@@ -1,0 +1,182 @@
+// The parity frames. The game's picture functions draw them; the text calls
+// they make are cut out at link time (--wrap, see CMakeLists.txt), so the
+// game code stays as it is and the shapes come in the game's own order.
+#include "parity/parity_frames.h"
+
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "game/game_loop.h"
+#include "game/picture.h"
+#include "qelma/platform/platform.h"
+#include "qelma/qelma.h"
+#include "qelma/session/session.h"
+
+// Text calls of the picture: drawn by neither backend in these frames.
+extern "C" int __wrap_qelma_draw_text(int, int, int, int, const char *) {
+    return 0;
+}
+extern "C" int __wrap_qelma_draw_textf(int, int, int, int, const char *, ...) {
+    return 0;
+}
+
+namespace {
+
+void open_session_once() {
+    static bool opened = false;
+    if (!opened) {
+        char command_line[] = "";
+        qelma_begin(nullptr, nullptr, command_line, SW_SHOWNORMAL);
+        qelma_set_logging(0);
+        opened = true;
+    }
+}
+
+// Ten placed cars spread over both lanes and the whole road, some of them
+// half off either end, the player's car in the middle of a crash.
+void place_traffic(GameState &g) {
+    static const std::int32_t xs[MAX_EXTRA_CARS] = {-310, -240, -170, -95, -30,
+                                                    45,   110,  175,  240, 295};
+    g.extra_count = MAX_EXTRA_CARS;
+    for (int n = 1; n <= MAX_EXTRA_CARS; ++n) {
+        g.extra_x[n] = xs[n - 1];
+        g.extra_y[n] = n % 2 == 0 ? LANE_UPPER : LANE_LOWER;
+        g.extra_dir[n] = n % 2 == 0 ? +1 : -1;
+    }
+    g.player_x = -60;
+    g.player_y = LANE_UPPER;
+    g.rival_x = -75;
+    g.running = 1;
+}
+
+Frame read_canvas() {
+    Frame frame{QELMA_CANVAS_WIDTH, QELMA_CANVAS_HEIGHT, {}};
+    frame.pixels.reserve(static_cast<std::size_t>(frame.width) * frame.height);
+    for (int row = 0; row < frame.height; ++row) {
+        for (int column = 0; column < frame.width; ++column) {
+            PlatColor c = plat_get_pixel(session.canvas_dc, column, row);
+            frame.pixels.push_back((plat_red(c) << 16) | (plat_green(c) << 8) | plat_blue(c));
+        }
+    }
+    return frame;
+}
+
+} // namespace
+
+Frame draw_parity_frame(const std::string &name) {
+    open_session_once();
+    GameState g;
+    init_game_state(g);
+    place_traffic(g);
+    if (name == "day") {
+        g.points = 20;
+        g.sun_x = 130;
+        g.sun_y = 190;
+    } else if (name == "night") {
+        g.points = 40; // above NIGHT_AFTER_POINTS: moon, street lamps, headlights
+        g.sun_x = -140;
+        g.sun_y = 170;
+    } else {
+        return Frame{0, 0, {}};
+    }
+    // The origin is the centre of the client area, whose height depends on
+    // the caption and menu bar each system draws: the frames put it at the
+    // centre of the canvas instead, so that only the drawing is compared.
+    const int origin_x = session.origin_x;
+    const int origin_y = session.origin_y;
+    session.origin_x = QELMA_CANVAS_WIDTH / 2;
+    session.origin_y = QELMA_CANVAS_HEIGHT / 2;
+    qelma_clear_canvas();
+    redraw(g);
+    g.crash_phase = 1;
+    crash_step(g); // the blast's first frame (and the verdict, a text)
+    session.origin_x = origin_x;
+    session.origin_y = origin_y;
+    return read_canvas();
+}
+
+bool write_ppm(const std::string &path, const Frame &frame, std::string *error) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "wb"),
+                                                          &std::fclose);
+    if (!file) {
+        *error = "cannot open " + path + " for writing";
+        return false;
+    }
+    std::fprintf(file.get(), "P6\n%d %d\n255\n", frame.width, frame.height);
+    std::vector<unsigned char> bytes;
+    bytes.reserve(frame.pixels.size() * 3);
+    for (std::uint32_t p : frame.pixels) {
+        bytes.push_back(static_cast<unsigned char>(p >> 16));
+        bytes.push_back(static_cast<unsigned char>(p >> 8));
+        bytes.push_back(static_cast<unsigned char>(p));
+    }
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+        *error = "short write to " + path;
+        return false;
+    }
+    if (std::fclose(file.release()) != 0) {
+        *error = "cannot finish writing " + path;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// One header number of a PPM, after white space and # comments.
+bool read_header_number(std::FILE *f, int *value) {
+    int c = std::fgetc(f);
+    while (c == '#' || std::isspace(c)) {
+        if (c == '#') {
+            while (c != '\n' && c != EOF) {
+                c = std::fgetc(f);
+            }
+        }
+        c = std::fgetc(f);
+    }
+    long long v = 0;
+    int digits = 0;
+    while (c >= '0' && c <= '9' && digits < 9) {
+        v = v * 10 + (c - '0');
+        ++digits;
+        c = std::fgetc(f);
+    }
+    if (digits == 0 || !(c == EOF || std::isspace(c))) {
+        return false;
+    }
+    *value = static_cast<int>(v);
+    return true;
+}
+
+} // namespace
+
+bool read_ppm(const std::string &path, Frame *frame, std::string *error) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"),
+                                                          &std::fclose);
+    if (!file) {
+        *error = "cannot open " + path;
+        return false;
+    }
+    int width = 0, height = 0, maxval = 0;
+    if (std::fgetc(file.get()) != 'P' || std::fgetc(file.get()) != '6' ||
+        !read_header_number(file.get(), &width) || !read_header_number(file.get(), &height) ||
+        !read_header_number(file.get(), &maxval) || maxval != 255 || width <= 0 ||
+        height <= 0 || width > 10000 || height > 10000) {
+        *error = path + " is not a binary PPM of at most 10000 x 10000 pixels with maxval 255";
+        return false;
+    }
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(width) * height * 3);
+    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+        *error = path + " ends before its last pixel";
+        return false;
+    }
+    frame->width = width;
+    frame->height = height;
+    frame->pixels.resize(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < frame->pixels.size(); ++i) {
+        frame->pixels[i] = (std::uint32_t{bytes[3 * i]} << 16) |
+                           (std::uint32_t{bytes[3 * i + 1]} << 8) | bytes[3 * i + 2];
+    }
+    return true;
+}

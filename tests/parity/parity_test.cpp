@@ -1,0 +1,120 @@
+// Pixel parity: each frame drawn by this build's backend against the
+// reference drawn by GDI (the Windows build under Wine), committed in
+// tests/data/parity/. GDI's pixel rules are the reference; the few pixels
+// allowed to differ are where two rasterizers may round a curved or slanted
+// edge differently. This build's frames and a difference picture (differing
+// pixels red, others dimmed) are left in the test's working directory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "parity/parity_frames.h"
+
+#ifndef QELMA_PARITY_DATA
+#error "QELMA_PARITY_DATA must name the folder of the reference frames"
+#endif
+
+namespace {
+
+constexpr double REQUIRED_SHARE = 0.995; // of the pixels, identical
+
+// Red where the frames differ; elsewhere the reference, dimmed.
+Frame difference_picture(const Frame &a, const Frame &b) {
+    Frame d = a;
+    for (std::size_t i = 0; i < d.pixels.size(); ++i) {
+        std::uint32_t p = a.pixels[i];
+        d.pixels[i] = a.pixels[i] != b.pixels[i]
+                          ? 0xFF0000u
+                          : ((p >> 2) & 0x3F3F3Fu) + 0x808080u; // a pale copy
+    }
+    return d;
+}
+
+struct Comparison {
+    std::size_t same;
+    int left, top, right, bottom; // box of the differing pixels (inclusive)
+};
+
+Comparison compare(const Frame &a, const Frame &b) {
+    Comparison c{0, a.width, a.height, -1, -1};
+    for (int row = 0; row < a.height; ++row) {
+        for (int column = 0; column < a.width; ++column) {
+            std::size_t i = static_cast<std::size_t>(row) * a.width + column;
+            if (a.pixels[i] == b.pixels[i]) {
+                ++c.same;
+            } else {
+                c.left = std::min(c.left, column);
+                c.top = std::min(c.top, row);
+                c.right = std::max(c.right, column);
+                c.bottom = std::max(c.bottom, row);
+            }
+        }
+    }
+    return c;
+}
+
+class Parity : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(Parity, FrameMatchesTheGdiReference) {
+    const std::string name = GetParam();
+    Frame reference{};
+    std::string error;
+    ASSERT_TRUE(read_ppm(std::string(QELMA_PARITY_DATA) + "/" + name + ".ppm", &reference, &error))
+        << error << " (tests/parity/regenerate.sh makes the references)";
+    const Frame mine = draw_parity_frame(name);
+    ASSERT_EQ(mine.width, reference.width);
+    ASSERT_EQ(mine.height, reference.height);
+
+    // Kept for a look when the figure drops.
+    EXPECT_TRUE(write_ppm("parity-" + name + ".ppm", mine, &error)) << error;
+    EXPECT_TRUE(write_ppm("parity-" + name + "-diff.ppm", difference_picture(reference, mine),
+                          &error))
+        << error;
+
+    const Comparison c = compare(reference, mine);
+    const double share = static_cast<double>(c.same) / static_cast<double>(mine.pixels.size());
+    std::printf("parity %s: %.3f %% of %zu pixels identical", name.c_str(), 100.0 * share,
+                mine.pixels.size());
+    if (c.right >= 0) {
+        std::printf(", differences within columns %d..%d, rows %d..%d", c.left, c.right, c.top,
+                    c.bottom);
+    }
+    std::printf("\n");
+    EXPECT_GE(share, REQUIRED_SHARE) << name << ": see parity-" << name << "-diff.ppm";
+}
+
+INSTANTIATE_TEST_SUITE_P(Frames, Parity, ::testing::ValuesIn(PARITY_FRAMES),
+                         [](const ::testing::TestParamInfo<const char *> &frame) {
+                             return std::string(frame.param);
+                         });
+
+// The reader refuses what is not a whole binary PPM instead of reading past
+// its end, and reads back exactly what the writer wrote.
+TEST(ParityFiles, PpmRoundTripAndBadFiles) {
+    Frame f{3, 2, {0x010203u, 0xFFFFFFu, 0x000000u, 0x00FF00u, 0xABCDEFu, 0x800000u}};
+    std::string error;
+    ASSERT_TRUE(write_ppm("roundtrip.ppm", f, &error)) << error;
+    Frame back{};
+    ASSERT_TRUE(read_ppm("roundtrip.ppm", &back, &error)) << error;
+    EXPECT_EQ(back.width, 3);
+    EXPECT_EQ(back.height, 2);
+    EXPECT_EQ(back.pixels, f.pixels);
+
+    const char *bad[] = {"P5\n3 2\n255\n", "P6\n3 2\n65535\n", "P6\n3\n", "P6\n3 2\n255\nabc",
+                         ""};
+    for (const char *content : bad) {
+        std::FILE *file = std::fopen("bad.ppm", "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs(content, file);
+        std::fclose(file);
+        EXPECT_FALSE(read_ppm("bad.ppm", &back, &error)) << "accepted: " << content;
+        EXPECT_FALSE(error.empty());
+    }
+    EXPECT_FALSE(read_ppm("no-such-file.ppm", &back, &error));
+    std::remove("roundtrip.ppm");
+    std::remove("bad.ppm");
+}
+
+} // namespace
