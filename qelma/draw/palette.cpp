@@ -24,9 +24,10 @@ int validate_color(int index) {
 }
 
 // The sums are taken in 64 bits and clamped so that coordinates far off the
-// canvas (up to the int range) stay far off it instead of wrapping around.
+// canvas (up to the int range) stay far off it instead of wrapping around;
+// the limit is well inside what every platform's rasterizer takes exactly.
 static int clamp_pixel(long long v) {
-    constexpr long long limit = 1 << 28;
+    constexpr long long limit = (1 << 24) - 1; // leaves room for the +1 of a box
     return static_cast<int>(v < -limit ? -limit : v > limit ? limit : v);
 }
 

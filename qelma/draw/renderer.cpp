@@ -17,7 +17,10 @@ static PlatColor color_of(int index) {
 static void render_shape(const DrawRecord *r) {
     PlatDC dc = session.canvas_dc;
     PlatColor color = color_of(r->color);
-    PlatObject pen = plat_create_pen(PS_SOLID, r->width, color);
+    // A pen wider than this covers the whole canvas wherever its outline
+    // crosses it, so wider ones are drawn at this width.
+    constexpr int widest_pen = 1000;
+    PlatObject pen = plat_create_pen(PS_SOLID, r->width < widest_pen ? r->width : widest_pen, color);
     PlatObject old_pen = plat_select_object(dc, pen);
     PlatObject brush = r->width == 0 ? plat_create_solid_brush(color) : nullptr;
     PlatObject old_brush =
