@@ -1,5 +1,6 @@
 // The event wait, the drawing window's input messages, the presentation of
 // the canvas and animation control.
+#include "qelma/draw/draw.h"
 #include "qelma/qelma.h"
 #include "qelma/session/session.h"
 
@@ -137,8 +138,8 @@ PlatResult draw_window_proc(PlatWindow window, unsigned message, PlatWParam wpar
     case WM_LBUTTONDOWN: {
         auto packed = static_cast<std::uint32_t>(lparam);
         session.pending_event = QELMA_MOUSE;
-        session.event_x = static_cast<int>(packed & 0xFFFF) - session.origin_x;
-        session.event_y = session.origin_y - static_cast<int>((packed >> 16) & 0xFFFF);
+        session.event_x = canvas_x_of_column(static_cast<int>(packed & 0xFFFF));
+        session.event_y = canvas_y_of_row(static_cast<int>((packed >> 16) & 0xFFFF));
         return 0;
     }
     case WM_CHAR:
