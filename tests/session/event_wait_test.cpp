@@ -132,11 +132,18 @@ TEST_F(EventWait, OneFrameGivesExactlyOnePeriodicEvent) {
 }
 
 TEST_F(EventWait, OtherModesChangeNothing) {
-    EXPECT_EQ(qelma_set_animation(3), 1);
-    EXPECT_EQ(qelma_set_animation(-7), 1);
-    EXPECT_FALSE(session.animating);
-    EXPECT_FALSE(session.single_step);
-    EXPECT_FALSE(session.quit_requested);
+    // From both settings of the switches: a mode taken for halt, run, one
+    // frame or quit changes one of them.
+    for (bool on : {false, true}) {
+        for (int mode : {3, 4, 6, 99, -1, -7}) {
+            session.animating = on;
+            session.single_step = on;
+            EXPECT_EQ(qelma_set_animation(mode), 1) << mode;
+            EXPECT_EQ(session.animating, on) << mode;
+            EXPECT_EQ(session.single_step, on) << mode;
+            EXPECT_FALSE(session.quit_requested) << mode;
+        }
+    }
 }
 
 TEST_F(EventWait, QuitModeTurnsEveryLaterEventIntoQuit) {

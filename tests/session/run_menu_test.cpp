@@ -1,5 +1,6 @@
 // The Run menu: its items, its commands and the Ctrl shortcuts.
 #include <string>
+#include <vector>
 
 #include "support/qelma_test.h"
 
@@ -62,8 +63,12 @@ TEST_F(RunMenu, ItemsInOrderWithMarksSeparatorsAndCredits) {
         EXPECT_NE(plat_get_menu_state(session.run_menu, pos) & MF_GRAYED, 0);
         EXPECT_EQ(plat_get_menu_item_id(session.run_menu, pos), static_cast<unsigned>(CMD_INFO));
     }
-    EXPECT_TRUE(checked(CMD_LOGGING));
-    EXPECT_FALSE(checked(CMD_RECORD));
+    // The marks as the window's creation left them, before any test set one.
+    const std::vector<int> &built = qt_test::menu_states_as_built();
+    ASSERT_EQ(built.size(), 15u);
+    EXPECT_NE(built[4] & MF_CHECKED, 0) << "Logging starts checked";
+    EXPECT_EQ(built[6] & MF_CHECKED, 0) << "Record Script starts unchecked";
+    EXPECT_EQ(built[7] & MF_CHECKED, 0) << "Playback Script starts unchecked";
 }
 
 TEST_F(RunMenu, AnimationCommands) {
@@ -73,16 +78,44 @@ TEST_F(RunMenu, AnimationCommands) {
     post_command(CMD_HALT);
     run_queued();
     EXPECT_FALSE(session.animating);
-    // One frame halts; the wait that follows arms its single periodic event.
+    // One frame halts; the wait that takes it arms its single periodic
+    // event, which the next tick lets out; after it only input comes.
     session.animating = true;
-    run_menu_command(CMD_ONE_FRAME);
+    post_command(CMD_ONE_FRAME);
+    qt_test::post_tick();
+    EXPECT_EQ(next_event().kind, QELMA_PERIODIC);
     EXPECT_FALSE(session.animating);
-    EXPECT_TRUE(session.single_step);
-    post_command(CMD_INFO);
-    post_command(77);
-    run_queued();
     EXPECT_FALSE(session.single_step);
-    EXPECT_FALSE(session.animating) << "the credit lines and unknown ids do nothing";
+    qt_test::post_tick();
+    post_click(1, 1);
+    EXPECT_EQ(next_event().kind, QELMA_MOUSE);
+}
+
+// Every switch and mark that a command can change, to compare before and after.
+static std::vector<int> switches_and_marks() {
+    std::vector<int> all = {session.animating,       session.single_step, session.logging_on,
+                            session.recording,       session.playing_back,
+                            session.play_one_pending, session.quit_requested};
+    for (int pos = 0; pos < plat_get_menu_item_count(session.run_menu); ++pos) {
+        all.push_back(plat_get_menu_state(session.run_menu, pos));
+    }
+    return all;
+}
+
+TEST_F(RunMenu, CreditLinesAndUnknownIdsDoNothing) {
+    // From two opposite settings, so that no command can pass by chance.
+    for (bool on : {false, true}) {
+        session.animating = on;
+        session.single_step = on;
+        qelma_set_logging(on ? 1 : 0);
+        const std::vector<int> before = switches_and_marks();
+        for (unsigned id : {static_cast<unsigned>(CMD_INFO), 0u, 10u, 77u, 0x10005u}) {
+            // Run directly: a wait would arm (and clear) the one-frame request.
+            PlatMsg command{session.graphics_window, WM_COMMAND, id, 0};
+            plat_dispatch_message(&command);
+            EXPECT_EQ(switches_and_marks(), before) << "command " << id << " from " << on;
+        }
+    }
 }
 
 TEST_F(RunMenu, LoggingTogglesWithoutShowingTheTextWindow) {
@@ -138,7 +171,8 @@ TEST_F(RunMenu, CtrlLettersAreShortcutsWhateverShift) {
     run_queued();
     EXPECT_FALSE(session.logging_on);
     post_key(WM_KEYUP, 'L');
-    EXPECT_EQ(session.ctrl_down, 1);
+    run_queued();
+    EXPECT_EQ(session.ctrl_down, 1) << "the key-up of another key leaves Ctrl held";
     post_key(WM_KEYUP, VK_CONTROL);
     post_key(WM_KEYDOWN, 'A');
     run_queued();
@@ -156,9 +190,21 @@ TEST_F(RunMenu, CtrlLettersAreShortcutsWhateverShift) {
 TEST_F(RunMenu, CtrlReleasedElsewhereKeepsLettersAsShortcuts) {
     post_key(WM_KEYDOWN, VK_CONTROL);
     run_queued();
-    // No key-up arrives: characters stay ignored and a bare A animates.
+    // No key-up arrives: characters stay ignored and a bare A animates. The
+    // click is the first event: neither the typed x nor a character that
+    // the A key-down may translate into comes out.
     qt_test::post_char('x');
     post_key(WM_KEYDOWN, 'A');
-    run_queued();
+    post_click(7, 8);
+    qt_test::Event e = next_event();
+    EXPECT_EQ(e.kind, QELMA_MOUSE) << "a character came out while Ctrl was held: " << e.key;
+    EXPECT_EQ(e.x, 7);
     EXPECT_TRUE(session.animating);
+    // Ctrl pressed and released in a window ends it: characters come again.
+    post_key(WM_KEYDOWN, VK_CONTROL);
+    post_key(WM_KEYUP, VK_CONTROL);
+    qt_test::post_char('x');
+    e = next_event();
+    EXPECT_EQ(e.kind, QELMA_KBD);
+    EXPECT_EQ(e.key, 'x');
 }

@@ -19,6 +19,14 @@
 
 namespace qt_test {
 
+// The Run menu's items as the drawing window built them, taken right after
+// the session was opened and before any test changed a switch or a mark:
+// the state bits (MF_CHECKED, MF_GRAYED, MF_SEPARATOR) of each item in order.
+inline std::vector<int> &menu_states_as_built() {
+    static std::vector<int> states;
+    return states;
+}
+
 // Opens the session once per process and puts the switches back to their
 // starting values. The real timer is stopped, so that ticks come only when a
 // test posts them.
@@ -28,6 +36,9 @@ inline void open_session() {
         char command_line[] = "";
         qelma_begin(nullptr, nullptr, command_line, SW_SHOWNORMAL);
         opened = true;
+        for (int pos = 0; pos < plat_get_menu_item_count(session.run_menu); ++pos) {
+            menu_states_as_built().push_back(plat_get_menu_state(session.run_menu, pos));
+        }
     }
     plat_kill_timer(session.graphics_window, QELMA_TIMER_ID);
     PlatMsg msg{};
