@@ -1,31 +1,21 @@
 // The soak: a long, seeded stream of random clicks, characters, ticks and Run
 // menu commands (recording and playback included) through the real game loop
 // on the offscreen platform, in a directory of its own. It checks that every
-// event is taken without a crash, that the queue always drains and that the
-// resident memory stays flat once the caches have warmed up. Under the asan
-// preset the same run is also checked for leaks and undefined behaviour.
+// event is taken without a crash and that the queue always drains; under the
+// asan preset the same run is also checked for leaks and undefined behaviour.
+// How much resident memory such a run holds is measured by the benchmarks
+// (bench/memory_bench.cpp), not here.
 //
 // QELMA_SOAK_EVENTS sets the number of events (default 20000), QELMA_SOAK_SEED
 // the seed of the generator.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <random>
 #include <string>
 
 #include "game/game_loop.h"
 #include "support/qelma_test.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-// AddressSanitizer holds freed blocks in a quarantine of 256 MiB by default,
-// and the resident set grows until it is full. A smaller one fills during the
-// warm-up, so that what the soak measures afterwards is the program's own
-// memory. ASAN_OPTIONS from the environment still apply on top.
-extern "C" const char *__asan_default_options() {
-    return "quarantine_size_mb=16";
-}
-#endif
 
 namespace {
 
@@ -37,25 +27,6 @@ long env_number(const char *name, long fallback) {
     char *end = nullptr;
     long value = std::strtol(text, &end, 10);
     return (end != nullptr && *end == '\0' && value > 0) ? value : fallback;
-}
-
-// The resident set of this process in KiB, from /proc/self/status; -1 when
-// it cannot be read.
-long resident_kib() {
-    std::FILE *f = std::fopen("/proc/self/status", "r");
-    if (f == nullptr) {
-        return -1;
-    }
-    char line[256];
-    long kib = -1;
-    while (std::fgets(line, sizeof line, f) != nullptr) {
-        if (std::strncmp(line, "VmRSS:", 6) == 0) {
-            kib = std::strtol(line + 6, nullptr, 10);
-            break;
-        }
-    }
-    std::fclose(f);
-    return kib;
 }
 
 // The guard click that closes a step: outside the panel and the road, at an
@@ -147,7 +118,7 @@ bool delivered(const Step &s) {
 
 } // namespace
 
-TEST(Soak, RandomEventsThroughTheGameLoopKeepMemoryFlat) {
+TEST(Soak, RandomEventsThroughTheGameLoopNeverStall) {
     const long events = env_number("QELMA_SOAK_EVENTS", 20000);
     const long seed = env_number("QELMA_SOAK_SEED", 20261208);
     qt_test::TempDir dir;
@@ -157,12 +128,22 @@ TEST(Soak, RandomEventsThroughTheGameLoopKeepMemoryFlat) {
     game_set_up(g);
     std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
 
-    const long warm_up = events / 5;
-    long baseline = -1;
-    long peak = resident_kib();
-    long peak_after_warm_up = -1;
     long games = 1;
     long passes = 0;
+    long delivered_kinds[QELMA_QUIT + 1] = {}; // events the game received, by kind
+    // One pass of the game loop; false once it has quit and a new game began.
+    auto pass = [&]() {
+        ++passes;
+        bool going_on = game_pass(g);
+        if (session.pending_event >= QELMA_MOUSE && session.pending_event <= QELMA_QUIT) {
+            ++delivered_kinds[session.pending_event];
+        }
+        if (!going_on) {
+            ++games;
+            game_set_up(g);
+        }
+        return going_on;
+    };
     long recording_steps = 0; // steps that began with recording on
     long playback_steps = 0;  // steps that began with playback on
     for (long step = 0; step < events; ++step) {
@@ -179,11 +160,7 @@ TEST(Soak, RandomEventsThroughTheGameLoopKeepMemoryFlat) {
         }
         Step s = post_random_event(random);
         if (s.input && !command_first) {
-            ++passes;
-            if (!game_pass(g)) {
-                ++games;
-                game_set_up(g);
-            }
+            pass();
             ASSERT_TRUE(delivered(s))
                 << "the click or character was not the event at step " << step << " (got kind "
                 << session.pending_event << " at " << session.event_x << "," << session.event_y
@@ -193,10 +170,7 @@ TEST(Soak, RandomEventsThroughTheGameLoopKeepMemoryFlat) {
             // come first, but the quit is in the queue, so no pass blocks.
             int quit_passes = 0;
             for (;;) {
-                ++passes;
-                if (!game_pass(g)) {
-                    ++games;
-                    game_set_up(g);
+                if (!pass()) {
                     break;
                 }
                 ASSERT_LT(++quit_passes, 10000) << "quit never came at step " << step;
@@ -206,32 +180,16 @@ TEST(Soak, RandomEventsThroughTheGameLoopKeepMemoryFlat) {
             // Passes until this step's guard comes back: the queue is empty again.
             int guard_passes = 0;
             for (;;) {
-                ++passes;
-                if (!game_pass(g)) {
-                    ++games;
-                    game_set_up(g);
-                }
+                pass();
                 if (is_guard(step)) {
                     break;
                 }
                 ASSERT_LT(++guard_passes, 10000) << "the queue did not drain at step " << step;
             }
         }
-        if (step % 1000 == 0 || step == events - 1) {
-            long now = resident_kib();
-            if (now > peak) {
-                peak = now;
-            }
-            if (baseline < 0 && step >= warm_up) {
-                baseline = now;
-            }
-            if (baseline > 0 && now > peak_after_warm_up) {
-                peak_after_warm_up = now;
-            }
-            if (step % 50000 == 0) {
-                std::printf("soak: step %ld, VmRSS %ld KiB\n", step, now);
-                std::fflush(stdout);
-            }
+        if (step % 50000 == 0) {
+            std::printf("soak: step %ld\n", step);
+            std::fflush(stdout);
         }
     }
     // Leave the switches as a later test expects them.
@@ -243,16 +201,17 @@ TEST(Soak, RandomEventsThroughTheGameLoopKeepMemoryFlat) {
     }
     close_script_file();
 
-    long last = resident_kib();
     std::printf("soak: %ld events, %ld passes, %ld games, seed %ld, %ld steps recording, %ld "
-                "playing back; VmRSS after warm-up %ld KiB, at the end %ld KiB, peak %ld KiB\n",
-                events, passes, games, seed, recording_steps, playback_steps, baseline, last, peak);
-    ASSERT_GT(baseline, 0) << "/proc/self/status gave no VmRSS";
-    EXPECT_LT(peak_after_warm_up - baseline, 8 * 1024)
-        << "resident memory grew by more than 8 MiB after warm-up";
-    EXPECT_GE(passes, events) << "every step takes at least one pass";
+                "playing back; the game received %ld clicks, %ld characters, %ld periodic "
+                "events, %ld quits\n",
+                events, passes, games, seed, recording_steps, playback_steps,
+                delivered_kinds[QELMA_MOUSE], delivered_kinds[QELMA_KBD],
+                delivered_kinds[QELMA_PERIODIC], delivered_kinds[QELMA_QUIT]);
     if (events >= 10000) {
+        // A long run meets every kind of event and every switch; a run that
+        // never did was not the run this test means.
         EXPECT_GT(recording_steps, 0) << "the run never recorded";
         EXPECT_GT(playback_steps, 0) << "the run never played back";
+        EXPECT_GT(delivered_kinds[QELMA_PERIODIC], 0) << "no tick became a periodic event";
     }
 }
