@@ -4,6 +4,7 @@
 #include "parity/parity_frames.h"
 
 #include <cctype>
+#include <cstdarg>
 #include <cstdio>
 #include <memory>
 
@@ -19,6 +20,27 @@ extern "C" int __wrap_qelma_draw_text(int, int, int, int, const char *) {
 }
 extern "C" int __wrap_qelma_draw_textf(int, int, int, int, const char *, ...) {
     return 0;
+}
+
+namespace {
+// Where the log lines of the frame being drawn go, or nullptr.
+std::vector<std::string> *captured_lines = nullptr;
+} // namespace
+
+// Every log line on its way into the log (--wrap, see CMakeLists.txt): noted
+// while a frame is drawn, then written as usual.
+extern "C" int __real_qelma_log_printf(const char *format, ...);
+extern "C" int __wrap_qelma_log_printf(const char *format, ...) QELMA_PRINTF_LIKE(1, 2);
+extern "C" int __wrap_qelma_log_printf(const char *format, ...) {
+    char buffer[4096];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (captured_lines != nullptr) {
+        captured_lines->emplace_back(buffer);
+    }
+    return __real_qelma_log_printf("%s", buffer);
 }
 
 namespace {
@@ -64,7 +86,7 @@ Frame read_canvas() {
 
 } // namespace
 
-Frame draw_parity_frame(const std::string &name) {
+Frame draw_parity_frame(const std::string &name, std::vector<std::string> *log_lines) {
     open_session_once();
     GameState g;
     init_game_state(g);
@@ -88,12 +110,61 @@ Frame draw_parity_frame(const std::string &name) {
     session.origin_x = QELMA_CANVAS_WIDTH / 2;
     session.origin_y = QELMA_CANVAS_HEIGHT / 2;
     qelma_clear_canvas();
+    // Logging is on while the frame is drawn, so that every drawing call
+    // describes itself.
+    captured_lines = log_lines;
+    qelma_set_logging(1);
     redraw(g);
     g.crash_phase = 1;
     crash_step(g); // the blast's first frame (and the verdict, a text)
+    qelma_set_logging(0);
+    captured_lines = nullptr;
     session.origin_x = origin_x;
     session.origin_y = origin_y;
     return read_canvas();
+}
+
+bool write_log_lines(const std::string &path, const std::vector<std::string> &lines,
+                     std::string *error) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "wb"),
+                                                          &std::fclose);
+    if (!file) {
+        *error = "cannot open " + path + " for writing";
+        return false;
+    }
+    for (const std::string &line : lines) {
+        if (std::fputs(line.c_str(), file.get()) < 0) {
+            *error = "short write to " + path;
+            return false;
+        }
+    }
+    if (std::fclose(file.release()) != 0) {
+        *error = "cannot finish writing " + path;
+        return false;
+    }
+    return true;
+}
+
+bool read_log_lines(const std::string &path, std::vector<std::string> *lines, std::string *error) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"),
+                                                          &std::fclose);
+    if (!file) {
+        *error = "cannot open " + path;
+        return false;
+    }
+    lines->clear();
+    std::string line;
+    for (int c = std::fgetc(file.get()); c != EOF; c = std::fgetc(file.get())) {
+        line.push_back(static_cast<char>(c));
+        if (c == '\n') {
+            lines->push_back(line);
+            line.clear();
+        }
+    }
+    if (!line.empty()) {
+        lines->push_back(line); // a last line without its end, kept as it is
+    }
+    return true;
 }
 
 bool write_ppm(const std::string &path, const Frame &frame, std::string *error) {

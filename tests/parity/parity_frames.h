@@ -19,8 +19,18 @@ struct Frame {
 inline const char *const PARITY_FRAMES[] = {"day", "night"};
 
 // Opens the QELMA session (once per process), draws the named frame on the
-// canvas and returns the canvas. An unknown name gives an empty frame.
-Frame draw_parity_frame(const std::string &name);
+// canvas and returns the canvas. An unknown name gives an empty frame. When
+// log_lines is given, it receives every line the frame's drawing calls wrote
+// to the message log (each with its "\n"), in order: what the frame draws,
+// call by call.
+Frame draw_parity_frame(const std::string &name, std::vector<std::string> *log_lines = nullptr);
+
+// The frame's log lines as kept beside its reference picture, one a line.
+// Returns false, with the reason in *error, when the file cannot be written
+// or read.
+bool write_log_lines(const std::string &path, const std::vector<std::string> &lines,
+                     std::string *error);
+bool read_log_lines(const std::string &path, std::vector<std::string> *lines, std::string *error);
 
 // Writes the frame as a binary PPM (P6, maxval 255). Returns false, with the
 // reason in *error, when the file cannot be written.
