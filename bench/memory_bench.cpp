@@ -3,7 +3,7 @@
 // game loop, in a directory of its own. Prints the resident set (VmRSS) after
 // a warm-up of a fifth of the run and its peak afterwards, and exits with 1
 // when it grew by more than 8 MiB after the warm-up.
-//   qelma_memory [EVENTS [SEED]]      defaults: 200000 events, seed 20261208
+//   qelma_memory [EVENTS [SEED]]      defaults: 100000 events, seed 20261208
 // Run with QT_QPA_PLATFORM=offscreen. Linux only (/proc/self/status).
 #include <cstdio>
 #include <cstdlib>
@@ -55,7 +55,7 @@ constexpr int GUARD_Y = 200;
 } // namespace
 
 int main(int argc, char **argv) {
-    const long events = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 200000;
+    const long events = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 100000;
     const long seed = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 20261208;
     if (events <= 0) {
         std::fprintf(stderr, "usage: qelma_memory [EVENTS [SEED]]\n");

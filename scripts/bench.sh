@@ -12,4 +12,4 @@ $bin/qelma_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=tr
 for i in 1 2 3 4 5; do $bin/qelma_clock startup; done
 $bin/qelma_clock ticks 300
 $bin/qelma_clock cpu 20
-$bin/qelma_memory 200000
+$bin/qelma_memory 100000
