@@ -64,6 +64,11 @@ TEST(Begin, PreviousInstanceGivenRegistersNoClass) {
     EXPECT_EQ(session.graphics_window, nullptr) << "the drawing window's class was registered";
     EXPECT_EQ(session.text_window, nullptr) << "the text window's class was registered";
 
+    // No program opens the session twice: the canvas of this first opening
+    // is given back before the second.
+    plat_delete_dc(session.canvas_dc);
+    plat_delete_object(session.canvas_bitmap);
+
     // Classes of those names that "the previous instance" registered: the
     // windows are made from them, with their procedures.
     plat_test::reset();
