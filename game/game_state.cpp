@@ -13,7 +13,7 @@ enum Crossing { NO_CROSSING, CROSSED_RIGHT_END, CROSSED_LEFT_END };
 // So a car driven backwards by a negative speed never wraps while heading
 // left, and counts a right-end crossing on every step below -300 while
 // heading right. Wide arithmetic keeps a huge speed from overflowing: an x
-// that leaves the 32-bit range stops at its edge.
+// that would leave the 32-bit range stops at its edge.
 Crossing move_on_road(std::int32_t &x, std::int64_t step, std::int32_t dir) {
     const std::int64_t new_x = static_cast<std::int64_t>(x) + step;
     if ((new_x > ROAD_END || new_x < -ROAD_END) && dir == +1) {
@@ -24,7 +24,7 @@ Crossing move_on_road(std::int32_t &x, std::int64_t step, std::int32_t dir) {
         x = ROAD_END;
         return CROSSED_LEFT_END;
     }
-    x = static_cast<std::int32_t>(new_x > INT32_MAX ? INT32_MAX : new_x < INT32_MIN ? INT32_MIN : new_x);
+    x = add_saturated(x, step);
     return NO_CROSSING;
 }
 
@@ -114,7 +114,7 @@ void advance_traffic(GameState &g, std::int32_t traffic_speed) {
     const Crossing crossing = move_on_road(g.player_x, player_step, g.player_dir);
     if (crossing != NO_CROSSING) {
         add_crossing_car(g, crossing);
-        g.points += crossing == CROSSED_RIGHT_END ? 10 : -10;
+        g.points = add_saturated(g.points, crossing == CROSSED_RIGHT_END ? 10 : -10);
     }
 
     // 2. and 3. The computer car: it wraps without scoring.
@@ -141,7 +141,7 @@ void drift_sun(std::int32_t &sun_x, std::int32_t &sun_y) {
     sun_x -= 1;
     if (sun_x < -330) {
         sun_x = -sun_x;
-        sun_y -= 1;
+        sun_y = add_saturated(sun_y, -1); // one unit per 662 ticks: the edge is far
     }
 }
 

@@ -16,6 +16,15 @@ inline constexpr std::int32_t COLLISION_DISTANCE = 40; // same lane and this clo
 inline constexpr std::int32_t TRAFFIC_SPEED = 5;       // what the loop passes to advance_traffic
 inline constexpr std::int32_t NIGHT_AFTER_POINTS = 30; // more points than this: night picture
 
+// a + b, stopped at the ends of the 32-bit range instead of overflowing. A
+// script can drive a car's x, the points or the speed arbitrarily far; the
+// values derived from them (a car's outline 22 units around its x, the
+// score after one more crossing) stop at the edge of the range.
+inline std::int32_t add_saturated(std::int32_t a, std::int64_t b) {
+    const std::int64_t sum = static_cast<std::int64_t>(a) + b;
+    return static_cast<std::int32_t>(sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : sum);
+}
+
 // Everything about the game in progress. The game loop holds the one instance.
 struct GameState {
     std::int32_t player_x;     // x of the player's car

@@ -39,7 +39,8 @@ void draw_scene(std::int32_t sun_x, std::int32_t sun_y, std::int32_t points, std
     if (night) {
         qelma_draw_rectangle(QELMA_BLACK, -300, -250, 300, 250, 0);
         qelma_draw_circle(QELMA_YELLOW, sun_x, sun_y, 20);
-        qelma_draw_circle(QELMA_BLACK, sun_x - 7, sun_y + 2, 20); // leaves a crescent
+        qelma_draw_circle(QELMA_BLACK, add_saturated(sun_x, -7), add_saturated(sun_y, 2),
+                          20); // leaves a crescent
     }
     qelma_draw_rectangle(QELMA_BROWN, -300, -250, 300, -50, 0);
     qelma_draw_rectangle(night ? QELMA_BLACK : QELMA_GRAY_50, -300, -110, 300, -90, 0);
@@ -80,14 +81,20 @@ void draw_panel(std::int32_t slowed) {
     qelma_draw_textf(QELMA_BROWN, -285, 52, 12, "Down");
 }
 
+// A car's x comes from a script's click or from any number of moves, so it
+// may lie at either end of the 32-bit range: its outline is computed with
+// the sums stopped at the range's edge. Such a car is far off the canvas and
+// clipped away whole.
 void draw_car(std::int32_t x, std::int32_t y, std::int32_t color, std::int32_t points) {
-    qelma_draw_rectangle(color, x - 20, y + 6, x + 20, y + 18, 0); // body
-    qelma_draw_rectangle(color, x - 6, y + 18, x + 6, y + 24, 0);  // cabin
-    qelma_draw_circle(QELMA_BLACK, x - 10, y + 6, 6);
-    qelma_draw_circle(QELMA_BLACK, x + 10, y + 6, 6);
+    auto px = [x](std::int32_t d) { return add_saturated(x, d); };
+    auto py = [y](std::int32_t d) { return add_saturated(y, d); };
+    qelma_draw_rectangle(color, px(-20), py(6), px(20), py(18), 0); // body
+    qelma_draw_rectangle(color, px(-6), py(18), px(6), py(24), 0);  // cabin
+    qelma_draw_circle(QELMA_BLACK, px(-10), py(6), 6);
+    qelma_draw_circle(QELMA_BLACK, px(10), py(6), 6);
     if (is_night(points)) {
-        qelma_draw_oval(QELMA_YELLOW, x + 20, y + 12, x + 22, y + 12, 3);
-        qelma_draw_oval(QELMA_YELLOW, x - 20, y + 12, x - 22, y + 12, 3);
+        qelma_draw_oval(QELMA_YELLOW, px(20), py(12), px(22), py(12), 3);
+        qelma_draw_oval(QELMA_YELLOW, px(-20), py(12), px(-22), py(12), 3);
     }
 }
 

@@ -36,9 +36,24 @@ static bool still_waiting() {
            (session.pending_event == QELMA_PERIODIC && session.tick_pending == 0);
 }
 
-static void record_event(int kind) {
+// Records the event the wait returns. An event played from the script is a
+// line of the file being played: it is not recorded, nor counted into a run
+// of periodic events, and each line played this way logs that once. The
+// user's own events meanwhile are refused too, but a pending periodic run
+// is kept for when the file is free again.
+static void record_event(int kind, bool played, bool played_new_line) {
+    if (played) {
+        if (played_new_line) {
+            refuse_recording_during_playback();
+        }
+        return;
+    }
     if (kind == QELMA_PERIODIC) {
         ++session.periodic_run;
+        return;
+    }
+    if (script_held_by_playback()) {
+        refuse_recording_during_playback();
         return;
     }
     if (session.periodic_run > 0) {
@@ -54,6 +69,8 @@ extern "C" int qelma_next_event(int *x, int *y, char *key) {
     session.event_y = 0;
     session.event_key = 0;
 
+    bool played = false;          // the event comes from the script
+    bool played_new_line = false; // ... from a line read in this wait
     while (still_waiting()) {
         int taken = pump_message();
         // A click, character or quit taken in this pass is delivered; the
@@ -62,7 +79,10 @@ extern "C" int qelma_next_event(int *x, int *y, char *key) {
             session.pending_event != NO_EVENT && session.pending_event != QELMA_PERIODIC;
         if ((session.play_one_pending || session.playing_back) && !input_taken) {
             session.play_one_pending = false;
+            const bool reads_line = session.playback_run <= 0;
             if (read_script_event() == 1) {
+                played = true;
+                played_new_line = reads_line;
                 break;
             }
             session.playing_back = false;
@@ -81,7 +101,7 @@ extern "C" int qelma_next_event(int *x, int *y, char *key) {
     }
 
     if (session.recording) {
-        record_event(session.pending_event);
+        record_event(session.pending_event, played, played_new_line);
     }
     if (x != nullptr) {
         *x = session.event_x;

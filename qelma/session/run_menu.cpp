@@ -71,7 +71,7 @@ void run_menu_command(unsigned id) {
                 record_script_event(QELMA_PERIODIC, 0, 0, 0);
                 session.periodic_run = 0;
             }
-            close_script_stream(SCRIPT_WRITING);
+            close_script_file_on_switch_off();
         } else {
             session.recording = true;
             set_mark(CMD_RECORD, true);
@@ -81,8 +81,7 @@ void run_menu_command(unsigned id) {
         if (session.playing_back) {
             session.playing_back = false;
             set_mark(CMD_PLAYBACK, false);
-            session.playback_run = 0;
-            close_script_stream(SCRIPT_READING);
+            close_script_file_on_switch_off();
         } else {
             session.animating = false;
             session.single_step = false;

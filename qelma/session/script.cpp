@@ -1,8 +1,13 @@
 // Recording events into "QELMA.SCR" and playing them back.
 //
 // The file is opened lazily by whichever side needs it first. One stream is
-// never used in both directions: while the writer holds the file the reader
-// refuses it and the other way round, each with its message in the log.
+// never used in both directions: while a recording writes the file playback
+// refuses it, and while a playback reads it the recorder refuses it, each
+// with a message of its own in the log. Once a playback has finished with
+// the file (its end, a line it cannot use) and no playback switch is on, the
+// next line recorded closes the reader's stream and starts the file afresh.
+// Recording and playback keep separate periodic counts, and events played
+// from the file are not recorded (they are lines of that file already).
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -30,19 +35,36 @@ void close_script_file() {
     }
     session.script_file = nullptr;
     session.script_for_writing = false;
+    session.script_finished = false;
+    // A count left from a "QELMA_PERIODIC" line belongs to the position in
+    // the closed stream; the next playback starts at the first line.
+    session.playback_run = 0;
 }
 
-void close_script_stream(ScriptUse use) {
-    if (session.script_file != nullptr && session.script_for_writing == (use == SCRIPT_WRITING)) {
-        close_script_file();
+void close_script_file_on_switch_off() {
+    if (session.recording && session.script_for_writing) {
+        return; // the recording still writes here; its lines would be lost
     }
+    close_script_file();
+}
+
+bool script_held_by_playback() {
+    return session.script_file != nullptr && !session.script_for_writing &&
+           (session.playing_back || session.play_one_pending || !session.script_finished);
+}
+
+void refuse_recording_during_playback() {
+    qelma_log_printf("Cannot record into script file %s while playing it back\n", SCRIPT_FILE_NAME);
 }
 
 void record_script_event(int kind, int x, int y, signed char key) {
-    if (session.script_file != nullptr && !session.script_for_writing) {
+    if (script_held_by_playback()) {
         // Playback is reading the file; writing would destroy what it reads.
-        qelma_log_printf("Cannot open script file %s for writing\n", SCRIPT_FILE_NAME);
+        refuse_recording_during_playback();
         return;
+    }
+    if (session.script_file != nullptr && !session.script_for_writing) {
+        close_script_file(); // the stream a finished playback left behind
     }
     if (session.script_file == nullptr) {
         session.script_file = std::fopen(SCRIPT_FILE_NAME, "wt");
@@ -51,6 +73,7 @@ void record_script_event(int kind, int x, int y, signed char key) {
             return;
         }
         session.script_for_writing = true;
+        session.script_finished = false;
     }
     int written = 0;
     switch (kind) {
@@ -79,7 +102,8 @@ static bool open_for_reading() {
         }
         // Recording holds the file: reading it now would read a half-written
         // stream the wrong way.
-        qelma_log_printf("Cannot open script file %s for reading\n", SCRIPT_FILE_NAME);
+        qelma_log_printf("Cannot play back script file %s while recording into it\n",
+                         SCRIPT_FILE_NAME);
         return false;
     }
     std::FILE *f = std::fopen(SCRIPT_FILE_NAME, "rt");
@@ -94,6 +118,7 @@ static bool open_for_reading() {
     }
     session.script_file = f;
     session.script_for_writing = false;
+    session.script_finished = false;
     return true;
 }
 
@@ -156,10 +181,18 @@ static const char *find_run(const char *s, bool signed_runs, const char *line_st
     return nullptr;
 }
 
-static int refuse_line(const char *why) {
-    qelma_log_printf("%s in script file %s; playback stopped\n", why, SCRIPT_FILE_NAME);
+// Ends playback at the end of the script or at a line it cannot use. The
+// stream stays open where it stopped, so that playing again meets the same
+// end, until a switch closes it or the next recorded line takes the file.
+static int finish_playback() {
+    session.script_finished = true;
     stop_playback();
     return 0;
+}
+
+static int refuse_line(const char *why) {
+    qelma_log_printf("%s in script file %s; playback stopped\n", why, SCRIPT_FILE_NAME);
+    return finish_playback();
 }
 
 int read_script_event() {
@@ -180,13 +213,11 @@ int read_script_event() {
     }
     if (!got && std::ferror(session.script_file)) {
         qelma_log_printf("Cannot read script file %s\n", SCRIPT_FILE_NAME);
-        stop_playback();
-        return 0;
+        return finish_playback();
     }
     if (!got || std::feof(session.script_file)) {
         qelma_log_printf("EOF encountered in script file %s\n", SCRIPT_FILE_NAME);
-        stop_playback();
-        return 0;
+        return finish_playback();
     }
     if (std::strlen(line) < 7 || line[6] == '\n' || line[6] == '\r') {
         return refuse_line("Line too short");
@@ -241,7 +272,6 @@ int read_script_event() {
         return 1;
     }
     default:
-        stop_playback();
-        return 0;
+        return finish_playback(); // another keyword letter: silently
     }
 }

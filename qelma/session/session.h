@@ -54,6 +54,7 @@ struct Session {
     bool play_one_pending = false;        // play one script event at the next wait
     std::FILE *script_file = nullptr;     // "QELMA.SCR" while open
     bool script_for_writing = false;      // script_file was opened by the writer
+    bool script_finished = false;         // the reader met the end or a line it cannot use
     int periodic_run = 0;                 // recording: periodic events not yet written
     int playback_run = 0;                 // playback: periodic events left from the last line
 };
@@ -81,11 +82,18 @@ void stop_playback();
 inline constexpr const char *SCRIPT_FILE_NAME = "QELMA.SCR";
 void record_script_event(int kind, int x, int y, signed char key);
 int read_script_event();
+// True while a playback reads the script file: playback is switched on, or
+// it has not met the end of the script (Play One steps through it). The
+// recorder does not write into such a file.
+bool script_held_by_playback();
+// Logs that an event is not recorded because the file is being played.
+void refuse_recording_during_playback();
+// Closes the script file and forgets it, and with it what is left of a
+// periodic count being played.
 void close_script_file();
-// Closes the script file only when the given side opened it, so that turning
-// one side off never takes the stream from under the other.
-enum ScriptUse { SCRIPT_READING, SCRIPT_WRITING };
-void close_script_stream(ScriptUse use);
+// Closes the script file when a switch goes off, whichever side opened it,
+// except a stream that a recording still switched on is writing into.
+void close_script_file_on_switch_off();
 
 // Text window geometry for a screen of w x h pixels.
 struct WindowPlace {
