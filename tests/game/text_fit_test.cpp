@@ -23,6 +23,8 @@ std::vector<DrawnText> drawn;
 extern "C" int __real_qelma_draw_textf(int color, int x, int y, int point_size,
                                        const char *format, ...);
 extern "C" int __wrap_qelma_draw_textf(int color, int x, int y, int point_size,
+                                       const char *format, ...) QELMA_PRINTF_LIKE(5, 6);
+extern "C" int __wrap_qelma_draw_textf(int color, int x, int y, int point_size,
                                        const char *format, ...) {
     char text[1024];
     va_list args;

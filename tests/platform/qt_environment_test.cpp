@@ -8,6 +8,8 @@
 #include <QFont>
 #include <QFontInfo>
 
+#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
