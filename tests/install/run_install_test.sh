@@ -68,13 +68,16 @@ ${CC:-cc} ${CFLAGS:-} -std=c11 -Wall -Wextra -Werror -o "$work/pc_consumer" \
 echo "== the README's first program"
 src=$(cd "$consumer_src/../../.." && pwd)
 first_cmake="$consumer_src/../first_program/CMakeLists.txt"
-# The README shows the CMake file and the pkg-config command word for word.
-while IFS= read -r line; do
-    grep -qxF "$line" "$src/README.md" || {
-        echo "install test: the README lacks the line '$line' of $first_cmake" >&2
-        exit 1
-    }
-done <"$first_cmake"
+# The README shows the program, the CMake file and the pkg-config command
+# word for word.
+for shown in "$src/examples/first.c" "$first_cmake"; do
+    while IFS= read -r line; do
+        grep -qxF -- "$line" "$src/README.md" || {
+            echo "install test: the README lacks the line '$line' of $shown" >&2
+            exit 1
+        }
+    done <"$shown"
+done
 grep -qxF 'cc -o first first.c $(pkg-config --cflags --libs qelma)' "$src/README.md" || {
     echo "install test: the README lacks the pkg-config command for first.c" >&2
     exit 1
