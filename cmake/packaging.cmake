@@ -1,30 +1,29 @@
-# The Debian package: `cpack -G DEB` in a build tree packs everything that
-# `cmake --install` installs (the game with its menu entry and icon, and the
-# library with its header, CMake package and pkg-config file).
+# Installing and packing.
 #
-# The package installs under the prefix the tree was configured with, so
-# that the paths written into qelma.pc and the installed files agree. For a
-# package that follows Debian's layout, configure with
-# -DCMAKE_INSTALL_PREFIX=/usr (README, "Making the Debian package").
+# `cmake --install` puts two sets of files under the prefix, one per install
+# component:
+#   game  bin/cargame (games/cargame for the prefix /usr), the menu entry
+#         share/applications/cargame.desktop, the icon
+#         share/icons/hicolor/scalable/apps/cargame.svg, the manual page
+#         share/man/man6/cargame.6.gz and share/doc/cargame/ (copyright,
+#         changelog.gz)
+#   dev   include/qelma/qelma.h, lib*/libqelma.a, lib*/cmake/QELMA/,
+#         lib*/pkgconfig/qelma.pc, and share/doc/libqelma-dev/ (copyright,
+#         changelog.gz, examples/ with the example programs' sources)
+# The `uninstall` target removes what the last install from this tree put
+# there (install_manifest.txt).
+#
+# `cpack -G DEB` makes one Debian package per component: `cargame` (section
+# games; its shared libraries become dependencies through dpkg-shlibdeps)
+# and `libqelma-dev` (section libdevel; depends on qt6-base-dev). The
+# packages install under the prefix the tree was configured with, so
+# configure with -DCMAKE_INSTALL_PREFIX=/usr: scripts/make-packages.sh does.
 set(CPACK_PACKAGE_NAME "qelma")
 set(CPACK_PACKAGE_VENDOR "QELMA developers")
-set(CPACK_PACKAGE_CONTACT "QELMA developers")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "QELMA car game and the QELMA graphics-and-events library")
-set(CPACK_PACKAGE_DESCRIPTION
-    "cargame, a desktop car game: drive the red car along a two-lane road, earn points for each crossing and keep clear of the other cars. Also the QELMA library it is built on (static library, C header, CMake package and pkg-config file) for writing programs of your own.")
-set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
-set(CPACK_STRIP_FILES ON)
 
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "QELMA developers")
-set(CPACK_DEBIAN_PACKAGE_SECTION "games")
-set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The shared libraries the game links (Qt 6, the C++ runtime) become
-# dependencies through dpkg-shlibdeps; the font that the text is drawn in is
-# loaded at run time, so it is named here.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
+if(NOT WIN32)
+    include(${CMAKE_CURRENT_LIST_DIR}/debian/packages.cmake)
+endif()
 
-set(CPACK_GENERATOR "DEB")
 include(CPack)

@@ -3,8 +3,11 @@
 // show normally) to cargame_main.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "game/game_loop.h"
+#include "game/no_display.h"
 
 namespace {
 
@@ -17,11 +20,12 @@ bool has_env(const char *name) {
 
 int main() {
     if (!has_env("DISPLAY") && !has_env("WAYLAND_DISPLAY") && !has_env("QT_QPA_PLATFORM")) {
-        std::fprintf(stderr,
-                     "cargame: no desktop found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-                     "The car game opens windows and needs a graphical desktop.\n"
-                     "Without one, run it under a virtual X server:\n"
-                     "    xvfb-run -a build/dev/game/cargame\n");
+        std::error_code error;
+        std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+        std::fputs(no_display_message(error ? std::string("cargame") : exe.string(),
+                                      std::getenv("PATH"))
+                       .c_str(),
+                   stderr);
         return 1;
     }
     char command_line[] = "";

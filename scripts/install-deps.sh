@@ -4,8 +4,11 @@
 # Usage: scripts/install-deps.sh [--windows] [--bench] [--fuzz]
 set -eu
 
+# fonts-liberation2: the face of the library's texts (Arial's metrics);
+# lintian, desktop-file-utils and xdotool: the Debian package tests.
 pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev
-      libgl-dev fonts-dejavu-core xvfb xauth x11-utils dpkg-dev file"
+      libgl-dev fonts-dejavu-core fonts-liberation2 xvfb xauth x11-utils dpkg-dev file
+      lintian desktop-file-utils xdotool"
 for option in "$@"; do
     case "$option" in
     --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine" ;;

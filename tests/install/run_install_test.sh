@@ -1,7 +1,10 @@
 #!/bin/sh
 # Installs a built QELMA tree into a fresh prefix and builds a program against
 # it twice: with CMake (find_package(QELMA)) and with pkg-config. Both builds
-# must link and the program must run to its QELMA_QUIT check.
+# must link and the program must run to its QELMA_QUIT check. The README's
+# first program is built the README's two ways as well, and the README must
+# still show those recipes. Last, the uninstall target must leave the prefix
+# without a file.
 # Usage: run_install_test.sh BUILD_DIR CONSUMER_SOURCE_DIR WORK_DIR
 # CC, CXX, CFLAGS, CXXFLAGS and LDFLAGS, when set, are the build tree's own
 # compilers and flags, so that a sanitizer build links against its runtime.
@@ -62,4 +65,52 @@ ${CC:-cc} ${CFLAGS:-} -std=c11 -Wall -Wextra -Werror -o "$work/pc_consumer" \
     "$consumer_src/main.c" $($pc --cflags --libs qelma) ${LDFLAGS:-}
 "$work/pc_consumer"
 
-echo "install test: both consumers built and ran"
+echo "== the README's first program"
+src=$(cd "$consumer_src/../../.." && pwd)
+first_cmake="$consumer_src/../first_program/CMakeLists.txt"
+# The README shows the program, the CMake file and the pkg-config command
+# word for word.
+for shown in "$src/examples/first.c" "$first_cmake"; do
+    while IFS= read -r line; do
+        grep -qxF -- "$line" "$src/README.md" || {
+            echo "install test: the README lacks the line '$line' of $shown" >&2
+            exit 1
+        }
+    done <"$shown"
+done
+grep -qxF 'cc -o first first.c $(pkg-config --cflags --libs qelma)' "$src/README.md" || {
+    echo "install test: the README lacks the pkg-config command for first.c" >&2
+    exit 1
+}
+mkdir -p "$work/first"
+cp "$src/examples/first.c" "$first_cmake" "$work/first/"
+cmake -S "$work/first" -B "$work/first/build" -DCMAKE_PREFIX_PATH="$prefix" \
+    >"$work/first.log" 2>&1 && cmake --build "$work/first/build" >>"$work/first.log" 2>&1 || {
+    cat "$work/first.log" >&2
+    exit 1
+}
+[ -x "$work/first/build/first" ] || { echo "install test: no first program" >&2; exit 1; }
+# shellcheck disable=SC2046,SC2086
+(cd "$work/first" && ${CC:-cc} ${CFLAGS:-} -o first first.c $(pkg-config --cflags --libs qelma) \
+    ${LDFLAGS:-})
+[ -x "$work/first/first" ] || { echo "install test: pkg-config built no first program" >&2; exit 1; }
+
+echo "== uninstall"
+cmake --build "$build_dir" --target uninstall >"$work/uninstall.log" 2>&1 || {
+    cat "$work/uninstall.log" >&2
+    exit 1
+}
+left=$(find "$prefix" ! -type d)
+if [ -n "$left" ]; then
+    echo "install test: left after uninstall:" >&2
+    echo "$left" >&2
+    exit 1
+fi
+for folder in include/qelma share/doc/cargame share/doc/libqelma-dev; do
+    if [ -e "$prefix/$folder" ]; then
+        echo "install test: $folder is left after uninstall" >&2
+        exit 1
+    fi
+done
+
+echo "install test: both consumers and the first program built and ran; uninstall removed all"

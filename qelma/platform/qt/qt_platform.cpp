@@ -9,6 +9,7 @@
 // Input events on the client widget become queued messages; WM_CREATE,
 // WM_SIZE, WM_PAINT, WM_CLOSE and WM_DESTROY are sent to the procedure at once.
 #include "qelma/platform/qt/qt_platform.h"
+#include "qelma/platform/qt/qt_environment.h"
 
 #include <QAction>
 #include <QApplication>
@@ -547,6 +548,7 @@ void plat_qt_window_drawn(PlatWindow window) {
 // ---------------------------------------------------------- application
 
 void plat_init() {
+    plat_qt_prepare_environment();
     if (QCoreApplication::instance())
         return;
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&

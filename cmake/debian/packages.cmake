@@ -1,0 +1,106 @@
+# The Debian side of installing and packing: the documentation folders, the
+# uninstall target and the two packages (see packaging.cmake).
+include(GNUInstallDirs)
+
+set(QELMA_PACKAGE_MAINTAINER "QELMA developers <qelma@example.org>"
+    CACHE STRING "Maintainer field (name and address) of the Debian packages")
+# The date of the release that the packages' changelog records.
+set(QELMA_RELEASE_DATE "Tue, 08 Dec 2026 12:00:00 +0000")
+
+# Each package's documentation folder: the licence as a machine-readable
+# copyright file, and a compressed changelog, as Debian expects of every
+# package.
+set(QELMA_DEBIAN_DIR ${PROJECT_BINARY_DIR}/debian)
+find_program(QELMA_GZIP gzip)
+foreach(package cargame libqelma-dev)
+    if(package STREQUAL "cargame")
+        set(component game)
+    else()
+        set(component dev)
+    endif()
+    set(QELMA_PACKAGE ${package})
+    file(READ ${PROJECT_SOURCE_DIR}/LICENSE QELMA_LICENSE_TEXT)
+    # In a copyright file the licence text is indented by one space and an
+    # empty line is written as " .".
+    string(REGEX REPLACE "\n$" "" QELMA_LICENSE_TEXT "${QELMA_LICENSE_TEXT}")
+    string(REPLACE "\n\n" "\n.\n" QELMA_LICENSE_TEXT "${QELMA_LICENSE_TEXT}")
+    string(REPLACE "\n" "\n " QELMA_LICENSE_TEXT "${QELMA_LICENSE_TEXT}")
+    string(REGEX REPLACE "^Copyright[^\n]*\n .\n " "" QELMA_LICENSE_BODY "${QELMA_LICENSE_TEXT}")
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in
+                   ${QELMA_DEBIAN_DIR}/${package}/copyright @ONLY)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in
+                   ${QELMA_DEBIAN_DIR}/${package}/changelog @ONLY)
+    set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package})
+    install(FILES ${QELMA_DEBIAN_DIR}/${package}/copyright DESTINATION ${doc_dir}
+            COMPONENT ${component})
+    if(QELMA_GZIP)
+        # -n leaves out the name and time, so the package is reproducible.
+        execute_process(COMMAND ${QELMA_GZIP} -9nf ${QELMA_DEBIAN_DIR}/${package}/changelog)
+        install(FILES ${QELMA_DEBIAN_DIR}/${package}/changelog.gz DESTINATION ${doc_dir}
+                COMPONENT ${component})
+    endif()
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/examples/first.c ${PROJECT_SOURCE_DIR}/examples/hello.c
+              ${PROJECT_SOURCE_DIR}/examples/shapes.c ${PROJECT_SOURCE_DIR}/examples/bounce.c
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libqelma-dev/examples COMPONENT dev)
+
+# `cmake --build <tree> --target uninstall`
+add_custom_target(uninstall
+    COMMAND ${CMAKE_COMMAND} -DMANIFEST=${PROJECT_BINARY_DIR}/install_manifest.txt
+            -P ${PROJECT_SOURCE_DIR}/cmake/uninstall.cmake
+    COMMENT "Removing the files of the last install from this tree"
+    VERBATIM)
+
+set(CPACK_PACKAGE_CONTACT "${QELMA_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR "DEB")
+
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL game dev)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QELMA_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+# Debian's description: a synopsis line, then paragraphs (CPack wraps them).
+set(CPACK_DEBIAN_GAME_PACKAGE_NAME "cargame")
+set(CPACK_DEBIAN_GAME_PACKAGE_SECTION "games")
+set(CPACK_DEBIAN_GAME_DESCRIPTION "drive a red car along a two-lane road
+cargame is a small desktop car game. The player drives a red car left and
+right along a road near the bottom of the picture: each crossing of the
+screen to the right earns 10 points, each crossing to the left costs 10,
+and coming close to another car in the same lane ends the game with an
+explosion. Above 30 points night falls.
+
+The car is steered with eight on-screen buttons or the keypad digits 2, 4,
+6 and 8; clicks on the road add more cars. A Run menu controls the
+animation and records the player's events into a script that can be played
+back.
+
+The game is the first program of the QELMA graphics-and-events library,
+whose files for developers are in the package libqelma-dev.")
+# The shared libraries the game links (Qt 6, the C++ runtime) become
+# dependencies through dpkg-shlibdeps; the face its texts are drawn in is
+# loaded at run time, so its package is named here.
+set(CPACK_DEBIAN_GAME_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS "fonts-liberation2")
+# The single package of earlier versions held these files.
+set(CPACK_DEBIAN_GAME_PACKAGE_BREAKS "qelma")
+set(CPACK_DEBIAN_GAME_PACKAGE_REPLACES "qelma")
+
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME "libqelma-dev")
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION "libdevel")
+set(CPACK_DEBIAN_DEV_DESCRIPTION "graphics-and-events library with a C interface - development files
+QELMA opens two windows, a 601 x 540 drawing window with a Run menu and a
+text window with a message log. A program draws circles, triangles,
+rectangles, ovals and text in 24 named colours on an off-screen canvas and
+receives one event at a time: a mouse click, a typed character, a 100 ms
+tick or quit. The events can be recorded into a script and played back.
+
+This package holds the static library, the C header qelma/qelma.h, a CMake
+package (find_package(QELMA)), a pkg-config file (qelma) and the sources of
+the example programs. QELMA is written in C++ on Qt 6.")
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qt6-base-dev")
+set(CPACK_DEBIAN_DEV_PACKAGE_BREAKS "qelma")
+set(CPACK_DEBIAN_DEV_PACKAGE_REPLACES "qelma")

@@ -1,0 +1,52 @@
+// Choices made in the process environment before Qt starts: a private
+// runtime directory when the session gives none, the X server rather than a
+// Wayland compositor when both are there, and the face drawn for the
+// library's text font.
+//
+// Only the Qt backend includes this header.
+#ifndef QELMA_PLATFORM_QT_QT_ENVIRONMENT_H
+#define QELMA_PLATFORM_QT_QT_ENVIRONMENT_H
+
+#include <string>
+#include <sys/types.h>
+
+// What the platform choice looks at; each string may be null (unset).
+struct QtDisplayEnvironment {
+    const char *qt_qpa_platform; // QT_QPA_PLATFORM: the user's own choice
+    const char *wayland_display; // WAYLAND_DISPLAY
+    const char *display;         // DISPLAY
+    const char *runtime_dir;     // XDG_RUNTIME_DIR, where Wayland sockets lie
+    const char *x11_socket_dir;  // where local X servers listen, "/tmp/.X11-unix"
+};
+
+// True when a Wayland compositor accepts a connection on the socket that
+// WAYLAND_DISPLAY names (a name inside runtime_dir, or an absolute path).
+bool plat_qt_wayland_reachable(const QtDisplayEnvironment &env);
+// True when the X server that DISPLAY names can be reached: a local display
+// (":0", "unix:0") accepts a connection on its socket; a display on another
+// host ("host:10") is taken as reachable without connecting.
+bool plat_qt_x_server_reachable(const QtDisplayEnvironment &env);
+// The Qt platform to ask for: "xcb" when the user has chosen none and both a
+// Wayland compositor and an X server are reachable (under Wayland a window
+// cannot place itself, and QELMA's two windows have fixed places); otherwise
+// empty, leaving the choice to Qt.
+std::string plat_qt_choose_platform(const QtDisplayEnvironment &env);
+
+// Makes the directory base/qelma-runtime-UID for a user without a runtime
+// directory: mode 0700, owned by uid. An existing one is used when it is a
+// real directory of that owner (its mode is set to 0700); anything else there
+// (a file, a symbolic link, another owner's directory) is refused. Returns
+// the path, or an empty string with the reason in *error.
+std::string plat_qt_private_runtime_dir(const std::string &base, uid_t uid, std::string *error);
+
+// The face name the library asks for, and the faces it stands for, best
+// first: Liberation Sans has Arial's metrics, the face Windows draws for an
+// unknown name, so texts take the width they take there.
+inline constexpr const char *QELMA_TEXT_FACE = "QELMA-font";
+void plat_qt_substitute_text_face();
+
+// All of the above, once per process, before the QApplication is made: sets
+// XDG_RUNTIME_DIR and QT_QPA_PLATFORM where they are chosen here.
+void plat_qt_prepare_environment();
+
+#endif // QELMA_PLATFORM_QT_QT_ENVIRONMENT_H
