@@ -27,4 +27,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 
 set(CPACK_GENERATOR "DEB")
+if(WIN32)
+    include(${CMAKE_CURRENT_LIST_DIR}/windows_package.cmake)   # NSIS installer and zip
+endif()
 include(CPack)
