@@ -5,10 +5,11 @@
  *       Runs PROGRAM with its arguments joined by single spaces and not
  *       quoted (an NSIS installer takes "/D=C:\a folder" only so, as the last
  *       argument and without quotes), waits for it and exits with its code.
- *   kit_driver quit PROGRAM [FOLDER]
+ *   kit_driver quit PROGRAM [FOLDER [UNTIL]]
  *       Starts a QELMA program (in FOLDER, else in the current folder), waits
- *       until its "QELMA Graphics" and "QELMA Text" windows are shown, then
- *       presses Ctrl+Q in the drawing window as the keyboard does (key down
+ *       until its "QELMA Graphics" and "QELMA Text" windows are shown (and
+ *       then, with UNTIL, until the file UNTIL exists, so that a test acts
+ *       while the program runs), then presses Ctrl+Q in the drawing window as the keyboard does (key down
  *       Ctrl, key down Q, key up Q, key up Ctrl) and exits with the
  *       program's own exit code once it has ended.
  *   kit_driver icon PROGRAM
@@ -35,6 +36,7 @@
 
 #define WINDOW_WAIT_MS 60000
 #define EXIT_WAIT_MS 60000
+#define HOLD_WAIT_MS 300000
 
 /* Writes a message to standard error in UTF-8, so that folder names with
  * any letters reach the test's log intact. */
@@ -154,7 +156,19 @@ static int quit(int argc, wchar_t **argv) {
         TerminateProcess(pi.hProcess, 102);
         return 102;
     }
-    printf("kit_driver: both windows are shown; pressing Ctrl+Q\n");
+    printf("kit_driver: both windows are shown\n");
+    fflush(stdout);
+    if (argc > 4) {
+        for (waited = 0; GetFileAttributesW(argv[4]) == INVALID_FILE_ATTRIBUTES; waited += 100) {
+            if (waited >= HOLD_WAIT_MS) {
+                say(L"kit_driver: %ls did not appear within %d ms\n", argv[4], HOLD_WAIT_MS);
+                TerminateProcess(pi.hProcess, 102);
+                return 102;
+            }
+            Sleep(100);
+        }
+    }
+    printf("kit_driver: pressing Ctrl+Q\n");
     fflush(stdout);
 
     /* Scan codes in bits 16-23, repeat count 1; key-ups have bits 30 and
@@ -238,12 +252,12 @@ int main(void) {
     wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv != NULL && argc >= 3 && wcscmp(argv[1], L"run") == 0)
         return run(argc, argv);
-    if (argv != NULL && argc >= 3 && argc <= 4 && wcscmp(argv[1], L"quit") == 0)
+    if (argv != NULL && argc >= 3 && argc <= 5 && wcscmp(argv[1], L"quit") == 0)
         return quit(argc, argv);
     if (argv != NULL && argc == 3 && wcscmp(argv[1], L"icon") == 0)
         return icon(argv);
     if (argv != NULL && argc >= 2 && argc <= 3 && wcscmp(argv[1], L"reg") == 0)
         return reg(argc, argv);
-    fprintf(stderr, "usage: kit_driver run PROGRAM [ARG...] | quit PROGRAM [FOLDER] | icon PROGRAM | reg [NAME]\n");
+    fprintf(stderr, "usage: kit_driver run PROGRAM [ARG...] | quit PROGRAM [FOLDER [UNTIL]] | icon PROGRAM | reg [NAME]\n");
     return 100;
 }

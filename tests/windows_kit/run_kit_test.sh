@@ -374,6 +374,36 @@ if [ "$stage" = upgrade ]; then
     check_installed "$second"
     play "$second"
 
+    step "uninstall and install while the game runs"
+    # The game runs from the folder until the file "go" appears.
+    rm -f "$root/go"
+    : >"$root/held.log"
+    driver quit "$(winpath "$second/cargame.exe")" "$(winpath "$second")" "$(winpath "$root/go")" \
+        >"$root/held.log" 2>&1 &
+    held=$!
+    waited=0
+    until grep -q 'both windows are shown' "$root/held.log" || [ $waited -ge 600 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    grep -q 'both windows are shown' "$root/held.log" || fail "the held game did not start: $(cat "$root/held.log")"
+    # The uninstaller runs in place (_?=) so that its own exit code is seen.
+    code=0
+    driver run "$(winpath "$second/Uninstall.exe")" /S "_?=$(winpath "$second")" || code=$?
+    [ "$code" -eq 2 ] || fail "uninstalling while the game runs exited with $code, not 2"
+    # (Not through install, which waits for every Wine process, the held
+    # game too; the installer waits for the old uninstaller itself.)
+    code=0
+    driver run "$(winpath "$installer")" /S "/D=$(winpath "$second")" || code=$?
+    [ "$code" -eq 2 ] || fail "installing over the running game exited with $code, not 2"
+    touch "$root/go"
+    code=0
+    wait "$held" || code=$?
+    [ "$code" -eq 0 ] || fail "the held game ended with $code: $(cat "$root/held.log")"
+    # Nothing was taken away: the installation is whole and still works.
+    check_installed "$second"
+    play "$second"
+
     step "uninstall, with a file of the user's in the folder"
     echo "QELMA_KBD(120);" >"$second/QELMA.SCR"
     uninstall
