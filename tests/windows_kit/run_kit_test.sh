@@ -374,6 +374,17 @@ if [ "$stage" = upgrade ]; then
     check_installed "$second"
     play "$second"
 
+    step "uninstall a copy of the installed folder"
+    # The copy's files go; the registered installation keeps its Start-menu
+    # entries and its registration.
+    cp -r "$second" "$root/copy"
+    code=0
+    driver run "$(winpath "$root/copy/Uninstall.exe")" /S "_?=$(winpath "$root/copy")" || code=$?
+    [ "$code" -eq 0 ] || fail "uninstalling the copy exited with $code"
+    left=$(tree_files "$root/copy" | grep -v -x 'Uninstall.exe' | tr '\n' ' ')
+    [ -z "$left" ] || fail "uninstalling the copy left $left"
+    check_installed "$second"
+
     step "uninstall and install while the game runs"
     # The game runs from the folder until the file "go" appears.
     rm -f "$root/go"
