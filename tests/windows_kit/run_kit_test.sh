@@ -105,6 +105,17 @@ prefix_state() {
     grep -i 'qelma' "$WINEPREFIX"/*.reg || true
 }
 
+# wait_for_windows LOG: a game started by "driver quit ... UNTIL" in the
+# background shows its windows (at most a minute).
+wait_for_windows() {
+    waited=0
+    until grep -q 'both windows are shown' "$1" || [ $waited -ge 600 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    grep -q 'both windows are shown' "$1" || fail "the held game did not start: $(cat "$1")"
+}
+
 # same_prefix ROOT: the prefix is as it was before the installation.
 same_prefix() {
     prefix_state >"$1/after.txt"
@@ -304,6 +315,25 @@ if [ "$stage" = install ]; then
         done
     fi
 
+    step "installing over an unregistered copy whose game runs"
+    # The zip unpacked into a folder and its game running: the installer
+    # touches nothing there and says so.
+    unzip -q "$zip" -d "$root/unpacked"
+    copy="$root/unpacked/qelma-$version-win64"
+    : >"$root/held.log"
+    driver quit "$(winpath "$copy/cargame.exe")" "$(winpath "$copy")" "$(winpath "$root/go")" \
+        >"$root/held.log" 2>&1 &
+    held=$!
+    wait_for_windows "$root/held.log"
+    code=0
+    driver run "$(winpath "$installer")" /S "/D=$(winpath "$copy")" || code=$?
+    [ "$code" -eq 2 ] || fail "installing over the running game exited with $code, not 2"
+    [ ! -e "$copy/Uninstall.exe" ] || fail "the installer went on while the game ran"
+    touch "$root/go"
+    code=0
+    wait "$held" || code=$?
+    [ "$code" -eq 0 ] || fail "the held game ended with $code: $(cat "$root/held.log")"
+
     step "uninstall"
     uninstall
     [ ! -e "$folder" ] || fail "left behind in $folder: $(tree_files "$folder" | tr '\n' ' ')"
@@ -392,12 +422,7 @@ if [ "$stage" = upgrade ]; then
     driver quit "$(winpath "$second/cargame.exe")" "$(winpath "$second")" "$(winpath "$root/go")" \
         >"$root/held.log" 2>&1 &
     held=$!
-    waited=0
-    until grep -q 'both windows are shown' "$root/held.log" || [ $waited -ge 600 ]; do
-        sleep 0.1
-        waited=$((waited + 1))
-    done
-    grep -q 'both windows are shown' "$root/held.log" || fail "the held game did not start: $(cat "$root/held.log")"
+    wait_for_windows "$root/held.log"
     # The uninstaller runs in place (_?=) so that its own exit code is seen.
     code=0
     driver run "$(winpath "$second/Uninstall.exe")" /S "_?=$(winpath "$second")" || code=$?
