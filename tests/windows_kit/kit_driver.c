@@ -9,24 +9,22 @@
  *       Starts a QELMA program (in FOLDER, else in the current folder), waits
  *       until its "QELMA Graphics" and "QELMA Text" windows are shown (and
  *       then, with UNTIL, until the file UNTIL exists, so that a test acts
- *       while the program runs), then presses Ctrl+Q in the drawing window as the keyboard does (key down
- *       Ctrl, key down Q, key up Q, key up Ctrl) and exits with the
- *       program's own exit code once it has ended.
- *   kit_driver icon PROGRAM
- *       Checks that PROGRAM carries an icon (group 1, with 16, 32, 48 and
- *       256 pixel images) and a version resource.
- *   kit_driver reg [NAME]
- *       Prints the string value NAME of QELMA's registration (the current
- *       user's Uninstall\QELMA key) in UTF-8, or only tells by the exit code
- *       whether the key exists (0) or not (1). Wine's own reg tool prints
- *       in the console's code page and loses non-ASCII folder names.
+ *       while the program runs), then presses Ctrl+Q in the drawing window as the keyboard does
+ * (key down Ctrl, key down Q, key up Q, key up Ctrl) and exits with the program's own exit code
+ * once it has ended. kit_driver icon PROGRAM Checks that PROGRAM carries an icon (group 1, with 16,
+ * 32, 48 and 256 pixel images) and a version resource. kit_driver reg [NAME] Prints the string
+ * value NAME of QELMA's registration (the current user's Uninstall\QELMA key) in UTF-8, or only
+ * tells by the exit code whether the key exists (0) or not (1). Wine's own reg tool prints in the
+ * console's code page and loses non-ASCII folder names.
  *
  * Exit codes of its own: 100 bad use, 101 the program could not be started,
  * 102 no windows in time, 103 the program did not end in time, 104 a
- * resource is missing, 105 no such registry value. Waits are bounded: a hung program is ended. */
+ * resource is missing, 105 no such registry value. Waits are bounded: a
+ * hung program is ended. */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-#include <shellapi.h>
+
+#include <shellapi.h> // after windows.h, which it needs
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -95,11 +93,11 @@ static int run(int argc, wchar_t **argv) {
         wcscat(line, argv[i]);
     }
     PROCESS_INFORMATION pi;
-    if (!start(argv[2], line, NULL, &pi))
-        return 101;
-    DWORD code = wait_exit(&pi, 10 * EXIT_WAIT_MS);
+    int started = start(argv[2], line, NULL, &pi);
     free(line);
-    return (int)code;
+    if (!started)
+        return 101;
+    return (int)wait_exit(&pi, 10 * EXIT_WAIT_MS);
 }
 
 struct Search {
@@ -131,9 +129,10 @@ static int quit(int argc, wchar_t **argv) {
         return 100;
     swprintf(line, length, L"\"%ls\"", argv[2]);
     PROCESS_INFORMATION pi;
-    if (!start(argv[2], line, folder, &pi))
-        return 101;
+    int started = start(argv[2], line, folder, &pi);
     free(line);
+    if (!started)
+        return 101;
 
     /* The program's windows appear during its set-up; poll for them, with
      * a bound, while it starts. */
@@ -152,7 +151,7 @@ static int quit(int argc, wchar_t **argv) {
     }
     if (search.graphics == NULL || search.text == NULL) {
         say(L"kit_driver: no \"QELMA Graphics\" and \"QELMA Text\" windows within %d ms\n",
-                 WINDOW_WAIT_MS);
+            WINDOW_WAIT_MS);
         TerminateProcess(pi.hProcess, 102);
         return 102;
     }
@@ -190,7 +189,8 @@ static int icon(wchar_t **argv) {
         say(L"kit_driver: cannot load %ls\n", argv[2]);
         return 101;
     }
-    HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)); /* RT_GROUP_ICON */
+    HRSRC group =
+        FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)); /* RT_GROUP_ICON */
     if (group == NULL) {
         say(L"kit_driver: %ls has no icon group 1\n", argv[2]);
         return 104;
@@ -223,7 +223,8 @@ static int icon(wchar_t **argv) {
 
 static int reg(int argc, wchar_t **argv) {
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELMA", 0,
+    if (RegOpenKeyExW(HKEY_CURRENT_USER,
+                      L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELMA", 0,
                       KEY_READ, &key) != ERROR_SUCCESS)
         return 1;
     if (argc < 3) {
@@ -258,6 +259,7 @@ int main(void) {
         return icon(argv);
     if (argv != NULL && argc >= 2 && argc <= 3 && wcscmp(argv[1], L"reg") == 0)
         return reg(argc, argv);
-    fprintf(stderr, "usage: kit_driver run PROGRAM [ARG...] | quit PROGRAM [FOLDER [UNTIL]] | icon PROGRAM | reg [NAME]\n");
+    fprintf(stderr, "usage: kit_driver run PROGRAM [ARG...] | quit PROGRAM [FOLDER [UNTIL]] | icon "
+                    "PROGRAM | reg [NAME]\n");
     return 100;
 }

@@ -427,11 +427,14 @@ if [ "$stage" = upgrade ]; then
     code=0
     driver run "$(winpath "$second/Uninstall.exe")" /S "_?=$(winpath "$second")" || code=$?
     [ "$code" -eq 2 ] || fail "uninstalling while the game runs exited with $code, not 2"
+    # Installing elsewhere runs the registered installation's uninstaller
+    # first, which refuses; so the installer stops before it writes a file.
     # (Not through install, which waits for every Wine process, the held
     # game too; the installer waits for the old uninstaller itself.)
     code=0
-    driver run "$(winpath "$installer")" /S "/D=$(winpath "$second")" || code=$?
-    [ "$code" -eq 2 ] || fail "installing over the running game exited with $code, not 2"
+    driver run "$(winpath "$installer")" /S "/D=$(winpath "$root/third/QELMA")" || code=$?
+    [ "$code" -eq 2 ] || fail "installing while the registered game runs exited with $code, not 2"
+    [ ! -e "$root/third/QELMA/cargame.exe" ] || fail "the installer went on while the registered game ran"
     touch "$root/go"
     code=0
     wait "$held" || code=$?
