@@ -26,4 +26,7 @@ if(NOT WIN32)
     include(${CMAKE_CURRENT_LIST_DIR}/debian/packages.cmake)
 endif()
 
+if(WIN32)
+    include(${CMAKE_CURRENT_LIST_DIR}/windows_package.cmake)   # NSIS installer and zip
+endif()
 include(CPack)

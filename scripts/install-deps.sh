@@ -11,7 +11,7 @@ pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-de
       lintian desktop-file-utils xdotool"
 for option in "$@"; do
     case "$option" in
-    --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine" ;;
+    --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine nsis unzip" ;;
     --bench) pkgs="$pkgs libbenchmark-dev" ;;
     --fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
     *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
