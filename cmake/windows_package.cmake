@@ -71,3 +71,6 @@ set(CPACK_NSIS_MUI_ICON ${QELMA_WINDOWS_DIR}/cargame.ico)
 set(CPACK_NSIS_MUI_UNIICON ${QELMA_WINDOWS_DIR}/cargame.ico)
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+# The install rules name components (game, dev) for the Debian packages;
+# the Windows packages hold every file in one folder all the same.
+set(CPACK_MONOLITHIC_INSTALL ON)

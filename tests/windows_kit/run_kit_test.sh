@@ -223,7 +223,9 @@ if [ "$stage" = package ]; then
     # The installer holds the same files: those its uninstaller deletes.
     nsi="$packages/_CPack_Packages/win64/NSIS/project.nsi"
     sed -n 's/^ *Delete "\$INSTDIR\\\(.*\)"$/\1/p' "$nsi" | tr '\\' '/' | LC_ALL=C sort |
-        while read -r f; do [ -f "$packages/_CPack_Packages/win64/NSIS/qelma-$version-win64/$f" ] && echo "$f"; done \
+        while read -r f; do
+            if [ -f "$packages/_CPack_Packages/win64/NSIS/qelma-$version-win64/$f" ]; then echo "$f"; fi
+        done \
             >"$WORK_DIR/nsis.txt"
     cmp -s "$WORK_DIR/zip.txt" "$WORK_DIR/nsis.txt" || {
         fail "the installer's files differ from the zip's:"
