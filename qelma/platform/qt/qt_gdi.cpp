@@ -10,6 +10,7 @@
 // instead of being read after free. After warm-up, creating and deleting the
 // pens and brushes of a drawing operation allocates nothing.
 #include "qelma/platform/qt/qt_platform.h"
+#include "qelma/platform/winlayer/queue.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -154,15 +155,18 @@ void make_font(PlatObjectImpl *o, int pixels, bool fixed, const char *face) {
     QFont f;
     if (fixed) {
         f.setFamily(QStringLiteral("DejaVu Sans Mono"));
-        f.setStyleHint(QFont::Monospace, QFont::NoAntialias);
+        f.setStyleHint(QFont::Monospace);
         f.setFixedPitch(true);
     } else {
         // The face name goes to font matching unchanged; an unknown face falls
         // back to the default sans-serif face.
         f.setFamily(face ? QString::fromLatin1(face) : QString());
-        f.setStyleHint(QFont::SansSerif, QFont::NoAntialias);
+        f.setStyleHint(QFont::SansSerif);
     }
     f.setPixelSize(pixels);
+    // Smoothed as the desktop smooths text, on glyphs fitted to the pixel
+    // grid as GDI fits them, which also keeps the advances whole pixels.
+    f.setHintingPreference(QFont::PreferFullHinting);
     f.setWeight(QFont::Normal);
     f.setKerning(false);
     o->font = f;
@@ -310,9 +314,10 @@ QColor qcolor(PlatColor c) {
 // A painter on img with the rules every operation shares.
 void prepare(QPainter &p) {
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setRenderHint(QPainter::TextAntialiasing, false);
-    // Every colour is opaque and nothing is smoothed, so copying the source
-    // gives the same pixels as blending it, through the toolkit's faster fills.
+    // Shapes are not smoothed and every colour is opaque, so copying the
+    // source gives the same pixels as blending it, through the toolkit's
+    // faster fills. Text is smoothed as the desktop smooths it, and blended
+    // (see plat_text_out).
     p.setCompositionMode(QPainter::CompositionMode_Source);
 }
 
@@ -448,7 +453,7 @@ void plat_release_dc(PlatWindow window, PlatDC dc) {
     if (!dc_ok(dc))
         return;
     if (!dc->window || (window && dc->window != window)) {
-        plat_qt_warn("release_dc: the context does not belong to that window; kept");
+        winlayer::warn("release_dc: the context does not belong to that window; kept");
         return;
     }
     free_dc(dc);
@@ -465,7 +470,7 @@ void plat_delete_dc(PlatDC dc) {
     if (!dc_ok(dc))
         return;
     if (dc->window) {
-        plat_qt_warn("delete_dc: a window context is given back with release_dc");
+        winlayer::warn("delete_dc: a window context is given back with release_dc");
         return;
     }
     free_dc(dc);
@@ -475,12 +480,12 @@ PlatObject plat_create_compatible_bitmap(PlatDC dc, int w, int h) {
     if (!dc_ok(dc))
         return nullptr;
     if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > MAX_BITMAP_PIXELS) {
-        plat_qt_warn("create_compatible_bitmap: bad size %d x %d", w, h);
+        winlayer::warn("create_compatible_bitmap: bad size %d x %d", w, h);
         return nullptr;
     }
     QImage image(w, h, QImage::Format_RGB32);
     if (image.isNull()) {
-        plat_qt_warn("create_compatible_bitmap: out of memory for %d x %d", w, h);
+        winlayer::warn("create_compatible_bitmap: out of memory for %d x %d", w, h);
         return nullptr;
     }
     image.fill(0xFF000000u);
@@ -493,9 +498,9 @@ PlatObject plat_create_compatible_bitmap(PlatDC dc, int w, int h) {
 
 PlatObject plat_create_pen(int style, int width, PlatColor color) {
     if (style != PS_SOLID)
-        plat_qt_warn("create_pen: style %d is drawn solid", style);
+        winlayer::warn("create_pen: style %d is drawn solid", style);
     if (width < 0 || width > MAX_PEN_WIDTH) {
-        plat_qt_warn("create_pen: width %d out of range; using %d", width,
+        winlayer::warn("create_pen: width %d out of range; using %d", width,
                      width < 0 ? 0 : MAX_PEN_WIDTH);
         width = width < 0 ? 0 : MAX_PEN_WIDTH;
     }
@@ -513,7 +518,7 @@ PlatObject plat_create_solid_brush(PlatColor color) {
 
 PlatObject plat_get_stock_object(int which) {
     if (which == STOCK_DEFAULT_BITMAP || !stock(which)) {
-        plat_qt_warn("get_stock_object: no stock object %d", which);
+        winlayer::warn("get_stock_object: no stock object %d", which);
         return nullptr;
     }
     return stock(which);
@@ -531,7 +536,7 @@ PlatObject plat_create_font(int height, int width, int escapement, int orientati
     if (pixels == 0)
         pixels = DEFAULT_FONT_PIXELS;
     if (pixels > MAX_FONT_PIXELS) {
-        plat_qt_warn("create_font: height %d too large; using %d", height, MAX_FONT_PIXELS);
+        winlayer::warn("create_font: height %d too large; using %d", height, MAX_FONT_PIXELS);
         pixels = MAX_FONT_PIXELS;
     }
     const bool fixed = (pitch_and_family & 3) == 1; // FIXED_PITCH
@@ -592,11 +597,11 @@ PlatObject plat_select_object(PlatDC dc, PlatObject object) {
         break;
     case KIND_BITMAP:
         if (dc->window) {
-            plat_qt_warn("select_object: a bitmap goes only into a memory context");
+            winlayer::warn("select_object: a bitmap goes only into a memory context");
             return nullptr;
         }
         if (object != dc->bitmap && object->selections > 0 && !object->stock) {
-            plat_qt_warn("select_object: the bitmap is already selected into another context");
+            winlayer::warn("select_object: the bitmap is already selected into another context");
             return nullptr;
         }
         if (object != dc->bitmap)
@@ -617,7 +622,7 @@ int plat_delete_object(PlatObject object) {
     if (object->stock)
         return 1;
     if (object->selections > 0) {
-        plat_qt_warn("delete_object: the object is still selected into a context; kept");
+        winlayer::warn("delete_object: the object is still selected into a context; kept");
         return 0;
     }
     free_object(object);
@@ -680,7 +685,7 @@ int plat_ellipse(PlatDC dc, int left, int top, int right, int bottom) {
         return 0;
     if (!within_limit(left) || !within_limit(top) || !within_limit(right) ||
         !within_limit(bottom)) {
-        plat_qt_warn("ellipse: box (%d, %d, %d, %d) clamped to +-%d", left, top, right, bottom,
+        winlayer::warn("ellipse: box (%d, %d, %d, %d) clamped to +-%d", left, top, right, bottom,
                      COORD_LIMIT);
         left = clamp_coord(left);
         top = clamp_coord(top);
@@ -744,7 +749,7 @@ int plat_polygon(PlatDC dc, const PlatPoint *points, int count) {
     if (!img)
         return 0;
     if (!points || count < 2) {
-        plat_qt_warn("polygon: needs at least 2 points, got %d", points ? count : 0);
+        winlayer::warn("polygon: needs at least 2 points, got %d", points ? count : 0);
         return 0;
     }
     PlatObject pen = dc->pen, brush = dc->brush;
@@ -771,7 +776,7 @@ int plat_polygon(PlatDC dc, const PlatPoint *points, int count) {
         pts[i] = QPointF(clamp_coord(points[i].x) + shift, clamp_coord(points[i].y) + shift);
     }
     if (clamped)
-        plat_qt_warn("polygon: points clamped to +-%d", COORD_LIMIT);
+        winlayer::warn("polygon: points clamped to +-%d", COORD_LIMIT);
     Painting painting(dc, img);
     QPainter &p = painting.get();
     if (pen->hollow)
@@ -807,7 +812,7 @@ int plat_set_bk_mode(PlatDC dc, int mode) {
     if (!dc_ok(dc))
         return 0;
     if (mode != OPAQUE && mode != TRANSPARENT) {
-        plat_qt_warn("set_bk_mode: unknown mode %d; unchanged", mode);
+        winlayer::warn("set_bk_mode: unknown mode %d; unchanged", mode);
         return 0;
     }
     int previous = dc->bk_mode;
@@ -879,7 +884,7 @@ int plat_get_text_extent_point(PlatDC dc, const char *text, int length, int *cx,
     if (!dc_ok(dc) || !cx || !cy)
         return 0;
     if (length < 0 || (!text && length > 0)) {
-        plat_qt_warn("get_text_extent_point: bad text (length %d)", length);
+        winlayer::warn("get_text_extent_point: bad text (length %d)", length);
         return 0;
     }
     const TextLayout *laid_out =
@@ -909,7 +914,7 @@ int plat_text_out(PlatDC dc, int x, int y, const char *text, int length) {
     if (!img)
         return 0;
     if (length < 0 || (!text && length > 0)) {
-        plat_qt_warn("text_out: bad text (length %d)", length);
+        winlayer::warn("text_out: bad text (length %d)", length);
         return 0;
     }
     if (length == 0 || !within_limit(x) || !within_limit(y))
@@ -925,10 +930,12 @@ int plat_text_out(PlatDC dc, int x, int y, const char *text, int length) {
         p.fillRect(x, y, w, font->font_height, qcolor(dc->bk_color));
     }
     p.setPen(qcolor(dc->text_color));
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (laid_out)
         p.drawStaticText(QPointF(x, y), laid_out->layout);
     else
         p.drawText(x, y + font->font_ascent, s);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
     drawn(dc);
     return 1;
 }
@@ -952,11 +959,11 @@ int plat_bit_blt(PlatDC dest, int x, int y, int w, int h, PlatDC src, int src_x,
     if (!d || !s)
         return 0;
     if (rop != SRCCOPY) {
-        plat_qt_warn("bit_blt: only SRCCOPY is supported (got 0x%lx)", rop);
+        winlayer::warn("bit_blt: only SRCCOPY is supported (got 0x%lx)", rop);
         return 0;
     }
     if (w < 0 || h < 0) {
-        plat_qt_warn("bit_blt: negative size %d x %d", w, h);
+        winlayer::warn("bit_blt: negative size %d x %d", w, h);
         return 0;
     }
     end_persistent_painter(dest); // raw pixel writes go past the painter
@@ -977,12 +984,12 @@ PlatColor plat_get_pixel(PlatDC dc, int x, int y) {
 PlatMem plat_global_alloc(std::size_t bytes) {
     // One byte more than asked, so that even an empty block locks to memory.
     if (bytes >= SIZE_MAX - 1) {
-        plat_qt_warn("global_alloc: %zu bytes is too large", bytes);
+        winlayer::warn("global_alloc: %zu bytes is too large", bytes);
         return nullptr;
     }
     char *data = static_cast<char *>(std::malloc(bytes + 1));
     if (!data) {
-        plat_qt_warn("global_alloc: out of memory for %zu bytes", bytes);
+        winlayer::warn("global_alloc: out of memory for %zu bytes", bytes);
         return nullptr;
     }
     PlatMemImpl *m;
@@ -1010,7 +1017,7 @@ void plat_global_free(PlatMem mem) {
     if (!mem)
         return;
     if (!mem->live) {
-        plat_qt_warn("global_free: the block was already freed");
+        winlayer::warn("global_free: the block was already freed");
         return;
     }
     std::free(mem->data);

@@ -9,10 +9,12 @@
 // Input events on the client widget become queued messages; WM_CREATE,
 // WM_SIZE, WM_PAINT, WM_CLOSE and WM_DESTROY are sent to the procedure at once.
 #include "qelma/platform/qt/qt_platform.h"
+#include "qelma/platform/winlayer/queue.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
@@ -35,17 +37,7 @@
 
 namespace {
 
-constexpr std::size_t MAX_QUEUED = 10000; // posted and input messages, as on Windows
-constexpr unsigned MIN_TIMER_MS = 10;     // shorter periods are raised to this
 constexpr int MAX_WINDOW_SIDE = 8192;     // larger window sizes are clamped
-// Key messages carry the typed character in the scan-code byte (bits 16..23)
-// and mark that with one of the bits Windows reserves (25). A key-down posted
-// without the mark but with a real scan code is translated from its virtual
-// key instead, as Windows does; one with neither (scan code 0) types nothing.
-constexpr unsigned KEY_CHAR_SHIFT = 16;
-constexpr unsigned KEY_HAS_CHAR = 1u << 25;
-constexpr unsigned KEY_PREVIOUS_DOWN = 1u << 30;
-constexpr unsigned KEY_TRANSITION_UP = 1u << 31;
 constexpr unsigned WS_THICKFRAME_BIT = 0x00040000u; // a sizing border: resizable
 
 struct WindowClass {
@@ -67,12 +59,6 @@ struct MenuItem {
 class ClientWidget;
 class FrameWidget;
 
-struct TimerRecord {
-    PlatWindow window; // the window whose queue gets WM_TIMER
-    unsigned id;       // wparam of WM_TIMER
-    QTimer *timer;     // kept (stopped) after a kill, for a later set_timer
-};
-
 } // namespace
 
 struct PlatWindowImpl {
@@ -93,6 +79,8 @@ struct PlatWindowImpl {
     bool own_update;        // the repaint asked for was caused by our own drawing
     bool in_paint;          // inside the client widget's paintEvent
     PlatDC paint_dc;        // the context of plat_begin_paint until plat_end_paint
+    QTimer *show_timer;     // shows what was drawn once the current frame period is over
+    qint64 shown_at_ms;     // when drawing was last handed to the window system
 };
 
 struct PlatMenuImpl {
@@ -112,8 +100,6 @@ struct QtState {
     std::vector<WindowClass *> classes;    // registered window classes
     std::vector<PlatWindowImpl *> windows; // every window ever created
     std::vector<PlatMenuImpl *> menus;     // every menu ever created
-    std::vector<TimerRecord *> timers;     // one per (window, id) ever set
-    std::deque<PlatMsg> queue;             // the thread's message queue, front first
 };
 // Never destroyed, for the same reason as its records: a static destructor
 // running before the leak checker would make every record look lost.
@@ -136,18 +122,6 @@ bool menu_known(PlatMenu m) {
         if (k == m)
             return true;
     return false;
-}
-
-// Appends an input or posted message; false (and a message) when the queue
-// is full.
-bool enqueue(PlatWindow w, unsigned message, PlatWParam wparam, PlatLParam lparam) {
-    if (qt.queue.size() >= MAX_QUEUED) {
-        plat_qt_warn("message queue full (%zu messages); message 0x%x dropped", qt.queue.size(),
-                     message);
-        return false;
-    }
-    qt.queue.push_back(PlatMsg{w, message, wparam, lparam});
-    return true;
 }
 
 PlatLParam pack_point(int x, int y) {
@@ -222,37 +196,8 @@ void key_message(PlatWindow w, QKeyEvent *e, bool down) {
             return; // a key QELMA has no code for, typing nothing
         vk = 0xFF;  // no virtual key, but the character must still arrive
     }
-    unsigned bits = 1u | (ch << KEY_CHAR_SHIFT) | KEY_HAS_CHAR;
-    if (down && e->isAutoRepeat())
-        bits |= KEY_PREVIOUS_DOWN;
-    if (!down)
-        bits |= KEY_PREVIOUS_DOWN | KEY_TRANSITION_UP;
-    enqueue(w, down ? WM_KEYDOWN : WM_KEYUP, vk, static_cast<PlatLParam>(bits));
-}
-
-// The character of a key-down without our mark: what the key types with no
-// modifier held, as Windows translates it from the virtual key.
-unsigned char_of_virtual_key(PlatWParam vk) {
-    if (vk >= 'A' && vk <= 'Z')
-        return static_cast<unsigned>(vk - 'A') + 'a';
-    if (vk >= '0' && vk <= '9')
-        return static_cast<unsigned>(vk);
-    if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9)
-        return static_cast<unsigned>(vk - VK_NUMPAD0) + '0';
-    switch (vk) {
-    case VK_SPACE:
-        return ' ';
-    case VK_RETURN:
-        return '\r';
-    case VK_BACK:
-        return '\b';
-    case VK_TAB:
-        return '\t';
-    case VK_ESCAPE:
-        return 27;
-    default:
-        return 0;
-    }
+    winlayer::input(w, down ? WM_KEYDOWN : WM_KEYUP, vk,
+                    winlayer::key_lparam(ch, down, e->isAutoRepeat()));
 }
 
 void sync_client_size(PlatWindow w, bool relayout);
@@ -277,7 +222,10 @@ class ClientWidget : public QWidget {
         if (!window_ok(w))
             return;
         if (w->paint_pending || !w->own_update) {
+            // As Windows does before WM_PAINT, the class brush erases the
+            // client area first.
             w->paint_pending = false;
+            w->backing.fill(plat_qt_rgb_to_qrgb(w->cls->background));
             w->in_paint = true;
             send(w, WM_PAINT, 0, 0);
             w->in_paint = false;
@@ -316,7 +264,7 @@ class ClientWidget : public QWidget {
         else
             return;
         const QPoint pos = e->position().toPoint();
-        enqueue(owner_, message, 0, pack_point(pos.x(), pos.y()));
+        winlayer::input(owner_, message, 0, pack_point(pos.x(), pos.y()));
     }
     PlatWindow owner_;
 };
@@ -399,6 +347,23 @@ void fit_decorations(PlatWindow w) {
         w->frame->resize(size);
 }
 
+qint64 clock_ms() {
+    static QElapsedTimer &clock = *new QElapsedTimer;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
+}
+
+// One refresh of the primary screen, within 60..250 Hz when it reports none
+// or an odd rate.
+int frame_period_ms() {
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const double hz = screen ? screen->refreshRate() : 0.0;
+    if (!(hz >= 60.0))
+        return 16;
+    return std::max(4, static_cast<int>(1000.0 / std::min(hz, 250.0)));
+}
+
 const WindowClass *find_class(const char *name) {
     for (const WindowClass *c : qt.classes)
         if (strcasecmp(c->name.c_str(), name) == 0)
@@ -408,20 +373,8 @@ const WindowClass *find_class(const char *name) {
 
 // ---------------------------------------------------------------- timers
 
-void timer_fired(TimerRecord *t) {
-    if (!window_ok(t->window))
-        return;
-    for (const PlatMsg &m : qt.queue)
-        if (m.message == WM_TIMER && m.window == t->window && m.wparam == t->id)
-            return; // one tick of this timer is already waiting
-    qt.queue.push_back(PlatMsg{t->window, WM_TIMER, t->id, 0});
-}
-
-TimerRecord *find_timer(PlatWindow w, unsigned id) {
-    for (TimerRecord *t : qt.timers)
-        if (t->window == w && t->id == id)
-            return t;
-    return nullptr;
+void stop_timer(winlayer::Timer *t) {
+    static_cast<QTimer *>(t->toolkit_timer)->stop();
 }
 
 // ----------------------------------------------------------------- menus
@@ -449,7 +402,7 @@ void menu_chosen(PlatMenu m, std::size_t index) {
     while (top->parent)
         top = top->parent;
     if (top->bar && window_ok(top->window))
-        enqueue(top->window, WM_COMMAND, item.id, 0);
+        winlayer::post(top->window, WM_COMMAND, item.id, 0);
 }
 
 void detach_menu(PlatWindow w) {
@@ -468,9 +421,8 @@ void destroy_window(PlatWindow w) {
         return;
     w->destroying = true;
     send(w, WM_DESTROY, 0, 0);
-    for (TimerRecord *t : qt.timers)
-        if (t->window == w)
-            t->timer->stop();
+    winlayer::kill_window_timers(w, stop_timer);
+    w->show_timer->stop();
     w->frame->hide();
     if (w->paint_dc) {
         plat_release_dc(w, w->paint_dc);
@@ -484,21 +436,12 @@ void destroy_window(PlatWindow w) {
 
 // ------------------------------------------------------ shared and hooks
 
-void plat_qt_warn(const char *format, ...) {
-    std::fputs("qelma platform: ", stderr);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fputc('\n', stderr);
-}
-
 bool plat_qt_ensure_app() {
     plat_init();
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
         static bool told = false;
         if (!told)
-            plat_qt_warn("the running Qt application is not a QApplication; no windows");
+            winlayer::warn("the running Qt application is not a QApplication; no windows");
         told = true;
         return false;
     }
@@ -518,30 +461,41 @@ QMenuBar *plat_qt_menu_bar(PlatWindow window) {
 }
 
 int plat_qt_timer_interval(PlatWindow window, unsigned id) {
-    TimerRecord *t = find_timer(window, id);
-    return t && t->timer->isActive() ? t->timer->interval() : -1;
+    winlayer::Timer *t = winlayer::find_timer(window, id);
+    return t ? static_cast<QTimer *>(t->toolkit_timer)->interval() : -1;
 }
 
 int plat_qt_queue_length() {
-    return static_cast<int>(qt.queue.size());
+    return static_cast<int>(winlayer::length());
 }
 
 int plat_qt_count_queued(PlatWindow window, unsigned message, PlatWParam wparam) {
-    int n = 0;
-    for (const PlatMsg &m : qt.queue)
-        n += m.window == window && m.message == message && m.wparam == wparam;
-    return n;
+    return winlayer::count(window, message, wparam);
 }
 
 QImage *plat_qt_window_image(PlatWindow window) {
     return window_ok(window) ? &window->backing : nullptr;
 }
 
+// Drawing lands in the backing image at once, but the window system is handed
+// at most one picture per screen refresh: a program that draws after every
+// message would otherwise send the whole client area to the display server
+// far more often than any screen shows it. The last picture is always shown,
+// at the end of the frame period it fell in.
 void plat_qt_window_drawn(PlatWindow window) {
     if (!window_ok(window) || window->in_paint || !window->client->isVisible())
         return;
     window->own_update = true;
-    window->client->update();
+    if (window->show_timer->isActive())
+        return; // already due at the end of this frame period
+    const qint64 now = clock_ms();
+    const qint64 wait = window->shown_at_ms + frame_period_ms() - now;
+    if (wait <= 0) {
+        window->shown_at_ms = now;
+        window->client->update();
+    } else {
+        window->show_timer->start(static_cast<int>(wait));
+    }
 }
 
 // ---------------------------------------------------------- application
@@ -551,7 +505,7 @@ void plat_init() {
         return;
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
         !std::getenv("WAYLAND_DISPLAY")) {
-        plat_qt_warn("no display found; using the offscreen platform");
+        winlayer::warn("no display found; using the offscreen platform");
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     // QApplication keeps references to these for its whole life.
@@ -567,11 +521,11 @@ void plat_init() {
 int plat_register_class(const char *class_name, PlatWndProc proc, unsigned class_style,
                         PlatObject background_brush) {
     if (!class_name || !*class_name || !proc) {
-        plat_qt_warn("register_class: a class needs a name and a procedure");
+        winlayer::warn("register_class: a class needs a name and a procedure");
         return 0;
     }
     if (find_class(class_name)) {
-        plat_qt_warn("register_class: class \"%s\" already exists", class_name);
+        winlayer::warn("register_class: class \"%s\" already exists", class_name);
         return 0;
     }
     // The colour is read now, so deleting the brush later changes nothing.
@@ -588,11 +542,11 @@ PlatWindow plat_create_window(const char *class_name, const char *title, unsigne
         return nullptr;
     const WindowClass *cls = class_name ? find_class(class_name) : nullptr;
     if (!cls) {
-        plat_qt_warn("create_window: no class \"%s\"", class_name ? class_name : "(null)");
+        winlayer::warn("create_window: no class \"%s\"", class_name ? class_name : "(null)");
         return nullptr;
     }
     if (w < 0 || h < 0 || w > MAX_WINDOW_SIDE || h > MAX_WINDOW_SIDE) {
-        plat_qt_warn("create_window: size %d x %d clamped to 0..%d", w, h, MAX_WINDOW_SIDE);
+        winlayer::warn("create_window: size %d x %d clamped to 0..%d", w, h, MAX_WINDOW_SIDE);
         w = std::clamp(w, 0, MAX_WINDOW_SIDE);
         h = std::clamp(h, 0, MAX_WINDOW_SIDE);
     }
@@ -606,6 +560,15 @@ PlatWindow plat_create_window(const char *class_name, const char *title, unsigne
     win->outer_h = h;
     win->sent_w = win->sent_h = -1;
 
+    win->show_timer = new QTimer();
+    win->show_timer->setSingleShot(true);
+    win->show_timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(win->show_timer, &QTimer::timeout, [win] {
+        if (window_ok(win) && win->client->isVisible()) {
+            win->shown_at_ms = clock_ms();
+            win->client->update();
+        }
+    });
     win->frame = new FrameWidget(win);
     win->frame->setWindowTitle(QString::fromLatin1(title ? title : ""));
     win->layout = new QVBoxLayout(win->frame);
@@ -686,7 +649,7 @@ void plat_screen_size(int *width, int *height) {
             sw = screen->geometry().width();
             sh = screen->geometry().height();
         } else {
-            plat_qt_warn("screen_size: no screen");
+            winlayer::warn("screen_size: no screen");
         }
     }
     if (width)
@@ -717,25 +680,11 @@ int plat_peek_message(PlatMsg *msg) {
         return 0;
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
-    if (qt.queue.empty())
-        return 0;
-    *msg = qt.queue.front();
-    qt.queue.pop_front();
-    return 1;
+    return winlayer::take(msg) ? 1 : 0;
 }
 
 void plat_translate_message(const PlatMsg *msg) {
-    if (!msg || msg->message != WM_KEYDOWN)
-        return;
-    const auto bits = static_cast<std::uintptr_t>(msg->lparam);
-    const unsigned byte = (bits >> KEY_CHAR_SHIFT) & 0xFF;
-    unsigned ch = 0;
-    if (bits & KEY_HAS_CHAR)
-        ch = byte;
-    else if (byte != 0)
-        ch = char_of_virtual_key(msg->wparam);
-    if (ch != 0)
-        qt.queue.push_front(PlatMsg{msg->window, WM_CHAR, ch, msg->lparam});
+    winlayer::translate(msg);
 }
 
 PlatResult plat_dispatch_message(const PlatMsg *msg) {
@@ -745,52 +694,46 @@ PlatResult plat_dispatch_message(const PlatMsg *msg) {
 }
 
 void plat_wait_message() {
-    if (!qt.queue.empty())
+    if (!winlayer::empty())
         return;
     if (!plat_qt_ensure_app())
         return;
-    while (qt.queue.empty())
+    while (winlayer::empty())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 int plat_post_message(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam) {
     if (!window_ok(window)) {
-        plat_qt_warn("post_message: no such window; message 0x%x dropped", message);
+        winlayer::warn("post_message: no such window; message 0x%x dropped", message);
         return 0;
     }
-    return enqueue(window, message, wparam, lparam) ? 1 : 0;
+    return winlayer::post(window, message, wparam, lparam) ? 1 : 0;
 }
 
 void plat_post_quit_message(int exit_code) {
-    // Quitting must not be lost to a full queue.
-    qt.queue.push_back(PlatMsg{nullptr, WM_QUIT,
-                               static_cast<PlatWParam>(static_cast<std::intptr_t>(exit_code)), 0});
+    winlayer::post_quit(exit_code);
 }
 
 // ---------------------------------------------------------------- timers
 
 void plat_set_timer(PlatWindow window, unsigned id, unsigned period_ms) {
     if (!window_ok(window)) {
-        plat_qt_warn("set_timer: no such window");
+        winlayer::warn("set_timer: no such window");
         return;
     }
-    if (period_ms < MIN_TIMER_MS)
-        period_ms = MIN_TIMER_MS;
-    if (period_ms > 0x7FFFFFFFu)
-        period_ms = 0x7FFFFFFFu;
-    TimerRecord *t = find_timer(window, id);
-    if (!t) {
-        t = new TimerRecord{window, id, new QTimer()};
-        t->timer->setTimerType(Qt::PreciseTimer);
-        QObject::connect(t->timer, &QTimer::timeout, [t] { timer_fired(t); });
-        qt.timers.push_back(t);
+    winlayer::Timer *t = winlayer::set_timer(window, id, period_ms);
+    if (!t->toolkit_timer) {
+        QTimer *timer = new QTimer();
+        timer->setTimerType(Qt::PreciseTimer);
+        QObject::connect(timer, &QTimer::timeout, [t] { winlayer::timer_expired(t); });
+        t->toolkit_timer = timer;
     }
-    t->timer->start(static_cast<int>(period_ms));
+    static_cast<QTimer *>(t->toolkit_timer)->start(static_cast<int>(t->period_ms));
 }
 
 void plat_kill_timer(PlatWindow window, unsigned id) {
-    if (TimerRecord *t = find_timer(window, id))
-        t->timer->stop();
+    if (winlayer::Timer *t = winlayer::kill_timer(window, id))
+        stop_timer(t);
 }
 
 // ----------------------------------------------------------------- menus
@@ -831,14 +774,14 @@ int plat_append_menu(PlatMenu menu, unsigned flags, std::uintptr_t id_or_popup, 
     if (flags & MF_POPUP) {
         PlatMenu popup = reinterpret_cast<PlatMenu>(id_or_popup);
         if (!menu_known(popup) || popup->bar) {
-            plat_qt_warn("append_menu: \"%s\" needs a pop-up menu", item.text.c_str());
+            winlayer::warn("append_menu: \"%s\" needs a pop-up menu", item.text.c_str());
             return 0;
         }
         bool cycle = false;
         for (PlatMenu m = menu; m; m = m->parent)
             cycle = cycle || m == popup;
         if (popup->parent || cycle) {
-            plat_qt_warn("append_menu: the pop-up \"%s\" is already in a menu", item.text.c_str());
+            winlayer::warn("append_menu: the pop-up \"%s\" is already in a menu", item.text.c_str());
             return 0;
         }
         popup->parent = menu;
@@ -871,11 +814,11 @@ void plat_set_menu(PlatWindow window, PlatMenu menu) {
     if (!window_ok(window))
         return;
     if (menu && (!menu_known(menu) || !menu->bar)) {
-        plat_qt_warn("set_menu: only a menu bar can be attached to a window");
+        winlayer::warn("set_menu: only a menu bar can be attached to a window");
         return;
     }
     if (menu && menu->window && menu->window != window) {
-        plat_qt_warn("set_menu: the menu bar already belongs to another window");
+        winlayer::warn("set_menu: the menu bar already belongs to another window");
         return;
     }
     if (menu == window->menu)

@@ -45,8 +45,6 @@ void plat_qt_copy_pixels(QImage &dst, int dx, int dy, const QImage &src, int sx,
 // Creates the QApplication when none exists yet; false when no usable
 // QApplication can be had (a message has been written).
 bool plat_qt_ensure_app();
-// Writes one diagnostic line, "qelma platform: ...", to stderr.
-void plat_qt_warn(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 inline unsigned plat_qt_rgb_to_qrgb(PlatColor c) {
     return 0xFF000000u | (plat_red(c) << 16) | (plat_green(c) << 8) | plat_blue(c);

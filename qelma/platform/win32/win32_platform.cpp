@@ -636,11 +636,8 @@ PlatObject plat_create_font(int height, int width, int escapement, int orientati
     // (a negative height asks for the character height).
     height = clamp_font_size(height);
     width = clamp_font_size(width);
-    // The default quality lets the system smooth glyphs with colours of its
-    // own; the canvas keeps to the colours drawn, as on every backend.
-    if (quality == DEFAULT_QUALITY) {
-        quality = NONANTIALIASED_QUALITY;
-    }
+    // The quality goes through as asked: 0 lets the system smooth glyphs as
+    // the desktop does.
     return object_of(CreateFontA(height, width, escapement, orientation, weight, italic, underline,
                                  strike_out, char_set, out_precision, clip_precision, quality,
                                  pitch_and_family, face));
