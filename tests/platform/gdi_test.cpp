@@ -556,6 +556,20 @@ TEST(GdiHandles, FarOffCoordinatesDrawWhatIsOnTheSurface) {
     EXPECT_EQ(s.count(WHITE), 40 * 40);
 }
 
+TEST(GdiHandles, AnEllipseAtTheCoordinateLimitIsStillExact) {
+    // The right end of an ellipse as large as the seam allows crosses the
+    // surface: over 40 rows of a radius of 65536 its outline is one column.
+    Surface s(40, 40);
+    Tools t = solid(s.dc, 0, BLACK, BLUE);
+    constexpr int L = PLAT_COORD_LIMIT;
+    EXPECT_EQ(plat_ellipse(s.dc, 20 - 2 * (L / 2), 20 - L / 2, 21, 20 + L / 2), 1);
+    for (int y = 0; y < 40; y++) {
+        EXPECT_EQ(s.at(10, y), BLUE) << y;
+        EXPECT_EQ(s.at(20, y), BLACK) << y;
+        EXPECT_EQ(s.at(21, y), WHITE) << y;
+    }
+}
+
 TEST(GdiMemory, BlocksLockToTheirBytesUntilFreed) {
     PlatMem mem = plat_global_alloc(6);
     ASSERT_NE(mem, nullptr);

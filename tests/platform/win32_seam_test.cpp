@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "qelma/platform/platform.h"
+#include "qelma/platform/platform_inspect.h"
 
 namespace {
 

@@ -57,10 +57,7 @@ enum {
 
 constexpr int DEFAULT_FONT_PIXELS = 16; // a font asked for with height 0
 constexpr int FIXED_FONT_PIXELS = 13;   // ANSI_FIXED_FONT and the other fixed stock fonts
-constexpr int MAX_FONT_PIXELS = 1000;   // larger requests are clamped
-constexpr int MAX_PEN_WIDTH = 1000;
 constexpr long long MAX_BITMAP_PIXELS = 64LL * 1024 * 1024;
-constexpr PlatColor INVALID_COLOR = 0xFFFFFFFFu;
 
 } // namespace
 
@@ -92,12 +89,6 @@ struct PlatDCImpl {
     QPainter *painter; // memory context: open on the selected bitmap, or null
 };
 
-struct PlatMemImpl {
-    bool live;        // false once freed; the header stays for the check
-    std::size_t size; // bytes the caller asked for
-    char *data;       // the block, malloc'ed
-};
-
 namespace {
 
 // Pools of the three kinds of handle. Entries are never given back to the
@@ -107,7 +98,6 @@ namespace {
 // running before the leak checker would make every pooled entry look lost.
 std::vector<PlatObjectImpl *> &free_objects = *new std::vector<PlatObjectImpl *>;
 std::vector<PlatDCImpl *> &free_dcs = *new std::vector<PlatDCImpl *>;
-std::vector<PlatMemImpl *> &free_mems = *new std::vector<PlatMemImpl *>;
 // The stock objects, made at first use.
 PlatObjectImpl *stock_objects[STOCK_COUNT];
 
@@ -368,9 +358,9 @@ QPen wide_pen(PlatObject pen) {
     return qp;
 }
 
-// Shapes are given to the toolkit within this range of coordinates, where
-// its fixed-point rasterizer is exact; farther points are pulled in.
-constexpr int COORD_LIMIT = 1 << 24;
+// Shapes are given to the toolkit within the seam's range of coordinates;
+// farther points (only from direct callers) are pulled in.
+constexpr int COORD_LIMIT = PLAT_COORD_LIMIT;
 bool within_limit(int v) {
     return v >= -COORD_LIMIT && v <= COORD_LIMIT;
 }
@@ -499,10 +489,10 @@ PlatObject plat_create_compatible_bitmap(PlatDC dc, int w, int h) {
 PlatObject plat_create_pen(int style, int width, PlatColor color) {
     if (style != PS_SOLID)
         winlayer::warn("create_pen: style %d is drawn solid", style);
-    if (width < 0 || width > MAX_PEN_WIDTH) {
+    if (width < 0 || width > PLAT_MAX_PEN_WIDTH) {
         winlayer::warn("create_pen: width %d out of range; using %d", width,
-                     width < 0 ? 0 : MAX_PEN_WIDTH);
-        width = width < 0 ? 0 : MAX_PEN_WIDTH;
+                     width < 0 ? 0 : PLAT_MAX_PEN_WIDTH);
+        width = width < 0 ? 0 : PLAT_MAX_PEN_WIDTH;
     }
     PlatObjectImpl *o = new_object(KIND_PEN);
     o->pen_width = width;
@@ -535,9 +525,9 @@ PlatObject plat_create_font(int height, int width, int escapement, int orientati
     long long pixels = height < 0 ? -static_cast<long long>(height) : height;
     if (pixels == 0)
         pixels = DEFAULT_FONT_PIXELS;
-    if (pixels > MAX_FONT_PIXELS) {
-        winlayer::warn("create_font: height %d too large; using %d", height, MAX_FONT_PIXELS);
-        pixels = MAX_FONT_PIXELS;
+    if (pixels > PLAT_MAX_FONT_PIXELS) {
+        winlayer::warn("create_font: height %d too large; using %d", height, PLAT_MAX_FONT_PIXELS);
+        pixels = PLAT_MAX_FONT_PIXELS;
     }
     const bool fixed = (pitch_and_family & 3) == 1; // FIXED_PITCH
     const int qweight = weight > 0 ? std::clamp(weight, 100, 900) : 0;
@@ -798,7 +788,7 @@ int plat_polygon(PlatDC dc, const PlatPoint *points, int count) {
 
 PlatColor plat_set_text_color(PlatDC dc, PlatColor color) {
     if (!dc_ok(dc))
-        return INVALID_COLOR;
+        return PLAT_INVALID_COLOR;
     PlatColor previous = dc->text_color;
     dc->text_color = color & 0xFFFFFF;
     return previous;
@@ -821,7 +811,7 @@ int plat_set_bk_mode(PlatDC dc, int mode) {
 }
 
 PlatColor plat_get_bk_color(PlatDC dc) {
-    return dc_ok(dc) ? dc->bk_color : INVALID_COLOR;
+    return dc_ok(dc) ? dc->bk_color : PLAT_INVALID_COLOR;
 }
 
 namespace {
@@ -975,53 +965,6 @@ int plat_bit_blt(PlatDC dest, int x, int y, int w, int h, PlatDC src, int src_x,
 PlatColor plat_get_pixel(PlatDC dc, int x, int y) {
     QImage *img = target(dc);
     if (!img || x < 0 || y < 0 || x >= img->width() || y >= img->height())
-        return INVALID_COLOR;
+        return PLAT_INVALID_COLOR;
     return plat_qt_qrgb_to_color(img->pixel(x, y));
-}
-
-// --------------------------------------------------------- memory blocks
-
-PlatMem plat_global_alloc(std::size_t bytes) {
-    // One byte more than asked, so that even an empty block locks to memory.
-    if (bytes >= SIZE_MAX - 1) {
-        winlayer::warn("global_alloc: %zu bytes is too large", bytes);
-        return nullptr;
-    }
-    char *data = static_cast<char *>(std::malloc(bytes + 1));
-    if (!data) {
-        winlayer::warn("global_alloc: out of memory for %zu bytes", bytes);
-        return nullptr;
-    }
-    PlatMemImpl *m;
-    if (!free_mems.empty()) {
-        m = free_mems.back();
-        free_mems.pop_back();
-    } else {
-        m = new PlatMemImpl();
-    }
-    m->live = true;
-    m->size = bytes;
-    m->data = data;
-    return m;
-}
-
-char *plat_global_lock(PlatMem mem) {
-    return mem && mem->live ? mem->data : nullptr;
-}
-
-void plat_global_unlock(PlatMem mem) {
-    (void)mem;
-}
-
-void plat_global_free(PlatMem mem) {
-    if (!mem)
-        return;
-    if (!mem->live) {
-        winlayer::warn("global_free: the block was already freed");
-        return;
-    }
-    std::free(mem->data);
-    mem->data = nullptr;
-    mem->live = false;
-    free_mems.push_back(mem);
 }

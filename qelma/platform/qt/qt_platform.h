@@ -6,7 +6,7 @@
 #ifndef QELMA_PLATFORM_QT_QT_PLATFORM_H
 #define QELMA_PLATFORM_QT_QT_PLATFORM_H
 
-#include "qelma/platform/platform.h"
+#include "qelma/platform/platform_inspect.h"
 
 class QImage;
 class QMenuBar;

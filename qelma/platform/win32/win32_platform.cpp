@@ -20,7 +20,7 @@
 // <windows.h> comes before platform.h so that the constants are the system's.
 #include <windows.h>
 
-#include "qelma/platform/platform.h"
+#include "qelma/platform/platform_inspect.h"
 
 #include <vector>
 
@@ -616,14 +616,12 @@ PlatObject plat_get_stock_object(int which) {
     return object_of(GetStockObject(which));
 }
 
-constexpr int MAX_FONT_PIXELS = 1000;
-
 static int clamp_font_size(int size) {
-    if (size > MAX_FONT_PIXELS) {
-        return MAX_FONT_PIXELS;
+    if (size > PLAT_MAX_FONT_PIXELS) {
+        return PLAT_MAX_FONT_PIXELS;
     }
-    if (size < -MAX_FONT_PIXELS) {
-        return -MAX_FONT_PIXELS;
+    if (size < -PLAT_MAX_FONT_PIXELS) {
+        return -PLAT_MAX_FONT_PIXELS;
     }
     return size;
 }
@@ -632,7 +630,7 @@ PlatObject plat_create_font(int height, int width, int escapement, int orientati
                             unsigned italic, unsigned underline, unsigned strike_out,
                             unsigned char_set, unsigned out_precision, unsigned clip_precision,
                             unsigned quality, unsigned pitch_and_family, const char *face) {
-    // Sizes beyond any screen are cut to MAX_FONT_PIXELS, keeping the sign
+    // Sizes beyond any screen are cut to PLAT_MAX_FONT_PIXELS, keeping the sign
     // (a negative height asks for the character height).
     height = clamp_font_size(height);
     width = clamp_font_size(width);
@@ -686,11 +684,10 @@ static void draw_unit_box(HDC dc, int left, int top, int right, int bottom) {
     SetPixel(dc, left < right ? left : right, top < bottom ? top : bottom, pen.lopnColor);
 }
 
-// Boxes are cut to +-MAX_BOX_COORD. Far beyond any surface this changes no
-// pixel of a rectangle, and it keeps GDI working: Windows refuses coordinates
-// past 2^27, and Wine's ellipse takes minutes for a box millions of pixels
-// high.
-constexpr int MAX_BOX_COORD = 1 << 16;
+// Boxes from direct callers are cut to the seam's limit (QELMA keeps to it
+// already): Windows refuses coordinates past 2^27, and Wine's ellipse takes
+// minutes for a box millions of pixels high.
+constexpr int MAX_BOX_COORD = PLAT_COORD_LIMIT;
 
 static void clamp_box(int *left, int *top, int *right, int *bottom) {
     int *coords[4] = {left, top, right, bottom};
