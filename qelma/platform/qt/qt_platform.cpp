@@ -9,7 +9,9 @@
 // Input events on the client widget become queued messages; WM_CREATE,
 // WM_SIZE, WM_PAINT, WM_CLOSE and WM_DESTROY are sent to the procedure at once.
 #include "qelma/platform/qt/qt_platform.h"
+#include "qelma/platform/winlayer/menu_model.h"
 #include "qelma/platform/winlayer/queue.h"
+#include "qelma/platform/winlayer/toolkit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -48,14 +50,6 @@ struct WindowClass {
     PlatObject brush;     // the brush given at registration: the class owns it, as on Windows
 };
 
-struct MenuItem {
-    unsigned flags;   // MF_CHECKED | MF_GRAYED | MF_SEPARATOR | MF_POPUP
-    unsigned id;      // command id; 0 for separators and pop-ups
-    std::string text; // as appended, with '&' and '\t'
-    QAction *action;  // the toolkit's item (the pop-up's menu action for MF_POPUP)
-    PlatMenu popup;   // the sub-menu of an MF_POPUP item
-};
-
 class ClientWidget;
 class FrameWidget;
 
@@ -83,15 +77,6 @@ struct PlatWindowImpl {
     qint64 shown_at_ms;     // when drawing was last handed to the window system
 };
 
-struct PlatMenuImpl {
-    bool bar;                    // a menu bar (plat_create_menu) or a pop-up
-    QMenuBar *qbar;              // the toolkit's bar, for a bar
-    QMenu *qmenu;                // the toolkit's menu, for a pop-up
-    std::vector<MenuItem> items; // in order of appending
-    PlatMenu parent;             // the menu this pop-up was appended to
-    PlatWindow window;           // the window a bar is attached to
-};
-
 namespace {
 
 // The backend's state. Window, menu and timer records are never freed, so a
@@ -99,7 +84,6 @@ namespace {
 struct QtState {
     std::vector<WindowClass *> classes;    // registered window classes
     std::vector<PlatWindowImpl *> windows; // every window ever created
-    std::vector<PlatMenuImpl *> menus;     // every menu ever created
 };
 // Never destroyed, for the same reason as its records: a static destructor
 // running before the leak checker would make every record look lost.
@@ -113,15 +97,6 @@ PlatResult send(PlatWindow w, unsigned message, PlatWParam wparam, PlatLParam lp
     if (!window_ok(w) || !w->cls->proc)
         return 0;
     return w->cls->proc(w, message, wparam, lparam);
-}
-
-bool menu_known(PlatMenu m) {
-    if (!m)
-        return false;
-    for (PlatMenuImpl *k : qt.menus)
-        if (k == m)
-            return true;
-    return false;
 }
 
 PlatLParam pack_point(int x, int y) {
@@ -374,45 +349,20 @@ const WindowClass *find_class(const char *name) {
 // ---------------------------------------------------------------- timers
 
 void stop_timer(winlayer::Timer *t) {
-    static_cast<QTimer *>(t->toolkit_timer)->stop();
+    tk_timer_stop(t);
 }
 
 // ----------------------------------------------------------------- menus
-
-MenuItem *find_item(PlatMenu m, unsigned id) {
-    for (MenuItem &item : m->items) {
-        if (item.flags & MF_POPUP) {
-            if (MenuItem *inner = find_item(item.popup, id))
-                return inner;
-        } else if (!(item.flags & MF_SEPARATOR) && item.id == id) {
-            return &item;
-        }
-    }
-    return nullptr;
-}
-
-void menu_chosen(PlatMenu m, std::size_t index) {
-    if (index >= m->items.size())
-        return;
-    MenuItem &item = m->items[index];
-    // The toolkit flips a checkable item itself; the mark belongs to the program.
-    if (item.action->isCheckable())
-        item.action->setChecked((item.flags & MF_CHECKED) != 0);
-    PlatMenu top = m;
-    while (top->parent)
-        top = top->parent;
-    if (top->bar && window_ok(top->window))
-        winlayer::post(top->window, WM_COMMAND, item.id, 0);
-}
 
 void detach_menu(PlatWindow w) {
     PlatMenu old = w->menu;
     if (!old)
         return;
     w->layout->setMenuBar(nullptr);
-    old->qbar->hide();
-    old->qbar->setParent(nullptr);
-    old->window = nullptr;
+    QMenuBar *bar = plat_qt_bar_of(old);
+    bar->hide();
+    bar->setParent(nullptr);
+    winlayer::set_menu_window(old, nullptr);
     w->menu = nullptr;
 }
 
@@ -457,7 +407,7 @@ QWidget *plat_qt_frame_widget(PlatWindow window) {
 }
 
 QMenuBar *plat_qt_menu_bar(PlatWindow window) {
-    return window_ok(window) && window->menu ? window->menu->qbar : nullptr;
+    return window_ok(window) && window->menu ? plat_qt_bar_of(window->menu) : nullptr;
 }
 
 int plat_qt_timer_interval(PlatWindow window, unsigned id) {
@@ -675,53 +625,30 @@ PlatResult plat_def_window_proc(PlatWindow window, unsigned message, PlatWParam 
 
 // ----------------------------------------------------------------- queue
 
-int plat_peek_message(PlatMsg *msg) {
-    if (!msg)
-        return 0;
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
-    return winlayer::take(msg) ? 1 : 0;
-}
-
-void plat_translate_message(const PlatMsg *msg) {
-    winlayer::translate(msg);
-}
-
 PlatResult plat_dispatch_message(const PlatMsg *msg) {
     if (!msg || msg->message == WM_QUIT)
         return 0;
     return send(msg->window, msg->message, msg->wparam, msg->lparam);
 }
 
-void plat_wait_message() {
-    if (!winlayer::empty())
-        return;
-    if (!plat_qt_ensure_app())
-        return;
-    while (winlayer::empty())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+// ------------------------------------------------------- toolkit contract
+
+bool tk_ready() {
+    return plat_qt_ensure_app();
 }
 
-int plat_post_message(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam) {
-    if (!window_ok(window)) {
-        winlayer::warn("post_message: no such window; message 0x%x dropped", message);
-        return 0;
-    }
-    return winlayer::post(window, message, wparam, lparam) ? 1 : 0;
+bool tk_window_alive(PlatWindow window) {
+    return window_ok(window);
 }
 
-void plat_post_quit_message(int exit_code) {
-    winlayer::post_quit(exit_code);
-}
-
-// ---------------------------------------------------------------- timers
-
-void plat_set_timer(PlatWindow window, unsigned id, unsigned period_ms) {
-    if (!window_ok(window)) {
-        winlayer::warn("set_timer: no such window");
+void tk_process_events(bool wait) {
+    if (!QCoreApplication::instance())
         return;
-    }
-    winlayer::Timer *t = winlayer::set_timer(window, id, period_ms);
+    QCoreApplication::processEvents(wait ? QEventLoop::WaitForMoreEvents
+                                         : QEventLoop::AllEvents);
+}
+
+void tk_timer_start(winlayer::Timer *t) {
     if (!t->toolkit_timer) {
         QTimer *timer = new QTimer();
         timer->setTimerType(Qt::PreciseTimer);
@@ -731,103 +658,27 @@ void plat_set_timer(PlatWindow window, unsigned id, unsigned period_ms) {
     static_cast<QTimer *>(t->toolkit_timer)->start(static_cast<int>(t->period_ms));
 }
 
-void plat_kill_timer(PlatWindow window, unsigned id) {
-    if (winlayer::Timer *t = winlayer::kill_timer(window, id))
-        stop_timer(t);
+void tk_timer_stop(winlayer::Timer *t) {
+    if (t->toolkit_timer)
+        static_cast<QTimer *>(t->toolkit_timer)->stop();
 }
 
 // ----------------------------------------------------------------- menus
 
-PlatMenu plat_create_menu() {
-    if (!plat_qt_ensure_app())
-        return nullptr;
-    PlatMenuImpl *m = new PlatMenuImpl();
-    m->bar = true;
-    m->qbar = new QMenuBar();
-    m->qbar->setNativeMenuBar(false);
-    qt.menus.push_back(m);
-    return m;
-}
-
-PlatMenu plat_create_popup_menu() {
-    if (!plat_qt_ensure_app())
-        return nullptr;
-    PlatMenuImpl *m = new PlatMenuImpl();
-    m->bar = false;
-    m->qmenu = new QMenu();
-    qt.menus.push_back(m);
-    return m;
-}
-
-int plat_append_menu(PlatMenu menu, unsigned flags, std::uintptr_t id_or_popup, const char *text) {
-    if (!menu_known(menu))
-        return 0;
-    MenuItem item{};
-    const QString label = QString::fromLatin1(text ? text : "");
-    if (flags & MF_SEPARATOR) {
-        item.flags = MF_SEPARATOR;
-        item.action = menu->bar ? menu->qbar->addSeparator() : menu->qmenu->addSeparator();
-        menu->items.push_back(item);
-        return 1;
-    }
-    item.text = text ? text : "";
-    if (flags & MF_POPUP) {
-        PlatMenu popup = reinterpret_cast<PlatMenu>(id_or_popup);
-        if (!menu_known(popup) || popup->bar) {
-            winlayer::warn("append_menu: \"%s\" needs a pop-up menu", item.text.c_str());
-            return 0;
-        }
-        bool cycle = false;
-        for (PlatMenu m = menu; m; m = m->parent)
-            cycle = cycle || m == popup;
-        if (popup->parent || cycle) {
-            winlayer::warn("append_menu: the pop-up \"%s\" is already in a menu", item.text.c_str());
-            return 0;
-        }
-        popup->parent = menu;
-        popup->qmenu->setTitle(label);
-        item.flags = MF_POPUP;
-        item.popup = popup;
-        item.action =
-            menu->bar ? menu->qbar->addMenu(popup->qmenu) : menu->qmenu->addMenu(popup->qmenu);
-    } else {
-        item.flags = flags & (MF_CHECKED | MF_GRAYED);
-        item.id = static_cast<unsigned>(id_or_popup);
-        // The text keeps its '&' mnemonic; after a tab it is only the label of
-        // the shortcut column: no toolkit shortcut is made from it.
-        item.action = menu->bar ? menu->qbar->addAction(label) : menu->qmenu->addAction(label);
-        const std::size_t index = menu->items.size();
-        QObject::connect(item.action, &QAction::triggered,
-                         [menu, index] { menu_chosen(menu, index); });
-    }
-    if (item.flags & MF_CHECKED) {
-        item.action->setCheckable(true);
-        item.action->setChecked(true);
-    }
-    if (flags & MF_GRAYED)
-        item.action->setEnabled(false);
-    menu->items.push_back(item);
-    return 1;
-}
-
 void plat_set_menu(PlatWindow window, PlatMenu menu) {
     if (!window_ok(window))
         return;
-    if (menu && (!menu_known(menu) || !menu->bar)) {
-        winlayer::warn("set_menu: only a menu bar can be attached to a window");
-        return;
-    }
-    if (menu && menu->window && menu->window != window) {
-        winlayer::warn("set_menu: the menu bar already belongs to another window");
+    if (const char *refusal = winlayer::attach_refusal(menu, window)) {
+        winlayer::warn("set_menu: %s", refusal);
         return;
     }
     if (menu == window->menu)
         return;
     detach_menu(window);
     if (menu) {
-        window->layout->setMenuBar(menu->qbar);
-        menu->qbar->show();
-        menu->window = window;
+        window->layout->setMenuBar(plat_qt_bar_of(menu));
+        plat_qt_bar_of(menu)->show();
+        winlayer::set_menu_window(menu, window);
         window->menu = menu;
     }
     sync_client_size(window, true);
@@ -839,67 +690,7 @@ PlatMenu plat_get_menu(PlatWindow window) {
 
 void plat_draw_menu_bar(PlatWindow window) {
     if (window_ok(window) && window->menu)
-        window->menu->qbar->update();
-}
-
-int plat_check_menu_item(PlatMenu menu, unsigned id, unsigned flags) {
-    if (!menu_known(menu))
-        return -1;
-    MenuItem *item = nullptr;
-    if (flags & MF_BYPOSITION) {
-        if (id < menu->items.size() && !(menu->items[id].flags & (MF_SEPARATOR | MF_POPUP)))
-            item = &menu->items[id];
-    } else {
-        item = find_item(menu, id);
-    }
-    if (!item)
-        return -1;
-    const int previous = (item->flags & MF_CHECKED) ? MF_CHECKED : MF_UNCHECKED;
-    if (flags & MF_CHECKED)
-        item->flags |= MF_CHECKED;
-    else
-        item->flags &= ~static_cast<unsigned>(MF_CHECKED);
-    item->action->setCheckable(true);
-    item->action->setChecked((item->flags & MF_CHECKED) != 0);
-    return previous;
-}
-
-int plat_get_menu_item_count(PlatMenu menu) {
-    return menu_known(menu) ? static_cast<int>(menu->items.size()) : 0;
-}
-
-int plat_get_menu_state(PlatMenu menu, int pos) {
-    if (!menu_known(menu) || pos < 0 || pos >= static_cast<int>(menu->items.size()))
-        return -1;
-    return static_cast<int>(menu->items[static_cast<std::size_t>(pos)].flags);
-}
-
-unsigned plat_get_menu_item_id(PlatMenu menu, int pos) {
-    if (!menu_known(menu) || pos < 0 || pos >= static_cast<int>(menu->items.size()))
-        return 0xFFFFFFFFu;
-    const MenuItem &item = menu->items[static_cast<std::size_t>(pos)];
-    return (item.flags & MF_POPUP) ? 0xFFFFFFFFu : item.id;
-}
-
-int plat_get_menu_string(PlatMenu menu, int pos, char *buffer, int size) {
-    if (!menu_known(menu) || pos < 0 || pos >= static_cast<int>(menu->items.size())) {
-        if (buffer && size > 0)
-            buffer[0] = '\0';
-        return 0;
-    }
-    const std::string &text = menu->items[static_cast<std::size_t>(pos)].text;
-    if (!buffer || size <= 0)
-        return static_cast<int>(text.size());
-    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-    return static_cast<int>(n);
-}
-
-PlatMenu plat_get_sub_menu(PlatMenu menu, int pos) {
-    if (!menu_known(menu) || pos < 0 || pos >= static_cast<int>(menu->items.size()))
-        return nullptr;
-    return menu->items[static_cast<std::size_t>(pos)].popup;
+        plat_qt_bar_of(window->menu)->update();
 }
 
 // ---------------------------------------------------------------- paint

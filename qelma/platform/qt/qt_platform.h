@@ -42,6 +42,8 @@ PlatColor plat_qt_brush_color(PlatObject brush, PlatColor fallback);
 // overlapping blocks.
 void plat_qt_copy_pixels(QImage &dst, int dx, int dy, const QImage &src, int sx, int sy, int w,
                          int h);
+// The toolkit's bar of a menu bar record.
+QMenuBar *plat_qt_bar_of(PlatMenu menu);
 // Creates the QApplication when none exists yet; false when no usable
 // QApplication can be had (a message has been written).
 bool plat_qt_ensure_app();

@@ -1,0 +1,45 @@
+// The contract between the Windows layer (winlayer/) and a toolkit backend
+// (qt/, and the next one): the few things only a toolkit can do, which the
+// layer calls. Everything else a toolkit backend does is to implement the
+// seam's window, paint and drawing functions as a translation table:
+//  - create and show windows, give their client size, deliver mouse, key and
+//    close input (winlayer::input, key_lparam) and timer expiries
+//    (winlayer::timer_expired) into the layer, and wait until one arrives;
+//  - draw on a surface: a closed polygon, a rectangle and an ellipse over a
+//    box that leaves out its right column and bottom row, each with a solid
+//    pen of a width centred on the outline and a solid or hollow fill; text at
+//    a cell's top-left corner at a pixel height over a transparent background,
+//    and its extent; scroll; an unscaled copy between surfaces;
+//  - show a menu bar from the model (menu_model.h).
+// Null and stale handles are answered by the layer and by each seam function
+// as platform.h states; the toolkit functions below are only ever called with
+// live records.
+#ifndef QELMA_PLATFORM_WINLAYER_TOOLKIT_H
+#define QELMA_PLATFORM_WINLAYER_TOOLKIT_H
+
+#include "qelma/platform/platform.h"
+#include "qelma/platform/winlayer/queue.h"
+
+#include <cstddef>
+
+// True when the toolkit can make windows and menus (its application is set
+// up); false, with a diagnostic, when it cannot.
+bool tk_ready();
+// True while the window exists (not yet destroyed).
+bool tk_window_alive(PlatWindow window);
+// Runs the toolkit's pending events (input, expiries, repaints); with wait,
+// first blocks until at least one arrives.
+void tk_process_events(bool wait);
+
+// Timers: start the toolkit's timer of the record at its period (making it the
+// first time), or stop it. Each expiry calls winlayer::timer_expired.
+void tk_timer_start(winlayer::Timer *timer);
+void tk_timer_stop(winlayer::Timer *timer);
+
+// Menus: make the toolkit's bar or menu for a new menu record; show a new
+// item (the last one of menu->items); show an item's changed check mark.
+bool tk_menu_created(PlatMenu menu);
+void tk_menu_item_added(PlatMenu menu, std::size_t index);
+void tk_menu_item_checked(PlatMenu menu, std::size_t index);
+
+#endif // QELMA_PLATFORM_WINLAYER_TOOLKIT_H
