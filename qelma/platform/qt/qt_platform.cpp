@@ -9,6 +9,7 @@
 // Input events on the client widget become queued messages; WM_CREATE,
 // WM_SIZE, WM_PAINT, WM_CLOSE and WM_DESTROY are sent to the procedure at once.
 #include "qelma/platform/qt/qt_platform.h"
+#include "qelma/platform/winlayer/gdi_objects.h"
 #include "qelma/platform/winlayer/menu_model.h"
 #include "qelma/platform/winlayer/queue.h"
 #include "qelma/platform/winlayer/toolkit.h"
@@ -481,7 +482,7 @@ int plat_register_class(const char *class_name, PlatWndProc proc, unsigned class
     // The colour is read now, so deleting the brush later changes nothing.
     qt.classes.push_back(
         new WindowClass{class_name, proc, class_style,
-                        plat_qt_brush_color(background_brush, plat_rgb(255, 255, 255)),
+                        winlayer::brush_color(background_brush, plat_rgb(255, 255, 255)),
                         background_brush});
     return static_cast<int>(qt.classes.size());
 }

@@ -8,6 +8,9 @@
 
 #include "qelma/platform/platform_inspect.h"
 
+#include <QPainter>
+
+class QColor;
 class QImage;
 class QMenuBar;
 class QWidget;
@@ -35,8 +38,29 @@ QImage *plat_qt_window_image(PlatWindow window);
 // Called after drawing on a window's backing image: schedules a repaint of
 // the client widget that does not send WM_PAINT.
 void plat_qt_window_drawn(PlatWindow window);
-// The colour of a solid brush; fallback for a null, hollow or unknown object.
-PlatColor plat_qt_brush_color(PlatObject brush, PlatColor fallback);
+// The image a context draws on, or nullptr (null, released or destroyed
+// context, or a window without a client area).
+QImage *plat_qt_target(PlatDC dc);
+// Called after drawing through a context: a window context's window shows it.
+void plat_qt_drawn(PlatDC dc);
+QColor plat_qt_qcolor(PlatColor c);
+inline bool plat_qt_within_limit(int v) {
+    return v >= -PLAT_COORD_LIMIT && v <= PLAT_COORD_LIMIT;
+}
+// The painter an operation draws with on a context's image: the memory
+// context's kept painter, or one opened for this operation on a window.
+class PlatQtPainting {
+  public:
+    PlatQtPainting(PlatDC dc, QImage *img);
+    ~PlatQtPainting();
+    PlatQtPainting(const PlatQtPainting &) = delete;
+    PlatQtPainting &operator=(const PlatQtPainting &) = delete;
+    QPainter &get() { return *painter_; }
+
+  private:
+    QPainter local_;
+    QPainter *painter_ = nullptr;
+};
 // Copies a w x h block from (sx, sy) of src to (dx, dy) of dst, clipped to
 // both images (both Format_RGB32). src and dst may be the same image, with
 // overlapping blocks.

@@ -42,4 +42,15 @@ bool tk_menu_created(PlatMenu menu);
 void tk_menu_item_added(PlatMenu menu, std::size_t index);
 void tk_menu_item_checked(PlatMenu menu, std::size_t index);
 
+// GDI objects (gdi_objects.h). A window context can be had while the window
+// has a client surface to draw on. The toolkit matches a font record's
+// request and sets its metrics, and makes a bitmap record's pixels (black);
+// false when it cannot. Freed objects and closing contexts (released, deleted,
+// or about to draw on another bitmap) let go of what the toolkit kept.
+bool tk_window_has_surface(PlatWindow window);
+bool tk_font_made(PlatObject font);
+bool tk_bitmap_made(PlatObject bitmap);
+void tk_object_freed(PlatObject object);
+void tk_dc_closing(PlatDC dc);
+
 #endif // QELMA_PLATFORM_WINLAYER_TOOLKIT_H
