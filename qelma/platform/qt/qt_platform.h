@@ -1,6 +1,7 @@
-// Internals of the Qt backend, shared by qt_platform.cpp (windows, queue,
-// timers, menus) and qt_gdi.cpp (device contexts and drawing), and the hooks
-// that tests use to reach the real widgets behind a handle.
+// Internals of the Qt backend, shared by its files (qt_platform.cpp:
+// application and windows; qt_input.cpp: keys and mouse; qt_menu.cpp: menu
+// bars; qt_surface.cpp: pixels and shapes; qt_text.cpp: fonts and text), and
+// the hooks that tests use to reach the real widgets behind a handle.
 //
 // Nothing above the platform seam includes this header.
 #ifndef QELMA_PLATFORM_QT_QT_PLATFORM_H
@@ -11,6 +12,8 @@
 #include <QPainter>
 
 class QColor;
+class QKeyEvent;
+class QMouseEvent;
 class QImage;
 class QMenuBar;
 class QWidget;
@@ -68,6 +71,9 @@ void plat_qt_copy_pixels(QImage &dst, int dx, int dy, const QImage &src, int sx,
                          int h);
 // The toolkit's bar of a menu bar record.
 QMenuBar *plat_qt_bar_of(PlatMenu menu);
+// Input events of a client widget, into the layer's queue (qt_input.cpp).
+void plat_qt_key(PlatWindow window, QKeyEvent *event, bool down);
+void plat_qt_mouse(PlatWindow window, QMouseEvent *event, bool down);
 // Creates the QApplication when none exists yet; false when no usable
 // QApplication can be had (a message has been written).
 bool plat_qt_ensure_app();

@@ -5,6 +5,7 @@
 
 #include "qelma/platform/winlayer/queue.h"
 #include "qelma/platform/winlayer/toolkit.h"
+#include "qelma/platform/winlayer/windows.h"
 
 #include <algorithm>
 #include <vector>
@@ -221,7 +222,7 @@ using namespace winlayer;
 // -------------------------------------------------------------- contexts
 
 PlatDC plat_get_dc(PlatWindow window) {
-    if (!window || !tk_window_alive(window) || !tk_window_has_surface(window))
+    if (!winlayer::window_ok(window) || !tk_window_has_surface(window))
         return nullptr;
     return new_dc(window);
 }

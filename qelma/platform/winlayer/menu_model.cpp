@@ -4,6 +4,7 @@
 
 #include "qelma/platform/platform_inspect.h"
 #include "qelma/platform/winlayer/toolkit.h"
+#include "qelma/platform/winlayer/windows.h"
 
 #include <algorithm>
 #include <cstring>
@@ -91,7 +92,7 @@ void menu_chosen(PlatMenu menu, std::size_t index) {
     PlatMenu top = menu;
     while (top->parent)
         top = top->parent;
-    if (top->bar && top->window && tk_window_alive(top->window))
+    if (top->bar && top->window && winlayer::window_ok(top->window))
         post(top->window, WM_COMMAND, item.id, 0);
 }
 

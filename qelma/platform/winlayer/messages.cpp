@@ -4,6 +4,7 @@
 #include "qelma/platform/platform.h"
 #include "qelma/platform/winlayer/queue.h"
 #include "qelma/platform/winlayer/toolkit.h"
+#include "qelma/platform/winlayer/windows.h"
 
 int plat_peek_message(PlatMsg *msg) {
     if (!msg)
@@ -22,7 +23,7 @@ void plat_wait_message() {
 }
 
 int plat_post_message(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam) {
-    if (!window || !tk_window_alive(window)) {
+    if (!winlayer::window_ok(window)) {
         winlayer::warn("post_message: no such window; message 0x%x dropped", message);
         return 0;
     }
@@ -34,7 +35,7 @@ void plat_post_quit_message(int exit_code) {
 }
 
 void plat_set_timer(PlatWindow window, unsigned id, unsigned period_ms) {
-    if (!window || !tk_window_alive(window)) {
+    if (!winlayer::window_ok(window)) {
         winlayer::warn("set_timer: no such window");
         return;
     }

@@ -25,11 +25,31 @@
 // True when the toolkit can make windows and menus (its application is set
 // up); false, with a diagnostic, when it cannot.
 bool tk_ready();
-// True while the window exists (not yet destroyed).
-bool tk_window_alive(PlatWindow window);
 // Runs the toolkit's pending events (input, expiries, repaints); with wait,
 // first blocks until at least one arrives.
 void tk_process_events(bool wait);
+
+// Windows (windows.h). Make the real window of a new record, of outer size
+// w x h at (x, y), hidden, reporting its client size (winlayer::client_size);
+// lay it out again and report the size; let go of it once destroyed.
+void tk_window_create(PlatWindow window, const char *title, int x, int y, int w, int h);
+void tk_window_relayout(PlatWindow window);
+void tk_window_destroyed(PlatWindow window);
+bool tk_window_visible(PlatWindow window);
+// Shows (raised, with the keyboard focus) or hides; reports the client size.
+void tk_window_show(PlatWindow window, bool show);
+void tk_window_client_size(PlatWindow window, int *width, int *height);
+// The outer rectangle in screen coordinates, frame included.
+void tk_window_outer_rect(PlatWindow window, PlatRect *rect);
+// Left as 0 x 0 when there is no screen.
+void tk_screen_size(int *width, int *height);
+// Repaint soon: the toolkit's repaint calls winlayer::repaint.
+void tk_window_update(PlatWindow window);
+// Fills the whole client area with one colour (erasing before WM_PAINT).
+void tk_window_erase(PlatWindow window, PlatColor color);
+// Puts the menu bar (or none) above the client area; reports the client size.
+void tk_window_menu_bar(PlatWindow window, PlatMenu menu);
+void tk_menu_bar_update(PlatMenu menu);
 
 // Timers: start the toolkit's timer of the record at its period (making it the
 // first time), or stop it. Each expiry calls winlayer::timer_expired.
