@@ -12,7 +12,7 @@ void plat_get_window_rect(PlatWindow window, PlatRect *rect);
 
 // As GetMenuItemCount / GetMenuState / GetMenuStringA / GetSubMenu by
 // position. For a null or destroyed menu or a position without an item:
-// 0 items, state -1, id 0xFFFFFFFF, an empty string (0), no sub-menu.
+// -1 items, state -1, id 0xFFFFFFFF, an empty string (0), no sub-menu.
 int plat_get_menu_item_count(PlatMenu menu);
 // MF_CHECKED | MF_GRAYED | MF_SEPARATOR | MF_POPUP bits of the item at pos.
 int plat_get_menu_state(PlatMenu menu, int pos);

@@ -469,6 +469,41 @@ TEST(GdiHandles, NullAndStaleHandlesDoNothing) {
     plat_delete_dc(dc);
     EXPECT_EQ(plat_rectangle(dc, 0, 0, 1, 1), 0);
     EXPECT_EQ(plat_get_bk_mode(dc), 0);
+
+    // Every context operation answers a null or deleted context alike: 0,
+    // no handle, PLAT_INVALID_COLOR for a colour, zeros in what it fills.
+    for (PlatDC bad : {static_cast<PlatDC>(nullptr), dc}) {
+        SCOPED_TRACE(bad ? "deleted context" : "null context");
+        EXPECT_EQ(plat_ellipse(bad, 0, 0, 5, 5), 0);
+        EXPECT_EQ(plat_polygon(bad, pts, 3), 0);
+        EXPECT_EQ(plat_text_out(bad, 0, 0, "a", 1), 0);
+        EXPECT_EQ(plat_scroll_dc(bad, 0, 1), 0);
+        EXPECT_EQ(plat_get_pixel(bad, 0, 0), PLAT_INVALID_COLOR);
+        EXPECT_EQ(plat_set_text_color(bad, RED), PLAT_INVALID_COLOR);
+        EXPECT_EQ(plat_get_bk_color(bad), PLAT_INVALID_COLOR);
+        EXPECT_EQ(plat_set_bk_mode(bad, TRANSPARENT), 0);
+        EXPECT_EQ(plat_select_object(bad, plat_get_stock_object(NULL_BRUSH)), nullptr);
+        EXPECT_EQ(plat_create_compatible_bitmap(bad, 4, 4), nullptr);
+        int cx = 7, cy = 7, height = 7, leading = 7;
+        EXPECT_EQ(plat_get_text_extent_point(bad, "ab", 2, &cx, &cy), 0);
+        EXPECT_EQ(cx, 0);
+        EXPECT_EQ(cy, 0);
+        EXPECT_EQ(plat_get_text_metrics(bad, &height, &leading), 0);
+        EXPECT_EQ(height, 0);
+        EXPECT_EQ(leading, 0);
+    }
+    // A live context copying from a deleted one copies nothing. (A handle is
+    // deleted after the surface is made: records are reused, as on Windows.)
+    Surface s(4, 4);
+    PlatDC gone = plat_create_compatible_dc(nullptr);
+    plat_delete_dc(gone);
+    EXPECT_EQ(plat_bit_blt(s.dc, 0, 0, 2, 2, gone, 0, 0, SRCCOPY), 0);
+    EXPECT_EQ(plat_bit_blt(gone, 0, 0, 2, 2, s.dc, 0, 0, SRCCOPY), 0);
+    EXPECT_EQ(s.count(WHITE), 16);
+    // Memory blocks: a null block locks to nothing.
+    EXPECT_EQ(plat_global_lock(nullptr), nullptr);
+    plat_global_unlock(nullptr);
+    plat_global_free(nullptr);
 }
 
 TEST(GdiHandles, SelectedObjectsAndStockObjectsSurviveDeletion) {

@@ -203,6 +203,50 @@ TEST(WindowClose, DefaultCloseSendsDestroyAndLeavesAHarmlessHandle) {
     EXPECT_EQ(recorder.sent.size(), 1u); // nothing more reached the procedure
 }
 
+TEST(WindowClose, NullWindowsAndMenusAreAnsweredAlikeEverywhere) {
+    reset();
+    PlatRect r{1, 2, 3, 4};
+    plat_get_client_rect(nullptr, &r);
+    EXPECT_EQ(r.left + r.top + r.right + r.bottom, 0);
+    r = PlatRect{1, 2, 3, 4};
+    plat_get_window_rect(nullptr, &r);
+    EXPECT_EQ(r.left + r.top + r.right + r.bottom, 0);
+    EXPECT_EQ(plat_show_window(nullptr, SW_SHOW), 0);
+    EXPECT_EQ(plat_is_window_visible(nullptr), 0);
+    EXPECT_EQ(plat_post_message(nullptr, WM_USER, 0, 0), 0);
+    EXPECT_EQ(plat_get_menu(nullptr), nullptr);
+    EXPECT_EQ(plat_get_dc(nullptr), nullptr);
+    EXPECT_EQ(plat_begin_paint(nullptr), nullptr);
+    EXPECT_EQ(plat_dispatch_message(nullptr), 0);
+    plat_invalidate(nullptr);
+    plat_end_paint(nullptr);
+    plat_set_timer(nullptr, 1, 10);
+    plat_kill_timer(nullptr, 1);
+    plat_set_menu(nullptr, nullptr);
+    plat_draw_menu_bar(nullptr);
+    // A null menu: GetMenuItemCount's -1, no state, no id, an empty string.
+    char text[8] = "junk";
+    EXPECT_EQ(plat_get_menu_item_count(nullptr), -1);
+    EXPECT_EQ(plat_get_menu_state(nullptr, 0), -1);
+    EXPECT_EQ(plat_get_menu_item_id(nullptr, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(plat_get_menu_string(nullptr, 0, text, sizeof text), 0);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(plat_get_sub_menu(nullptr, 0), nullptr);
+    EXPECT_EQ(plat_append_menu(nullptr, MF_STRING, 1, "x"), 0);
+    EXPECT_EQ(plat_check_menu_item(nullptr, 1, MF_CHECKED), -1);
+    // Positions past the end of a real menu are answered the same way.
+    PlatMenu run = plat_create_popup_menu();
+    plat_append_menu(run, MF_STRING, 1, "&Animate");
+    std::strcpy(text, "junk");
+    EXPECT_EQ(plat_get_menu_state(run, 1), -1);
+    EXPECT_EQ(plat_get_menu_item_id(run, 5), 0xFFFFFFFFu);
+    EXPECT_EQ(plat_get_menu_string(run, -1, text, sizeof text), 0);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(plat_check_menu_item(run, 99, MF_CHECKED), -1);
+    EXPECT_TRUE(recorder.sent.empty());
+    drain_queue();
+}
+
 TEST(Queue, PostedMessagesLeaveInOrderAndDispatchReachesTheProcedure) {
     reset();
     PlatWindow w = make_window(DRAWING_STYLE, 50, 50);

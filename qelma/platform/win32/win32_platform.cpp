@@ -1,8 +1,17 @@
 // The Win32 backend of the platform seam: each plat_ function is the USER,
 // GDI or kernel call it is named after, with the opaque Plat* handles cast to
-// and from HWND, HMENU, HDC, HGDIOBJ and HGLOBAL.
+// and from HWND, HMENU, HDC, HGDIOBJ and HGLOBAL. It does not use the Windows
+// layer (winlayer/): Windows itself is that layer.
 //
-// Three things need a little state here, because the seam's shape differs
+// Implements: every function of platform.h and platform_inspect.h.
+// Leaves out: nothing the seam names; timers have no callback procedure.
+// Departs from Windows (where the seam's shape differs):
+//  - a translated character comes before everything queued (below);
+//  - a WM_PAINT taken and not dispatched is dropped (below);
+//  - boxes are cut to PLAT_COORD_LIMIT and font heights to
+//    PLAT_MAX_FONT_PIXELS, for direct callers only (QELMA keeps to them).
+//
+// Four things need a little state here, because the seam's shape differs
 // from the Windows one:
 //  - a window procedure of the seam (PlatWndProc) is not a WNDPROC, so every
 //    class is registered with one trampoline that finds the class's
@@ -724,7 +733,7 @@ int plat_ellipse(PlatDC dc, int left, int top, int right, int bottom) {
 
 PlatColor plat_set_text_color(PlatDC dc, PlatColor color) {
     if (dc == nullptr) {
-        return 0;
+        return PLAT_INVALID_COLOR;
     }
     return SetTextColor(hdc_of(dc), color);
 }
@@ -745,7 +754,7 @@ int plat_set_bk_mode(PlatDC dc, int mode) {
 
 PlatColor plat_get_bk_color(PlatDC dc) {
     if (dc == nullptr) {
-        return 0;
+        return PLAT_INVALID_COLOR;
     }
     return GetBkColor(hdc_of(dc));
 }

@@ -397,8 +397,13 @@ PlatColor plat_get_bk_color(PlatDC dc) {
 }
 
 int plat_get_text_metrics(PlatDC dc, int *height, int *external_leading) {
-    if (!dc_ok(dc))
+    if (!dc_ok(dc)) {
+        if (height)
+            *height = 0;
+        if (external_leading)
+            *external_leading = 0;
         return 0;
+    }
     if (height)
         *height = dc->font->font_height;
     if (external_leading)

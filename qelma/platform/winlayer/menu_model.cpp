@@ -168,7 +168,7 @@ int plat_check_menu_item(PlatMenu menu, unsigned id, unsigned flags) {
 }
 
 int plat_get_menu_item_count(PlatMenu menu) {
-    return menu_known(menu) ? static_cast<int>(menu->items.size()) : 0;
+    return menu_known(menu) ? static_cast<int>(menu->items.size()) : -1;
 }
 
 int plat_get_menu_state(PlatMenu menu, int pos) {
