@@ -375,6 +375,59 @@ TEST(QtPaint, OnlyToolkitRepaintsAndInvalidateSendPaint) {
     plat_release_dc(w, dc);
 }
 
+// Counts the repaints of a widget that reach the window system.
+// The window's pixel at (10, 10) as each repaint shows it.
+struct PaintCounter : QObject {
+    PlatWindow window = nullptr;
+    int paints = 0;
+    unsigned shown = 0;
+    bool eventFilter(QObject *, QEvent *e) override {
+        if (e->type() == QEvent::Paint) {
+            ++paints;
+            shown = plat_qt_window_image(window)->pixel(10, 10) & 0xFFFFFF;
+        }
+        return false;
+    }
+};
+
+TEST(QtPaint, DrawingReachesTheScreenAtMostOncePerRefreshAndTheLastPictureAlways) {
+    Shown s = shown_window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(plat_qt_frame_widget(s.window)));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    counter.window = s.window;
+    s.client->installEventFilter(&counter);
+    recorder.sent.clear();
+    PlatDC dc = plat_get_dc(s.window);
+    // 200 message steps, each drawing: the backing image takes every one.
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 200; ++i) {
+        PlatObject brush = plat_create_solid_brush(plat_rgb(i, 0, 255 - i));
+        PlatObject old = plat_select_object(dc, brush);
+        plat_rectangle(dc, 0, 0, 50, 50);
+        plat_select_object(dc, old);
+        plat_delete_object(brush);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(plat_qt_window_image(s.window)->pixel(10, 10) & 0xFFFFFF,
+                  static_cast<unsigned>((i << 16) | (255 - i)));
+    }
+    const qint64 drawing_ms = clock.elapsed();
+    const int during = counter.paints;
+    // At most one picture per refresh (60 Hz or more) of the time it took.
+    EXPECT_LE(during, drawing_ms / 4 + 2);
+    // The last picture still reaches the screen, within a bounded wait.
+    QElapsedTimer wait;
+    wait.start();
+    while (counter.paints == during && wait.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    EXPECT_GT(counter.paints, during) << "the last picture was never shown";
+    EXPECT_EQ(counter.shown, static_cast<unsigned>((199 << 16) | 56));
+    EXPECT_EQ(count_sent(WM_PAINT), 0) << "our own drawing sends no WM_PAINT";
+    s.client->removeEventFilter(&counter);
+    plat_release_dc(s.window, dc);
+}
+
 TEST(QtPaint, ResizingKeepsTheContentAndFillsNewAreaWithTheBackground) {
     Shown s = shown_window(WS_OVERLAPPEDWINDOW, 100, 60);
     PlatDC dc = plat_get_dc(s.window);
