@@ -1,9 +1,12 @@
 // Qt backend, text: the layer's font requests matched with QFont and
 // measured with QFontMetrics, and text drawn with QPainter at the top-left
-// corner of its cell. Departs from Windows: the face for an unknown name is
-// the toolkit's default sans-serif face (UNKNOWN_FACE_HINT), and fixed-pitch
-// fonts are DejaVu Sans Mono; text is smoothed as the desktop smooths it on
-// glyphs fitted to whole pixels, so extents are whole pixels as with GDI.
+// corner of its cell, opaque or transparent, and its extent.
+// Leaves out: widths, angles, character sets and precisions of a request.
+// Departs from Windows: a name font matching does not know gets the
+// toolkit's default sans-serif face (choose_face_for_unknown_names), and
+// fixed-pitch fonts are DejaVu Sans Mono; text is smoothed as the desktop
+// smooths it, on glyphs fitted to whole pixels, so extents stay whole pixels
+// as with GDI.
 #include "qelma/platform/qt/qt_platform.h"
 #include "qelma/platform/winlayer/gdi_objects.h"
 #include "qelma/platform/winlayer/toolkit.h"
@@ -21,10 +24,14 @@
 
 namespace {
 
-// The face of fixed-pitch fonts, and the hint that picks the face for a name
-// font matching does not know.
+// The face of fixed-pitch fonts.
 const char *const FIXED_FACE = "DejaVu Sans Mono";
-constexpr QFont::StyleHint UNKNOWN_FACE_HINT = QFont::SansSerif;
+
+// The face drawn for a name that font matching does not know (such as
+// "QELMA-font"): the toolkit's default sans-serif face.
+void choose_face_for_unknown_names(QFont &f) {
+    f.setStyleHint(QFont::SansSerif);
+}
 
 QFont &qfont(PlatObject font) {
     return *static_cast<QFont *>(font->toolkit);
@@ -39,7 +46,7 @@ QFont matched_font(const winlayer::FontRequest &r) {
     } else {
         // The face name goes to font matching unchanged.
         f.setFamily(QString::fromStdString(r.face));
-        f.setStyleHint(UNKNOWN_FACE_HINT);
+        choose_face_for_unknown_names(f);
     }
     f.setPixelSize(r.pixels);
     // Smoothed as the desktop smooths text, on glyphs fitted to the pixel
