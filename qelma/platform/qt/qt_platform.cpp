@@ -315,6 +315,7 @@ void tk_window_create(PlatWindow win, const char *title, int x, int y, int w, in
     q->fixed = (win->style & WS_THICKFRAME_BIT) == 0;
     q->outer_w = w;
     q->outer_h = h;
+    q->shown_at_ms = -1000000; // the first picture is shown at once
     q->show_timer = new QTimer();
     q->show_timer->setSingleShot(true);
     q->show_timer->setTimerType(Qt::PreciseTimer);
