@@ -15,7 +15,7 @@ size=$(stat -c %s "$dir/QELMA.SCR")
 cat > "$dir/run.sh" <<INNER
 #!/bin/sh
 cd "$dir"
-"$game" 2>/dev/null &
+env -u QT_QPA_PLATFORM "$game" 2>/dev/null &
 pid=\$!
 sleep 2
 start=\$(date +%s.%N)
