@@ -34,7 +34,7 @@ int plat_qt_timer_interval(PlatWindow window, unsigned id);
 int plat_qt_queue_length();
 int plat_qt_count_queued(PlatWindow window, unsigned message, PlatWParam wparam);
 
-// ------------------------------------------------ between the two sources
+// ------------------------------------------------ between the backend files
 // The backing image of a window's client area (what its window DC draws on),
 // or nullptr for a null or destroyed window.
 QImage *plat_qt_window_image(PlatWindow window);
