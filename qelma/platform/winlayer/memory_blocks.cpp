@@ -25,12 +25,13 @@ std::vector<PlatMemImpl *> &free_mems = *new std::vector<PlatMemImpl *>;
 PlatMem plat_global_alloc(std::size_t bytes) {
     // One byte more than asked, so that even an empty block locks to memory.
     if (bytes >= SIZE_MAX - 1) {
-        winlayer::warn("global_alloc: %zu bytes is too large", bytes);
+        // Sizes go out as doubles: the Windows C library has no %zu.
+        winlayer::warn("global_alloc: %.0f bytes is too large", static_cast<double>(bytes));
         return nullptr;
     }
     char *data = static_cast<char *>(std::malloc(bytes + 1));
     if (!data) {
-        winlayer::warn("global_alloc: out of memory for %zu bytes", bytes);
+        winlayer::warn("global_alloc: out of memory for %.0f bytes", static_cast<double>(bytes));
         return nullptr;
     }
     PlatMemImpl *m;

@@ -31,7 +31,7 @@ QueueState &q = *new QueueState;
 bool room(unsigned message) {
     if (q.posted.size() + q.input.size() < MAX_QUEUED)
         return true;
-    warn("message queue full (%zu messages); message 0x%x dropped", q.posted.size() + q.input.size(),
+    warn("message queue full (%d messages); message 0x%x dropped", static_cast<int>(MAX_QUEUED),
          message);
     return false;
 }
