@@ -167,11 +167,8 @@ PlatWindow plat_create_window(const char *class_name, const char *title, unsigne
                               int x, int y, int w, int h);
 // Returns nonzero when the window was visible before.
 int plat_show_window(PlatWindow window, int show_command);
-int plat_is_window_visible(PlatWindow window);
 void plat_get_client_rect(PlatWindow window, PlatRect *rect);
 void plat_screen_size(int *width, int *height);
-// Marks the whole client area for repainting: a WM_PAINT follows.
-void plat_invalidate(PlatWindow window);
 PlatResult plat_def_window_proc(PlatWindow window, unsigned message, PlatWParam wparam,
                                 PlatLParam lparam);
 
@@ -194,7 +191,6 @@ PlatMenu plat_create_menu();
 PlatMenu plat_create_popup_menu();
 int plat_append_menu(PlatMenu menu, unsigned flags, std::uintptr_t id_or_popup, const char *text);
 void plat_set_menu(PlatWindow window, PlatMenu menu);
-PlatMenu plat_get_menu(PlatWindow window);
 void plat_draw_menu_bar(PlatWindow window);
 // flags: MF_CHECKED or MF_UNCHECKED, by command id. Returns the previous
 // state (MF_CHECKED or MF_UNCHECKED), or -1 when no item has the id.
@@ -209,7 +205,6 @@ void plat_release_dc(PlatWindow window, PlatDC dc);
 PlatDC plat_begin_paint(PlatWindow window);
 void plat_end_paint(PlatWindow window);
 PlatDC plat_create_compatible_dc(PlatDC dc);
-void plat_delete_dc(PlatDC dc);
 // A bitmap of w x h pixels, black until drawn on.
 PlatObject plat_create_compatible_bitmap(PlatDC dc, int w, int h);
 

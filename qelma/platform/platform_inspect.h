@@ -1,6 +1,7 @@
-// What only tests call to look inside the platform: the outer rectangle of a
-// window, the items of a menu by position, and one pixel of a surface. QELMA
-// itself never calls these; every backend implements them.
+// What only tests call: to look inside the platform (visibility and outer
+// rectangle of a window, its menu bar, the items of a menu by position, one
+// pixel of a surface) and to do what QELMA itself never asks for (repaint a
+// window, delete a memory context). Every backend implements these.
 #ifndef QELMA_PLATFORM_PLATFORM_INSPECT_H
 #define QELMA_PLATFORM_PLATFORM_INSPECT_H
 
@@ -9,6 +10,13 @@
 // The outer (frame) rectangle in screen coordinates; zeros for a null or
 // destroyed window.
 void plat_get_window_rect(PlatWindow window, PlatRect *rect);
+int plat_is_window_visible(PlatWindow window);
+// The attached menu bar, or null.
+PlatMenu plat_get_menu(PlatWindow window);
+// Marks the whole client area for repainting: a WM_PAINT follows.
+void plat_invalidate(PlatWindow window);
+// Deletes a memory context (a window's is given back with plat_release_dc).
+void plat_delete_dc(PlatDC dc);
 
 // As GetMenuItemCount / GetMenuState / GetMenuStringA / GetSubMenu by
 // position. For a null or destroyed menu or a position without an item:
