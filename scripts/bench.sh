@@ -13,3 +13,5 @@ for i in 1 2 3 4 5; do $bin/qelma_clock startup; done
 $bin/qelma_clock ticks 300
 $bin/qelma_clock cpu 20
 $bin/qelma_memory 100000
+# The real program under Xvfb, played back unpaced as a user starts it.
+bench/xvfb_playback.sh build/bench/game/cargame

@@ -12,7 +12,7 @@ pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-de
 for option in "$@"; do
     case "$option" in
     --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine nsis unzip" ;;
-    --bench) pkgs="$pkgs libbenchmark-dev" ;;
+    --bench) pkgs="$pkgs libbenchmark-dev python3 libx11-6 libxtst6 bc" ;;
     --fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
     *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
     esac

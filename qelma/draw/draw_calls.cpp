@@ -11,6 +11,7 @@
 
 // The largest point size the renderer accepts.
 static constexpr int MAX_POINT_SIZE = 127;
+static_assert(MAX_POINT_SIZE <= PLAT_MAX_FONT_PIXELS, "every point size is a font the platforms make");
 
 // The negation used for a bad size. INT_MIN has no positive counterpart in
 // 32 bits; it becomes INT_MAX, the nearest value that has one.

@@ -25,9 +25,10 @@ int validate_color(int index) {
 
 // The sums are taken in 64 bits and clamped so that coordinates far off the
 // canvas (up to the int range) stay far off it instead of wrapping around;
-// the limit is well inside what every platform's rasterizer takes exactly.
+// the limit is the platforms' own (PLAT_COORD_LIMIT), so that every backend
+// is given the same box for the same far-off shape.
 static int clamp_pixel(long long v) {
-    constexpr long long limit = (1 << 24) - 1; // leaves room for the +1 of a box
+    constexpr long long limit = PLAT_COORD_LIMIT - 1; // leaves room for the +1 of a box
     return static_cast<int>(v < -limit ? -limit : v > limit ? limit : v);
 }
 

@@ -19,7 +19,7 @@ static void render_shape(const DrawRecord *r) {
     PlatColor color = color_of(r->color);
     // A pen wider than this covers the whole canvas wherever its outline
     // crosses it, so wider ones are drawn at this width.
-    constexpr int widest_pen = 1000;
+    constexpr int widest_pen = PLAT_MAX_PEN_WIDTH;
     PlatObject pen = plat_create_pen(PS_SOLID, r->width < widest_pen ? r->width : widest_pen, color);
     PlatObject old_pen = plat_select_object(dc, pen);
     PlatObject brush = r->width == 0 ? plat_create_solid_brush(color) : nullptr;

@@ -1,7 +1,8 @@
 // The platform seam: the few window-system and graphics operations that QELMA
 // needs, in the vocabulary of USER and GDI. Everything above this header is the
-// same code on every platform; each backend (qt/, win32/) implements every
-// function declared here and nothing more.
+// same code on every platform; each backend (win32/, or a toolkit under the
+// layer in winlayer/) implements every function declared here, and the few
+// that only tests use to look inside (platform_inspect.h).
 //
 // The names follow the Windows calls they stand for (plat_peek_message for
 // PeekMessageA, plat_rectangle for Rectangle, ...), the constants carry the
@@ -23,7 +24,13 @@
 //    digits are their capitals / digits, VK_CONTROL = 17, VK_NUMPAD0..9 for the
 //    keypad) and the Windows bit layout in lparam; a key-down posted on to
 //    another window must still translate into the character that was typed.
-//  - Every operation accepts a null or destroyed handle and then does nothing.
+//  - Every operation accepts a null or destroyed handle and then does nothing:
+//    it returns 0, a null handle, -1 where 0 is a valid answer (menu states),
+//    or PLAT_INVALID_COLOR for a colour, and fills any rectangle or size it
+//    was given with zeros.
+//  - Arguments stay within the PLAT_ limits below. QELMA keeps to them above
+//    the seam (qelma/draw), so every backend draws the same pixels for the
+//    same extreme call; a backend called with more only has to stay safe.
 #ifndef QELMA_PLATFORM_PLATFORM_H
 #define QELMA_PLATFORM_PLATFORM_H
 
@@ -66,6 +73,17 @@ inline constexpr PlatColor plat_rgb(unsigned r, unsigned g, unsigned b) {
 inline constexpr unsigned plat_red(PlatColor c) { return c & 0xFF; }
 inline constexpr unsigned plat_green(PlatColor c) { return (c >> 8) & 0xFF; }
 inline constexpr unsigned plat_blue(PlatColor c) { return (c >> 16) & 0xFF; }
+
+// ------------------------------------------------------------------ limits
+// Coordinates: far beyond any surface, and within what every rasterizer in
+// use takes exactly and at once (Wine's ellipse slows down past it).
+inline constexpr int PLAT_COORD_LIMIT = 1 << 16;
+// Pen widths: a wider pen covers a 601 x 540 canvas wherever it crosses it.
+inline constexpr int PLAT_MAX_PEN_WIDTH = 1000;
+// Font heights in pixels.
+inline constexpr int PLAT_MAX_FONT_PIXELS = 1000;
+// What colour queries return for a null or stale context or outside a surface.
+inline constexpr PlatColor PLAT_INVALID_COLOR = 0xFFFFFFFFu;
 
 // --------------------------------------------------------------- constants
 #ifndef WM_CREATE
@@ -149,13 +167,8 @@ PlatWindow plat_create_window(const char *class_name, const char *title, unsigne
                               int x, int y, int w, int h);
 // Returns nonzero when the window was visible before.
 int plat_show_window(PlatWindow window, int show_command);
-int plat_is_window_visible(PlatWindow window);
 void plat_get_client_rect(PlatWindow window, PlatRect *rect);
-// The outer (frame) rectangle in screen coordinates.
-void plat_get_window_rect(PlatWindow window, PlatRect *rect);
 void plat_screen_size(int *width, int *height);
-// Marks the whole client area for repainting: a WM_PAINT follows.
-void plat_invalidate(PlatWindow window);
 PlatResult plat_def_window_proc(PlatWindow window, unsigned message, PlatWParam wparam,
                                 PlatLParam lparam);
 
@@ -178,20 +191,10 @@ PlatMenu plat_create_menu();
 PlatMenu plat_create_popup_menu();
 int plat_append_menu(PlatMenu menu, unsigned flags, std::uintptr_t id_or_popup, const char *text);
 void plat_set_menu(PlatWindow window, PlatMenu menu);
-PlatMenu plat_get_menu(PlatWindow window);
 void plat_draw_menu_bar(PlatWindow window);
 // flags: MF_CHECKED or MF_UNCHECKED, by command id. Returns the previous
 // state (MF_CHECKED or MF_UNCHECKED), or -1 when no item has the id.
 int plat_check_menu_item(PlatMenu menu, unsigned id, unsigned flags);
-// Inspection, as GetMenuItemCount / GetMenuState / GetMenuStringA /
-// GetSubMenu by position.
-int plat_get_menu_item_count(PlatMenu menu);
-// MF_CHECKED | MF_GRAYED | MF_SEPARATOR | MF_POPUP bits of the item at pos, or
-// -1 when there is none.
-int plat_get_menu_state(PlatMenu menu, int pos);
-unsigned plat_get_menu_item_id(PlatMenu menu, int pos);
-int plat_get_menu_string(PlatMenu menu, int pos, char *buffer, int size);
-PlatMenu plat_get_sub_menu(PlatMenu menu, int pos);
 
 // Device contexts. A window's context draws on its client area; a memory
 // context draws on the bitmap selected into it. A new context holds the black
@@ -202,7 +205,6 @@ void plat_release_dc(PlatWindow window, PlatDC dc);
 PlatDC plat_begin_paint(PlatWindow window);
 void plat_end_paint(PlatWindow window);
 PlatDC plat_create_compatible_dc(PlatDC dc);
-void plat_delete_dc(PlatDC dc);
 // A bitmap of w x h pixels, black until drawn on.
 PlatObject plat_create_compatible_bitmap(PlatDC dc, int w, int h);
 
@@ -239,8 +241,6 @@ int plat_text_out(PlatDC dc, int x, int y, const char *text, int length);
 int plat_scroll_dc(PlatDC dc, int dx, int dy);
 int plat_bit_blt(PlatDC dest, int x, int y, int w, int h, PlatDC src, int src_x, int src_y,
                  unsigned long rop);
-// The colour of one pixel, or 0xFFFFFFFF outside the surface.
-PlatColor plat_get_pixel(PlatDC dc, int x, int y);
 
 // Movable memory blocks (GlobalAlloc with GMEM_MOVEABLE and friends).
 PlatMem plat_global_alloc(std::size_t bytes);

@@ -17,6 +17,7 @@
 #include "game/game_loop.h"
 #include "game/game_state.h"
 #include "qelma/platform/platform.h"
+#include "qelma/platform/platform_inspect.h"
 #ifndef _WIN32
 #include "qelma/platform/qt/qt_platform.h"
 #endif

@@ -11,6 +11,7 @@
 #include "game/game_loop.h"
 #include "game/picture.h"
 #include "qelma/platform/platform.h"
+#include "qelma/platform/platform_inspect.h"
 #include "qelma/qelma.h"
 #include "qelma/session/session.h"
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "qelma/platform/platform.h"
+#include "qelma/platform/platform_inspect.h"
 
 namespace plat_test {
 

@@ -203,6 +203,50 @@ TEST(WindowClose, DefaultCloseSendsDestroyAndLeavesAHarmlessHandle) {
     EXPECT_EQ(recorder.sent.size(), 1u); // nothing more reached the procedure
 }
 
+TEST(WindowClose, NullWindowsAndMenusAreAnsweredAlikeEverywhere) {
+    reset();
+    PlatRect r{1, 2, 3, 4};
+    plat_get_client_rect(nullptr, &r);
+    EXPECT_EQ(r.left + r.top + r.right + r.bottom, 0);
+    r = PlatRect{1, 2, 3, 4};
+    plat_get_window_rect(nullptr, &r);
+    EXPECT_EQ(r.left + r.top + r.right + r.bottom, 0);
+    EXPECT_EQ(plat_show_window(nullptr, SW_SHOW), 0);
+    EXPECT_EQ(plat_is_window_visible(nullptr), 0);
+    EXPECT_EQ(plat_post_message(nullptr, WM_USER, 0, 0), 0);
+    EXPECT_EQ(plat_get_menu(nullptr), nullptr);
+    EXPECT_EQ(plat_get_dc(nullptr), nullptr);
+    EXPECT_EQ(plat_begin_paint(nullptr), nullptr);
+    EXPECT_EQ(plat_dispatch_message(nullptr), 0);
+    plat_invalidate(nullptr);
+    plat_end_paint(nullptr);
+    plat_set_timer(nullptr, 1, 10);
+    plat_kill_timer(nullptr, 1);
+    plat_set_menu(nullptr, nullptr);
+    plat_draw_menu_bar(nullptr);
+    // A null menu: GetMenuItemCount's -1, no state, no id, an empty string.
+    char text[8] = "junk";
+    EXPECT_EQ(plat_get_menu_item_count(nullptr), -1);
+    EXPECT_EQ(plat_get_menu_state(nullptr, 0), -1);
+    EXPECT_EQ(plat_get_menu_item_id(nullptr, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(plat_get_menu_string(nullptr, 0, text, sizeof text), 0);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(plat_get_sub_menu(nullptr, 0), nullptr);
+    EXPECT_EQ(plat_append_menu(nullptr, MF_STRING, 1, "x"), 0);
+    EXPECT_EQ(plat_check_menu_item(nullptr, 1, MF_CHECKED), -1);
+    // Positions past the end of a real menu are answered the same way.
+    PlatMenu run = plat_create_popup_menu();
+    plat_append_menu(run, MF_STRING, 1, "&Animate");
+    std::strcpy(text, "junk");
+    EXPECT_EQ(plat_get_menu_state(run, 1), -1);
+    EXPECT_EQ(plat_get_menu_item_id(run, 5), 0xFFFFFFFFu);
+    EXPECT_EQ(plat_get_menu_string(run, -1, text, sizeof text), 0);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(plat_check_menu_item(run, 99, MF_CHECKED), -1);
+    EXPECT_TRUE(recorder.sent.empty());
+    drain_queue();
+}
+
 TEST(Queue, PostedMessagesLeaveInOrderAndDispatchReachesTheProcedure) {
     reset();
     PlatWindow w = make_window(DRAWING_STYLE, 50, 50);
@@ -223,24 +267,67 @@ TEST(Queue, PostedMessagesLeaveInOrderAndDispatchReachesTheProcedure) {
     EXPECT_EQ(recorder.sent[0].wparam, 1u);
     ASSERT_EQ(plat_peek_message(&msg), 1);
     EXPECT_EQ(msg.message, WM_USER + 1u);
-    // The quit comes after what was posted before it: on Qt in its place,
-    // on Windows once nothing else is posted.
+    // The quit waits until nothing else is queued, even what was posted
+    // after it.
     std::vector<PlatMsg> rest;
     while (rest.size() < 4 && plat_peek_message(&msg)) {
         rest.push_back(msg);
     }
     ASSERT_EQ(rest.size(), 2u);
-    const PlatMsg &quit = rest[0].message == WM_QUIT ? rest[0] : rest[1];
-    const PlatMsg &last = rest[0].message == WM_QUIT ? rest[1] : rest[0];
-    QT_RULE(EXPECT_EQ(rest[0].message, static_cast<unsigned>(WM_QUIT)));
-    EXPECT_EQ(quit.message, static_cast<unsigned>(WM_QUIT));
-    EXPECT_EQ(quit.window, nullptr);
-    EXPECT_EQ(quit.wparam, 7u);
-    EXPECT_EQ(last.message, WM_USER + 2u);
+    EXPECT_EQ(rest[0].message, WM_USER + 2u);
+    EXPECT_EQ(rest[1].message, static_cast<unsigned>(WM_QUIT));
+    EXPECT_EQ(rest[1].window, nullptr);
+    EXPECT_EQ(rest[1].wparam, 7u);
     // Waiting with a message queued returns at once.
     plat_post_message(w, WM_USER, 0, 0);
     plat_wait_message();
     EXPECT_EQ(plat_peek_message(&msg), 1);
+}
+
+// Takes messages, waiting for more, until one matches or about two seconds
+// have passed; false then.
+bool take_within_bound(PlatMsg *msg, unsigned message) {
+    for (int waits = 0; waits < 200; ++waits) {
+        while (plat_peek_message(msg)) {
+            if (msg->message == message)
+                return true;
+        }
+        plat_wait_message();
+    }
+    return false;
+}
+
+TEST(Queue, ClicksAndPostsComeBeforeAWaitingTickAndTheQuitComesLast) {
+    reset();
+    PlatWindow w = make_window(DRAWING_STYLE, 50, 50);
+    drain_queue();
+    const PlatLParam at = 5 | (6 << 16);
+    // The timer is armed and nothing else is queued: the wait ends with its
+    // tick waiting. A click queued behind the tick is still taken first.
+    plat_set_timer(w, 1, 10);
+    plat_wait_message();
+    ASSERT_EQ(plat_post_message(w, WM_LBUTTONDOWN, 0, at), 1);
+    PlatMsg msg{};
+    ASSERT_EQ(plat_peek_message(&msg), 1);
+    EXPECT_EQ(msg.message, static_cast<unsigned>(WM_LBUTTONDOWN));
+    EXPECT_EQ(msg.lparam, at);
+    ASSERT_TRUE(take_within_bound(&msg, WM_TIMER)) << "the timer never ticked";
+    EXPECT_EQ(msg.window, w);
+    EXPECT_EQ(msg.wparam, 1u);
+    plat_kill_timer(w, 1);
+    drain_queue();
+    // Input queued after the quit still comes before it.
+    plat_post_quit_message(4);
+    ASSERT_EQ(plat_post_message(w, WM_LBUTTONDOWN, 0, at), 1);
+    ASSERT_EQ(plat_post_message(w, WM_KEYDOWN, 'A', 1 | (0x1E << 16)), 1);
+    ASSERT_EQ(plat_peek_message(&msg), 1);
+    EXPECT_EQ(msg.message, static_cast<unsigned>(WM_LBUTTONDOWN));
+    ASSERT_EQ(plat_peek_message(&msg), 1);
+    EXPECT_EQ(msg.message, static_cast<unsigned>(WM_KEYDOWN));
+    ASSERT_EQ(plat_peek_message(&msg), 1);
+    EXPECT_EQ(msg.message, static_cast<unsigned>(WM_QUIT));
+    EXPECT_EQ(msg.wparam, 4u);
+    EXPECT_EQ(plat_peek_message(&msg), 0) << "one quit only";
 }
 
 TEST(Queue, TranslatePutsTheCharacterBeforeEverythingQueued) {

@@ -14,6 +14,7 @@
 #include "qelma/draw/draw.h"
 #include "qelma/log/log.h"
 #include "qelma/platform/platform.h"
+#include "qelma/platform/platform_inspect.h"
 #include "qelma/qelma.h"
 #include "qelma/session/session.h"
 

@@ -1,22 +1,35 @@
-// Qt backend, window half: the application, window classes, windows, the
-// message queue with translate and dispatch, the blocking wait, timers, menus
-// and the paint plumbing, over QApplication, QWidget, QMenuBar and QTimer.
+// Qt backend, application and windows: the translation table between the
+// Windows layer (winlayer/) and QApplication, QWidget and QTimer.
 //
-// A window is a top-level frame widget whose layout holds the optional menu
-// bar and, below it, the client widget. The client widget owns no pixels of
-// its own: the window keeps a backing image of the client size, window
-// contexts (qt_gdi.cpp) draw into it, and paintEvent copies it to the screen.
-// Input events on the client widget become queued messages; WM_CREATE,
-// WM_SIZE, WM_PAINT, WM_CLOSE and WM_DESTROY are sent to the procedure at once.
+// Implements: the application set-up (plat_init), top-level windows of a
+// fixed or sizable outer size with an optional menu bar above the client
+// area, show/hide, client and outer rectangles, the screen size, repaints,
+// close requests, timers and the blocking wait; input comes from
+// qt_input.cpp, menus from qt_menu.cpp, drawing from qt_surface.cpp and
+// qt_text.cpp.
+// Leaves out: child windows, window moves and sizes after creation, minimise
+// and maximise, non-client messages, the system menu.
+// Departs from Windows: a window's client area keeps its own backing image
+// (what its window contexts draw on), so a window covered by another keeps
+// its pixels; what is drawn reaches the screen at most once per screen
+// refresh (plat_qt_window_drawn). Where the window manager adds a frame, the
+// widget is shrunk once so that the outer size is the one asked for.
+//
+// The one state record of this backend is QtWindow, one per window (below);
+// everything else lives in the layer's records.
 #include "qelma/platform/qt/qt_platform.h"
 #include "qelma/platform/qt/qt_environment.h"
+#include "qelma/platform/winlayer/gdi_objects.h"
+#include "qelma/platform/winlayer/menu_model.h"
+#include "qelma/platform/winlayer/queue.h"
+#include "qelma/platform/winlayer/toolkit.h"
+#include "qelma/platform/winlayer/windows.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
@@ -25,240 +38,38 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include <cstdarg>
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <deque>
-#include <string>
-#include <strings.h>
-#include <vector>
 
 namespace {
 
-constexpr std::size_t MAX_QUEUED = 10000; // posted and input messages, as on Windows
-constexpr unsigned MIN_TIMER_MS = 10;     // shorter periods are raised to this
-constexpr int MAX_WINDOW_SIDE = 8192;     // larger window sizes are clamped
-// Key messages carry the typed character in the scan-code byte (bits 16..23)
-// and mark that with one of the bits Windows reserves (25). A key-down posted
-// without the mark but with a real scan code is translated from its virtual
-// key instead, as Windows does; one with neither (scan code 0) types nothing.
-constexpr unsigned KEY_CHAR_SHIFT = 16;
-constexpr unsigned KEY_HAS_CHAR = 1u << 25;
-constexpr unsigned KEY_PREVIOUS_DOWN = 1u << 30;
-constexpr unsigned KEY_TRANSITION_UP = 1u << 31;
 constexpr unsigned WS_THICKFRAME_BIT = 0x00040000u; // a sizing border: resizable
-
-struct WindowClass {
-    std::string name;     // compared without regard to case, as on Windows
-    PlatWndProc proc;     // receives every message of the class's windows
-    unsigned style;       // CS_ bits, kept for inspection
-    PlatColor background; // fills new client areas (white without a solid brush)
-    PlatObject brush;     // the brush given at registration: the class owns it, as on Windows
-};
-
-struct MenuItem {
-    unsigned flags;   // MF_CHECKED | MF_GRAYED | MF_SEPARATOR | MF_POPUP
-    unsigned id;      // command id; 0 for separators and pop-ups
-    std::string text; // as appended, with '&' and '\t'
-    QAction *action;  // the toolkit's item (the pop-up's menu action for MF_POPUP)
-    PlatMenu popup;   // the sub-menu of an MF_POPUP item
-};
 
 class ClientWidget;
 class FrameWidget;
 
-struct TimerRecord {
-    PlatWindow window; // the window whose queue gets WM_TIMER
-    unsigned id;       // wparam of WM_TIMER
-    QTimer *timer;     // kept (stopped) after a kill, for a later set_timer
+// What Qt keeps for one window (PlatWindowImpl::toolkit). Kept after the
+// window is destroyed, with its widgets hidden, like the layer's record.
+struct QtWindow {
+    FrameWidget *frame;   // top-level widget
+    QVBoxLayout *layout;  // menu bar on top, client below
+    ClientWidget *client; // the client area: receives mouse and keyboard input
+    QImage backing;       // client-area pixels, Format_RGB32, client size
+    bool fixed;           // fixed outer size (no sizing border)
+    int outer_w, outer_h; // the outer size asked for
+    bool decor_fitted;    // frame decorations have been measured and allowed for
+    bool own_update;      // the repaint asked for was caused by our own drawing
+    bool in_paint;        // inside the client widget's paintEvent
+    QTimer *show_timer;   // shows what was drawn once the current frame period is over
+    qint64 shown_at_ms;   // when drawing was last handed to the window system
 };
 
-} // namespace
-
-struct PlatWindowImpl {
-    bool alive;             // false once destroyed; the record itself is never freed
-    bool creating;          // inside plat_create_window: WM_SIZE waits for WM_CREATE
-    bool destroying;        // WM_DESTROY is being sent
-    const WindowClass *cls; // the class the window was made from
-    bool fixed;             // fixed outer size (no sizing border)
-    int outer_w, outer_h;   // the outer size asked for
-    bool decor_fitted;      // frame decorations have been measured and allowed for
-    FrameWidget *frame;     // top-level widget; kept (hidden) after destruction
-    QVBoxLayout *layout;    // menu bar on top, client below
-    ClientWidget *client;   // the client area
-    PlatMenu menu;          // attached menu bar, or null
-    QImage backing;         // client-area pixels, Format_RGB32, client size
-    int sent_w, sent_h;     // client size of the last WM_SIZE; -1 before the first
-    bool paint_pending;     // WM_PAINT is owed at the next repaint
-    bool own_update;        // the repaint asked for was caused by our own drawing
-    bool in_paint;          // inside the client widget's paintEvent
-    PlatDC paint_dc;        // the context of plat_begin_paint until plat_end_paint
-};
-
-struct PlatMenuImpl {
-    bool bar;                    // a menu bar (plat_create_menu) or a pop-up
-    QMenuBar *qbar;              // the toolkit's bar, for a bar
-    QMenu *qmenu;                // the toolkit's menu, for a pop-up
-    std::vector<MenuItem> items; // in order of appending
-    PlatMenu parent;             // the menu this pop-up was appended to
-    PlatWindow window;           // the window a bar is attached to
-};
-
-namespace {
-
-// The backend's state. Window, menu and timer records are never freed, so a
-// stale handle stays readable memory and is recognised by its alive flag.
-struct QtState {
-    std::vector<WindowClass *> classes;    // registered window classes
-    std::vector<PlatWindowImpl *> windows; // every window ever created
-    std::vector<PlatMenuImpl *> menus;     // every menu ever created
-    std::vector<TimerRecord *> timers;     // one per (window, id) ever set
-    std::deque<PlatMsg> queue;             // the thread's message queue, front first
-};
-// Never destroyed, for the same reason as its records: a static destructor
-// running before the leak checker would make every record look lost.
-QtState &qt = *new QtState;
-
-bool window_ok(PlatWindow w) {
-    return w && w->alive;
-}
-
-PlatResult send(PlatWindow w, unsigned message, PlatWParam wparam, PlatLParam lparam) {
-    if (!window_ok(w) || !w->cls->proc)
-        return 0;
-    return w->cls->proc(w, message, wparam, lparam);
-}
-
-bool menu_known(PlatMenu m) {
-    if (!m)
-        return false;
-    for (PlatMenuImpl *k : qt.menus)
-        if (k == m)
-            return true;
-    return false;
-}
-
-// Appends an input or posted message; false (and a message) when the queue
-// is full.
-bool enqueue(PlatWindow w, unsigned message, PlatWParam wparam, PlatLParam lparam) {
-    if (qt.queue.size() >= MAX_QUEUED) {
-        plat_qt_warn("message queue full (%zu messages); message 0x%x dropped", qt.queue.size(),
-                     message);
-        return false;
-    }
-    qt.queue.push_back(PlatMsg{w, message, wparam, lparam});
-    return true;
-}
-
-PlatLParam pack_point(int x, int y) {
-    return static_cast<PlatLParam>((static_cast<unsigned>(x) & 0xFFFFu) |
-                                   ((static_cast<unsigned>(y) & 0xFFFFu) << 16));
-}
-
-// ---------------------------------------------------------------- keys
-
-unsigned virtual_key(const QKeyEvent *e) {
-    const int k = e->key();
-    if ((e->modifiers() & Qt::KeypadModifier) && k >= Qt::Key_0 && k <= Qt::Key_9)
-        return VK_NUMPAD0 + static_cast<unsigned>(k - Qt::Key_0);
-    if (k >= Qt::Key_A && k <= Qt::Key_Z)
-        return 'A' + static_cast<unsigned>(k - Qt::Key_A);
-    if (k >= Qt::Key_0 && k <= Qt::Key_9)
-        return '0' + static_cast<unsigned>(k - Qt::Key_0);
-    switch (k) {
-    case Qt::Key_Control:
-        return VK_CONTROL;
-    case Qt::Key_Shift:
-        return VK_SHIFT;
-    case Qt::Key_Alt:
-        return VK_MENU;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return VK_RETURN;
-    case Qt::Key_Escape:
-        return VK_ESCAPE;
-    case Qt::Key_Space:
-        return VK_SPACE;
-    case Qt::Key_Backspace:
-        return VK_BACK;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return VK_TAB;
-    case Qt::Key_Left:
-        return VK_LEFT;
-    case Qt::Key_Up:
-        return VK_UP;
-    case Qt::Key_Right:
-        return VK_RIGHT;
-    case Qt::Key_Down:
-        return VK_DOWN;
-    default:
-        return 0;
-    }
-}
-
-// The character the key typed, as one Latin-1 byte, or 0. Ctrl with a letter
-// gives the control code (Ctrl+A is 1) whether or not the toolkit filled in
-// the text, as keyboard translation does on Windows.
-unsigned typed_char(const QKeyEvent *e) {
-    const Qt::KeyboardModifiers mods = e->modifiers();
-    const int k = e->key();
-    if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) && k >= Qt::Key_A &&
-        k <= Qt::Key_Z)
-        return static_cast<unsigned>(k - Qt::Key_A) + 1;
-    const QString text = e->text();
-    if (text.size() == 1 && text[0].unicode() <= 0xFF)
-        return text[0].unicode();
-    return 0;
-}
-
-void key_message(PlatWindow w, QKeyEvent *e, bool down) {
-    if (!down && e->isAutoRepeat())
-        return; // Windows sends repeated key-downs only
-    const unsigned ch = typed_char(e);
-    unsigned vk = virtual_key(e);
-    if (vk == 0) {
-        if (ch == 0)
-            return; // a key QELMA has no code for, typing nothing
-        vk = 0xFF;  // no virtual key, but the character must still arrive
-    }
-    unsigned bits = 1u | (ch << KEY_CHAR_SHIFT) | KEY_HAS_CHAR;
-    if (down && e->isAutoRepeat())
-        bits |= KEY_PREVIOUS_DOWN;
-    if (!down)
-        bits |= KEY_PREVIOUS_DOWN | KEY_TRANSITION_UP;
-    enqueue(w, down ? WM_KEYDOWN : WM_KEYUP, vk, static_cast<PlatLParam>(bits));
-}
-
-// The character of a key-down without our mark: what the key types with no
-// modifier held, as Windows translates it from the virtual key.
-unsigned char_of_virtual_key(PlatWParam vk) {
-    if (vk >= 'A' && vk <= 'Z')
-        return static_cast<unsigned>(vk - 'A') + 'a';
-    if (vk >= '0' && vk <= '9')
-        return static_cast<unsigned>(vk);
-    if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9)
-        return static_cast<unsigned>(vk - VK_NUMPAD0) + '0';
-    switch (vk) {
-    case VK_SPACE:
-        return ' ';
-    case VK_RETURN:
-        return '\r';
-    case VK_BACK:
-        return '\b';
-    case VK_TAB:
-        return '\t';
-    case VK_ESCAPE:
-        return 27;
-    default:
-        return 0;
-    }
+QtWindow *qt_of(PlatWindow w) {
+    return static_cast<QtWindow *>(w->toolkit);
 }
 
 void sync_client_size(PlatWindow w, bool relayout);
 void fit_decorations(PlatWindow w);
-void destroy_window(PlatWindow w);
 
 // ------------------------------------------------------------- widgets
 
@@ -275,49 +86,36 @@ class ClientWidget : public QWidget {
   protected:
     void paintEvent(QPaintEvent *) override {
         PlatWindow w = owner_;
-        if (!window_ok(w))
+        if (!winlayer::window_ok(w))
             return;
-        if (w->paint_pending || !w->own_update) {
-            w->paint_pending = false;
-            w->in_paint = true;
-            send(w, WM_PAINT, 0, 0);
-            w->in_paint = false;
-            if (!window_ok(w))
-                return;
-        }
-        w->own_update = false;
+        QtWindow *q = qt_of(w);
+        q->in_paint = true;
+        winlayer::repaint(w, !q->own_update);
+        q->in_paint = false;
+        if (!winlayer::window_ok(w))
+            return;
+        q->own_update = false;
         QPainter p(this);
-        p.drawImage(0, 0, w->backing);
+        p.drawImage(0, 0, q->backing);
     }
     void resizeEvent(QResizeEvent *) override { sync_client_size(owner_, false); }
     void mousePressEvent(QMouseEvent *e) override { mouse(e, true); }
     // A second press within the double-click time is still a press.
     void mouseDoubleClickEvent(QMouseEvent *e) override { mouse(e, true); }
     void mouseReleaseEvent(QMouseEvent *e) override { mouse(e, false); }
-    void keyPressEvent(QKeyEvent *e) override {
-        if (window_ok(owner_))
-            key_message(owner_, e, true);
-    }
-    void keyReleaseEvent(QKeyEvent *e) override {
-        if (window_ok(owner_))
-            key_message(owner_, e, false);
-    }
+    void keyPressEvent(QKeyEvent *e) override { key(e, true); }
+    void keyReleaseEvent(QKeyEvent *e) override { key(e, false); }
     // Tab is a key like any other here, not focus traversal.
     bool focusNextPrevChild(bool) override { return false; }
 
   private:
     void mouse(QMouseEvent *e, bool down) {
-        if (!window_ok(owner_))
-            return;
-        unsigned message;
-        if (e->button() == Qt::LeftButton)
-            message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
-        else if (e->button() == Qt::RightButton)
-            message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-        else
-            return;
-        const QPoint pos = e->position().toPoint();
-        enqueue(owner_, message, 0, pack_point(pos.x(), pos.y()));
+        if (winlayer::window_ok(owner_))
+            plat_qt_mouse(owner_, e, down);
+    }
+    void key(QKeyEvent *e, bool down) {
+        if (winlayer::window_ok(owner_))
+            plat_qt_key(owner_, e, down);
     }
     PlatWindow owner_;
 };
@@ -330,7 +128,7 @@ class FrameWidget : public QWidget {
     // Closing asks the procedure; its default handling destroys the window.
     void closeEvent(QCloseEvent *e) override {
         e->ignore();
-        send(owner_, WM_CLOSE, 0, 0);
+        winlayer::close_requested(owner_);
     }
     void moveEvent(QMoveEvent *) override { fit_decorations(owner_); }
     void resizeEvent(QResizeEvent *e) override {
@@ -345,32 +143,30 @@ class FrameWidget : public QWidget {
 // ------------------------------------------------------- window geometry
 
 void resize_backing(PlatWindow w, int width, int height) {
-    if (w->backing.width() == width && w->backing.height() == height)
+    QImage &backing = qt_of(w)->backing;
+    if (backing.width() == width && backing.height() == height)
         return;
     QImage fresh(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
     fresh.fill(plat_qt_rgb_to_qrgb(w->cls->background));
-    if (!w->backing.isNull())
-        plat_qt_copy_pixels(fresh, 0, 0, w->backing, 0, 0, w->backing.width(), w->backing.height());
-    w->backing = fresh;
+    if (!backing.isNull())
+        plat_qt_copy_pixels(fresh, 0, 0, backing, 0, 0, backing.width(), backing.height());
+    backing = fresh;
 }
 
-// Brings the backing image to the client size and sends WM_SIZE when that size
-// differs from the last one sent. relayout first makes the layout place the
-// menu bar and the client now (the widgets may be hidden).
+// Brings the backing image to the client size and tells the layer that size.
+// relayout first makes the layout place the menu bar and the client now (the
+// widgets may be hidden).
 void sync_client_size(PlatWindow w, bool relayout) {
-    if (!window_ok(w))
+    if (!winlayer::window_ok(w))
         return;
+    QtWindow *q = qt_of(w);
     if (relayout) {
-        w->layout->invalidate();
-        w->layout->activate();
+        q->layout->invalidate();
+        q->layout->activate();
     }
-    const int width = w->client->width(), height = w->client->height();
+    const int width = q->client->width(), height = q->client->height();
     resize_backing(w, width, height);
-    if (w->creating || (width == w->sent_w && height == w->sent_h))
-        return;
-    w->sent_w = width;
-    w->sent_h = height;
-    send(w, WM_SIZE, 0, pack_point(width, height));
+    winlayer::client_size(w, width, height);
 }
 
 // The frame geometry including what a window manager adds around the widget.
@@ -378,171 +174,82 @@ void sync_client_size(PlatWindow w, bool relayout) {
 // drawn in them: there the widget is the whole window, at the position the
 // window was moved to.
 QRect outer_geometry(PlatWindow w) {
+    QtWindow *q = qt_of(w);
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        return QRect(w->frame->pos(), w->frame->size());
-    return w->frame->frameGeometry();
+        return QRect(q->frame->pos(), q->frame->size());
+    return q->frame->frameGeometry();
 }
 
 // Where a window manager adds a title bar and borders, shrinks the widget once
 // so that the outer frame keeps the size asked for.
 void fit_decorations(PlatWindow w) {
-    if (!window_ok(w) || w->decor_fitted || !w->frame->isVisible())
+    if (!winlayer::window_ok(w))
         return;
-    const QRect outer = outer_geometry(w), inner = w->frame->geometry();
+    QtWindow *q = qt_of(w);
+    if (q->decor_fitted || !q->frame->isVisible())
+        return;
+    const QRect outer = outer_geometry(w), inner = q->frame->geometry();
     const int dw = outer.width() - inner.width(), dh = outer.height() - inner.height();
     if (dw <= 0 && dh <= 0)
         return;
-    w->decor_fitted = true;
-    const QSize size(std::max(1, w->outer_w - dw), std::max(1, w->outer_h - dh));
-    if (w->fixed)
-        w->frame->setFixedSize(size);
+    q->decor_fitted = true;
+    const QSize size(std::max(1, q->outer_w - dw), std::max(1, q->outer_h - dh));
+    if (q->fixed)
+        q->frame->setFixedSize(size);
     else
-        w->frame->resize(size);
+        q->frame->resize(size);
 }
 
-const WindowClass *find_class(const char *name) {
-    for (const WindowClass *c : qt.classes)
-        if (strcasecmp(c->name.c_str(), name) == 0)
-            return c;
-    return nullptr;
+// ------------------------------------------------------ showing drawing
+
+qint64 clock_ms() {
+    static QElapsedTimer &clock = *new QElapsedTimer;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
 }
 
-// ---------------------------------------------------------------- timers
-
-void timer_fired(TimerRecord *t) {
-    if (!window_ok(t->window))
-        return;
-    for (const PlatMsg &m : qt.queue)
-        if (m.message == WM_TIMER && m.window == t->window && m.wparam == t->id)
-            return; // one tick of this timer is already waiting
-    qt.queue.push_back(PlatMsg{t->window, WM_TIMER, t->id, 0});
+// One refresh of the primary screen, within 60..250 Hz when it reports none
+// or an odd rate.
+int frame_period_ms() {
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const double hz = screen ? screen->refreshRate() : 0.0;
+    if (!(hz >= 60.0))
+        return 16;
+    return std::max(4, static_cast<int>(1000.0 / std::min(hz, 250.0)));
 }
 
-TimerRecord *find_timer(PlatWindow w, unsigned id) {
-    for (TimerRecord *t : qt.timers)
-        if (t->window == w && t->id == id)
-            return t;
-    return nullptr;
-}
-
-// ----------------------------------------------------------------- menus
-
-MenuItem *find_item(PlatMenu m, unsigned id) {
-    for (MenuItem &item : m->items) {
-        if (item.flags & MF_POPUP) {
-            if (MenuItem *inner = find_item(item.popup, id))
-                return inner;
-        } else if (!(item.flags & MF_SEPARATOR) && item.id == id) {
-            return &item;
-        }
-    }
-    return nullptr;
-}
-
-void menu_chosen(PlatMenu m, std::size_t index) {
-    if (index >= m->items.size())
-        return;
-    MenuItem &item = m->items[index];
-    // The toolkit flips a checkable item itself; the mark belongs to the program.
-    if (item.action->isCheckable())
-        item.action->setChecked((item.flags & MF_CHECKED) != 0);
-    PlatMenu top = m;
-    while (top->parent)
-        top = top->parent;
-    if (top->bar && window_ok(top->window))
-        enqueue(top->window, WM_COMMAND, item.id, 0);
-}
-
-void detach_menu(PlatWindow w) {
-    PlatMenu old = w->menu;
-    if (!old)
-        return;
-    w->layout->setMenuBar(nullptr);
-    old->qbar->hide();
-    old->qbar->setParent(nullptr);
-    old->window = nullptr;
-    w->menu = nullptr;
-}
-
-void destroy_window(PlatWindow w) {
-    if (!window_ok(w) || w->destroying)
-        return;
-    w->destroying = true;
-    send(w, WM_DESTROY, 0, 0);
-    for (TimerRecord *t : qt.timers)
-        if (t->window == w)
-            t->timer->stop();
-    w->frame->hide();
-    if (w->paint_dc) {
-        plat_release_dc(w, w->paint_dc);
-        w->paint_dc = nullptr;
-    }
-    w->alive = false;
-    w->backing = QImage();
+void show_now(PlatWindow w) {
+    QtWindow *q = qt_of(w);
+    q->shown_at_ms = clock_ms();
+    q->client->update();
 }
 
 } // namespace
 
-// ------------------------------------------------------ shared and hooks
-
-void plat_qt_warn(const char *format, ...) {
-    std::fputs("qelma platform: ", stderr);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fputc('\n', stderr);
-}
-
-bool plat_qt_ensure_app() {
-    plat_init();
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        static bool told = false;
-        if (!told)
-            plat_qt_warn("the running Qt application is not a QApplication; no windows");
-        told = true;
-        return false;
-    }
-    return true;
-}
-
-QWidget *plat_qt_client_widget(PlatWindow window) {
-    return window_ok(window) ? window->client : nullptr;
-}
-
-QWidget *plat_qt_frame_widget(PlatWindow window) {
-    return window_ok(window) ? window->frame : nullptr;
-}
-
-QMenuBar *plat_qt_menu_bar(PlatWindow window) {
-    return window_ok(window) && window->menu ? window->menu->qbar : nullptr;
-}
-
-int plat_qt_timer_interval(PlatWindow window, unsigned id) {
-    TimerRecord *t = find_timer(window, id);
-    return t && t->timer->isActive() ? t->timer->interval() : -1;
-}
-
-int plat_qt_queue_length() {
-    return static_cast<int>(qt.queue.size());
-}
-
-int plat_qt_count_queued(PlatWindow window, unsigned message, PlatWParam wparam) {
-    int n = 0;
-    for (const PlatMsg &m : qt.queue)
-        n += m.window == window && m.message == message && m.wparam == wparam;
-    return n;
+// Drawing lands in the backing image at once, but the window system is handed
+// at most one picture per screen refresh: a program that draws after every
+// message would otherwise send the whole client area to the display server
+// far more often than any screen shows it. The last picture is always shown,
+// at the end of the frame period it fell in.
+void plat_qt_window_drawn(PlatWindow window) {
+    if (!winlayer::window_ok(window))
+        return;
+    QtWindow *q = qt_of(window);
+    if (q->in_paint || !q->client->isVisible())
+        return;
+    q->own_update = true;
+    if (q->show_timer->isActive())
+        return; // already due at the end of this frame period
+    const qint64 wait = q->shown_at_ms + frame_period_ms() - clock_ms();
+    if (wait <= 0)
+        show_now(window);
+    else
+        q->show_timer->start(static_cast<int>(wait));
 }
 
 QImage *plat_qt_window_image(PlatWindow window) {
-    return window_ok(window) ? &window->backing : nullptr;
-}
-
-void plat_qt_window_drawn(PlatWindow window) {
-    if (!window_ok(window) || window->in_paint || !window->client->isVisible())
-        return;
-    window->own_update = true;
-    window->client->update();
+    return winlayer::window_ok(window) ? &qt_of(window)->backing : nullptr;
 }
 
 // ---------------------------------------------------------- application
@@ -553,7 +260,7 @@ void plat_init() {
         return;
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
         !std::getenv("WAYLAND_DISPLAY")) {
-        plat_qt_warn("no display found; using the offscreen platform");
+        winlayer::warn("no display found; using the offscreen platform");
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     // QApplication keeps references to these for its whole life.
@@ -564,417 +271,174 @@ void plat_init() {
     app->setQuitOnLastWindowClosed(false);
 }
 
-// ---------------------------------------------------- classes and windows
-
-int plat_register_class(const char *class_name, PlatWndProc proc, unsigned class_style,
-                        PlatObject background_brush) {
-    if (!class_name || !*class_name || !proc) {
-        plat_qt_warn("register_class: a class needs a name and a procedure");
-        return 0;
+bool plat_qt_ensure_app() {
+    plat_init();
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        static bool told = false;
+        if (!told)
+            winlayer::warn("the running Qt application is not a QApplication; no windows");
+        told = true;
+        return false;
     }
-    if (find_class(class_name)) {
-        plat_qt_warn("register_class: class \"%s\" already exists", class_name);
-        return 0;
-    }
-    // The colour is read now, so deleting the brush later changes nothing.
-    qt.classes.push_back(
-        new WindowClass{class_name, proc, class_style,
-                        plat_qt_brush_color(background_brush, plat_rgb(255, 255, 255)),
-                        background_brush});
-    return static_cast<int>(qt.classes.size());
+    return true;
 }
 
-PlatWindow plat_create_window(const char *class_name, const char *title, unsigned long style, int x,
-                              int y, int w, int h) {
-    if (!plat_qt_ensure_app())
-        return nullptr;
-    const WindowClass *cls = class_name ? find_class(class_name) : nullptr;
-    if (!cls) {
-        plat_qt_warn("create_window: no class \"%s\"", class_name ? class_name : "(null)");
-        return nullptr;
-    }
-    if (w < 0 || h < 0 || w > MAX_WINDOW_SIDE || h > MAX_WINDOW_SIDE) {
-        plat_qt_warn("create_window: size %d x %d clamped to 0..%d", w, h, MAX_WINDOW_SIDE);
-        w = std::clamp(w, 0, MAX_WINDOW_SIDE);
-        h = std::clamp(h, 0, MAX_WINDOW_SIDE);
-    }
-    PlatWindowImpl *win = new PlatWindowImpl();
-    qt.windows.push_back(win);
-    win->alive = true;
-    win->creating = true;
-    win->cls = cls;
-    win->fixed = (style & WS_THICKFRAME_BIT) == 0;
-    win->outer_w = w;
-    win->outer_h = h;
-    win->sent_w = win->sent_h = -1;
+// ------------------------------------------------------- toolkit contract
 
-    win->frame = new FrameWidget(win);
-    win->frame->setWindowTitle(QString::fromLatin1(title ? title : ""));
-    win->layout = new QVBoxLayout(win->frame);
-    win->layout->setContentsMargins(0, 0, 0, 0);
-    win->layout->setSpacing(0);
-    win->client = new ClientWidget(win);
-    win->layout->addWidget(win->client);
-    win->frame->setFocusProxy(win->client);
-    win->frame->move(x, y);
-    if (win->fixed)
-        win->frame->setFixedSize(w, h);
+bool tk_ready() {
+    return plat_qt_ensure_app();
+}
+
+void tk_process_events(bool wait) {
+    if (!QCoreApplication::instance())
+        return;
+    QCoreApplication::processEvents(wait ? QEventLoop::WaitForMoreEvents
+                                         : QEventLoop::AllEvents);
+}
+
+void tk_timer_start(winlayer::Timer *t) {
+    if (!t->toolkit_timer) {
+        QTimer *timer = new QTimer();
+        timer->setTimerType(Qt::PreciseTimer);
+        QObject::connect(timer, &QTimer::timeout, [t] { winlayer::timer_expired(t); });
+        t->toolkit_timer = timer;
+    }
+    static_cast<QTimer *>(t->toolkit_timer)->start(static_cast<int>(t->period_ms));
+}
+
+void tk_timer_stop(winlayer::Timer *t) {
+    if (t->toolkit_timer)
+        static_cast<QTimer *>(t->toolkit_timer)->stop();
+}
+
+void tk_window_create(PlatWindow win, const char *title, int x, int y, int w, int h) {
+    QtWindow *q = new QtWindow();
+    win->toolkit = q;
+    q->fixed = (win->style & WS_THICKFRAME_BIT) == 0;
+    q->outer_w = w;
+    q->outer_h = h;
+    q->shown_at_ms = -1000000; // the first picture is shown at once
+    q->show_timer = new QTimer();
+    q->show_timer->setSingleShot(true);
+    q->show_timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(q->show_timer, &QTimer::timeout, [win] {
+        if (winlayer::window_ok(win) && qt_of(win)->client->isVisible())
+            show_now(win);
+    });
+    q->frame = new FrameWidget(win);
+    q->frame->setWindowTitle(QString::fromLatin1(title));
+    q->layout = new QVBoxLayout(q->frame);
+    q->layout->setContentsMargins(0, 0, 0, 0);
+    q->layout->setSpacing(0);
+    q->client = new ClientWidget(win);
+    q->layout->addWidget(q->client);
+    q->frame->setFocusProxy(q->client);
+    q->frame->move(x, y);
+    if (q->fixed)
+        q->frame->setFixedSize(w, h);
     else
-        win->frame->resize(w, h);
+        q->frame->resize(w, h);
     sync_client_size(win, true);
-
-    if (send(win, WM_CREATE, 0, 0) == -1) {
-        // The procedure refused the window, as CreateWindow allows.
-        win->creating = false;
-        destroy_window(win);
-        return nullptr;
-    }
-    if (!window_ok(win))
-        return nullptr;
-    win->creating = false;
-    sync_client_size(win, true);
-    return win;
 }
 
-int plat_show_window(PlatWindow window, int show_command) {
-    if (!window_ok(window))
-        return 0;
-    const int was_visible = window->frame->isVisible() ? 1 : 0;
-    if (show_command == SW_HIDE) {
-        window->frame->hide();
-        return was_visible;
+void tk_window_relayout(PlatWindow w) {
+    sync_client_size(w, true);
+}
+
+void tk_window_destroyed(PlatWindow w) {
+    QtWindow *q = qt_of(w);
+    q->show_timer->stop();
+    q->frame->hide();
+    q->backing = QImage();
+}
+
+bool tk_window_visible(PlatWindow w) {
+    return qt_of(w)->frame->isVisible();
+}
+
+void tk_window_show(PlatWindow w, bool show) {
+    QtWindow *q = qt_of(w);
+    if (!show) {
+        q->frame->hide();
+        return;
     }
-    if (!was_visible)
-        window->paint_pending = true; // the first paint of a shown window is the toolkit's
-    window->frame->show();
+    q->frame->show();
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
-        window->frame->raise(); // the offscreen platform has no stacking order
-    window->frame->activateWindow();
-    window->client->setFocus();
-    fit_decorations(window);
-    sync_client_size(window, true);
-    return was_visible;
+        q->frame->raise(); // the offscreen platform has no stacking order
+    q->frame->activateWindow();
+    q->client->setFocus();
+    fit_decorations(w);
+    sync_client_size(w, true);
 }
 
-int plat_is_window_visible(PlatWindow window) {
-    return window_ok(window) && window->frame->isVisible() ? 1 : 0;
+void tk_window_client_size(PlatWindow w, int *width, int *height) {
+    *width = qt_of(w)->client->width();
+    *height = qt_of(w)->client->height();
 }
 
-void plat_get_client_rect(PlatWindow window, PlatRect *rect) {
-    if (!rect)
-        return;
-    if (!window_ok(window)) {
-        *rect = PlatRect{0, 0, 0, 0};
-        return;
-    }
-    *rect = PlatRect{0, 0, window->client->width(), window->client->height()};
-}
-
-void plat_get_window_rect(PlatWindow window, PlatRect *rect) {
-    if (!rect)
-        return;
-    if (!window_ok(window)) {
-        *rect = PlatRect{0, 0, 0, 0};
-        return;
-    }
-    const QRect r = outer_geometry(window);
+void tk_window_outer_rect(PlatWindow w, PlatRect *rect) {
+    const QRect r = outer_geometry(w);
     *rect = PlatRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
-void plat_screen_size(int *width, int *height) {
-    int sw = 0, sh = 0;
-    if (plat_qt_ensure_app()) {
-        if (QScreen *screen = QGuiApplication::primaryScreen()) {
-            sw = screen->geometry().width();
-            sh = screen->geometry().height();
-        } else {
-            plat_qt_warn("screen_size: no screen");
-        }
-    }
-    if (width)
-        *width = sw;
-    if (height)
-        *height = sh;
-}
-
-void plat_invalidate(PlatWindow window) {
-    if (!window_ok(window))
-        return;
-    window->paint_pending = true;
-    window->client->update();
-}
-
-PlatResult plat_def_window_proc(PlatWindow window, unsigned message, PlatWParam wparam,
-                                PlatLParam lparam) {
-    (void)wparam, (void)lparam;
-    if (message == WM_CLOSE)
-        destroy_window(window);
-    return 0;
-}
-
-// ----------------------------------------------------------------- queue
-
-int plat_peek_message(PlatMsg *msg) {
-    if (!msg)
-        return 0;
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
-    if (qt.queue.empty())
-        return 0;
-    *msg = qt.queue.front();
-    qt.queue.pop_front();
-    return 1;
-}
-
-void plat_translate_message(const PlatMsg *msg) {
-    if (!msg || msg->message != WM_KEYDOWN)
-        return;
-    const auto bits = static_cast<std::uintptr_t>(msg->lparam);
-    const unsigned byte = (bits >> KEY_CHAR_SHIFT) & 0xFF;
-    unsigned ch = 0;
-    if (bits & KEY_HAS_CHAR)
-        ch = byte;
-    else if (byte != 0)
-        ch = char_of_virtual_key(msg->wparam);
-    if (ch != 0)
-        qt.queue.push_front(PlatMsg{msg->window, WM_CHAR, ch, msg->lparam});
-}
-
-PlatResult plat_dispatch_message(const PlatMsg *msg) {
-    if (!msg || msg->message == WM_QUIT)
-        return 0;
-    return send(msg->window, msg->message, msg->wparam, msg->lparam);
-}
-
-void plat_wait_message() {
-    if (!qt.queue.empty())
-        return;
-    if (!plat_qt_ensure_app())
-        return;
-    while (qt.queue.empty())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-int plat_post_message(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam) {
-    if (!window_ok(window)) {
-        plat_qt_warn("post_message: no such window; message 0x%x dropped", message);
-        return 0;
-    }
-    return enqueue(window, message, wparam, lparam) ? 1 : 0;
-}
-
-void plat_post_quit_message(int exit_code) {
-    // Quitting must not be lost to a full queue.
-    qt.queue.push_back(PlatMsg{nullptr, WM_QUIT,
-                               static_cast<PlatWParam>(static_cast<std::intptr_t>(exit_code)), 0});
-}
-
-// ---------------------------------------------------------------- timers
-
-void plat_set_timer(PlatWindow window, unsigned id, unsigned period_ms) {
-    if (!window_ok(window)) {
-        plat_qt_warn("set_timer: no such window");
-        return;
-    }
-    if (period_ms < MIN_TIMER_MS)
-        period_ms = MIN_TIMER_MS;
-    if (period_ms > 0x7FFFFFFFu)
-        period_ms = 0x7FFFFFFFu;
-    TimerRecord *t = find_timer(window, id);
-    if (!t) {
-        t = new TimerRecord{window, id, new QTimer()};
-        t->timer->setTimerType(Qt::PreciseTimer);
-        QObject::connect(t->timer, &QTimer::timeout, [t] { timer_fired(t); });
-        qt.timers.push_back(t);
-    }
-    t->timer->start(static_cast<int>(period_ms));
-}
-
-void plat_kill_timer(PlatWindow window, unsigned id) {
-    if (TimerRecord *t = find_timer(window, id))
-        t->timer->stop();
-}
-
-// ----------------------------------------------------------------- menus
-
-PlatMenu plat_create_menu() {
-    if (!plat_qt_ensure_app())
-        return nullptr;
-    PlatMenuImpl *m = new PlatMenuImpl();
-    m->bar = true;
-    m->qbar = new QMenuBar();
-    m->qbar->setNativeMenuBar(false);
-    qt.menus.push_back(m);
-    return m;
-}
-
-PlatMenu plat_create_popup_menu() {
-    if (!plat_qt_ensure_app())
-        return nullptr;
-    PlatMenuImpl *m = new PlatMenuImpl();
-    m->bar = false;
-    m->qmenu = new QMenu();
-    qt.menus.push_back(m);
-    return m;
-}
-
-int plat_append_menu(PlatMenu menu, unsigned flags, std::uintptr_t id_or_popup, const char *text) {
-    if (!menu_known(menu))
-        return 0;
-    MenuItem item{};
-    const QString label = QString::fromLatin1(text ? text : "");
-    if (flags & MF_SEPARATOR) {
-        item.flags = MF_SEPARATOR;
-        item.action = menu->bar ? menu->qbar->addSeparator() : menu->qmenu->addSeparator();
-        menu->items.push_back(item);
-        return 1;
-    }
-    item.text = text ? text : "";
-    if (flags & MF_POPUP) {
-        PlatMenu popup = reinterpret_cast<PlatMenu>(id_or_popup);
-        if (!menu_known(popup) || popup->bar) {
-            plat_qt_warn("append_menu: \"%s\" needs a pop-up menu", item.text.c_str());
-            return 0;
-        }
-        bool cycle = false;
-        for (PlatMenu m = menu; m; m = m->parent)
-            cycle = cycle || m == popup;
-        if (popup->parent || cycle) {
-            plat_qt_warn("append_menu: the pop-up \"%s\" is already in a menu", item.text.c_str());
-            return 0;
-        }
-        popup->parent = menu;
-        popup->qmenu->setTitle(label);
-        item.flags = MF_POPUP;
-        item.popup = popup;
-        item.action =
-            menu->bar ? menu->qbar->addMenu(popup->qmenu) : menu->qmenu->addMenu(popup->qmenu);
+void tk_screen_size(int *width, int *height) {
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        *width = screen->geometry().width();
+        *height = screen->geometry().height();
     } else {
-        item.flags = flags & (MF_CHECKED | MF_GRAYED);
-        item.id = static_cast<unsigned>(id_or_popup);
-        // The text keeps its '&' mnemonic; after a tab it is only the label of
-        // the shortcut column: no toolkit shortcut is made from it.
-        item.action = menu->bar ? menu->qbar->addAction(label) : menu->qmenu->addAction(label);
-        const std::size_t index = menu->items.size();
-        QObject::connect(item.action, &QAction::triggered,
-                         [menu, index] { menu_chosen(menu, index); });
+        winlayer::warn("screen_size: no screen");
     }
-    if (item.flags & MF_CHECKED) {
-        item.action->setCheckable(true);
-        item.action->setChecked(true);
-    }
-    if (flags & MF_GRAYED)
-        item.action->setEnabled(false);
-    menu->items.push_back(item);
-    return 1;
 }
 
-void plat_set_menu(PlatWindow window, PlatMenu menu) {
-    if (!window_ok(window))
-        return;
-    if (menu && (!menu_known(menu) || !menu->bar)) {
-        plat_qt_warn("set_menu: only a menu bar can be attached to a window");
-        return;
+void tk_window_update(PlatWindow w) {
+    qt_of(w)->client->update();
+}
+
+void tk_window_erase(PlatWindow w, PlatColor color) {
+    qt_of(w)->backing.fill(plat_qt_rgb_to_qrgb(color));
+}
+
+void tk_window_menu_bar(PlatWindow w, PlatMenu menu) {
+    QtWindow *q = qt_of(w);
+    if (QWidget *old = q->layout->menuBar()) {
+        q->layout->setMenuBar(nullptr);
+        old->hide();
+        old->setParent(nullptr);
     }
-    if (menu && menu->window && menu->window != window) {
-        plat_qt_warn("set_menu: the menu bar already belongs to another window");
-        return;
-    }
-    if (menu == window->menu)
-        return;
-    detach_menu(window);
     if (menu) {
-        window->layout->setMenuBar(menu->qbar);
-        menu->qbar->show();
-        menu->window = window;
-        window->menu = menu;
+        q->layout->setMenuBar(plat_qt_bar_of(menu));
+        plat_qt_bar_of(menu)->show();
     }
-    sync_client_size(window, true);
+    sync_client_size(w, true);
 }
 
-PlatMenu plat_get_menu(PlatWindow window) {
-    return window_ok(window) ? window->menu : nullptr;
+void tk_menu_bar_update(PlatMenu menu) {
+    plat_qt_bar_of(menu)->update();
 }
 
-void plat_draw_menu_bar(PlatWindow window) {
-    if (window_ok(window) && window->menu)
-        window->menu->qbar->update();
+// ------------------------------------------------------------ test hooks
+
+QWidget *plat_qt_client_widget(PlatWindow window) {
+    return winlayer::window_ok(window) ? qt_of(window)->client : nullptr;
 }
 
-int plat_check_menu_item(PlatMenu menu, unsigned id, unsigned flags) {
-    if (!menu_known(menu))
-        return -1;
-    MenuItem *item = nullptr;
-    if (flags & MF_BYPOSITION) {
-        if (id < menu->items.size() && !(menu->items[id].flags & (MF_SEPARATOR | MF_POPUP)))
-            item = &menu->items[id];
-    } else {
-        item = find_item(menu, id);
-    }
-    if (!item)
-        return -1;
-    const int previous = (item->flags & MF_CHECKED) ? MF_CHECKED : MF_UNCHECKED;
-    if (flags & MF_CHECKED)
-        item->flags |= MF_CHECKED;
-    else
-        item->flags &= ~static_cast<unsigned>(MF_CHECKED);
-    item->action->setCheckable(true);
-    item->action->setChecked((item->flags & MF_CHECKED) != 0);
-    return previous;
+QWidget *plat_qt_frame_widget(PlatWindow window) {
+    return winlayer::window_ok(window) ? qt_of(window)->frame : nullptr;
 }
 
-int plat_get_menu_item_count(PlatMenu menu) {
-    return menu_known(menu) ? static_cast<int>(menu->items.size()) : 0;
+QMenuBar *plat_qt_menu_bar(PlatWindow window) {
+    return winlayer::window_ok(window) && window->menu ? plat_qt_bar_of(window->menu) : nullptr;
 }
 
-int plat_get_menu_state(PlatMenu menu, int pos) {
-    if (!menu_known(menu) || pos < 0 || pos >= static_cast<int>(menu->items.size()))
-        return -1;
-    return static_cast<int>(menu->items[static_cast<std::size_t>(pos)].flags);
+int plat_qt_timer_interval(PlatWindow window, unsigned id) {
+    winlayer::Timer *t = winlayer::find_timer(window, id);
+    return t ? static_cast<QTimer *>(t->toolkit_timer)->interval() : -1;
 }
 
-unsigned plat_get_menu_item_id(PlatMenu menu, int pos) {
-    if (!menu_known(menu) || pos < 0 || pos >= static_cast<int>(menu->items.size()))
-        return 0xFFFFFFFFu;
-    const MenuItem &item = menu->items[static_cast<std::size_t>(pos)];
-    return (item.flags & MF_POPUP) ? 0xFFFFFFFFu : item.id;
+int plat_qt_queue_length() {
+    return static_cast<int>(winlayer::length());
 }
 
-int plat_get_menu_string(PlatMenu menu, int pos, char *buffer, int size) {
-    if (!menu_known(menu) || pos < 0 || pos >= static_cast<int>(menu->items.size())) {
-        if (buffer && size > 0)
-            buffer[0] = '\0';
-        return 0;
-    }
-    const std::string &text = menu->items[static_cast<std::size_t>(pos)].text;
-    if (!buffer || size <= 0)
-        return static_cast<int>(text.size());
-    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-    return static_cast<int>(n);
-}
-
-PlatMenu plat_get_sub_menu(PlatMenu menu, int pos) {
-    if (!menu_known(menu) || pos < 0 || pos >= static_cast<int>(menu->items.size()))
-        return nullptr;
-    return menu->items[static_cast<std::size_t>(pos)].popup;
-}
-
-// ---------------------------------------------------------------- paint
-
-PlatDC plat_begin_paint(PlatWindow window) {
-    if (!window_ok(window))
-        return nullptr;
-    window->paint_pending = false;
-    if (!window->paint_dc)
-        window->paint_dc = plat_get_dc(window);
-    return window->paint_dc;
-}
-
-void plat_end_paint(PlatWindow window) {
-    if (!window_ok(window) || !window->paint_dc)
-        return;
-    plat_release_dc(window, window->paint_dc);
-    window->paint_dc = nullptr;
+int plat_qt_count_queued(PlatWindow window, unsigned message, PlatWParam wparam) {
+    return winlayer::count(window, message, wparam);
 }

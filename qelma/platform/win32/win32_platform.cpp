@@ -1,8 +1,17 @@
 // The Win32 backend of the platform seam: each plat_ function is the USER,
 // GDI or kernel call it is named after, with the opaque Plat* handles cast to
-// and from HWND, HMENU, HDC, HGDIOBJ and HGLOBAL.
+// and from HWND, HMENU, HDC, HGDIOBJ and HGLOBAL. It does not use the Windows
+// layer (winlayer/): Windows itself is that layer.
 //
-// Three things need a little state here, because the seam's shape differs
+// Implements: every function of platform.h and platform_inspect.h.
+// Leaves out: nothing the seam names; timers have no callback procedure.
+// Departs from Windows (where the seam's shape differs):
+//  - a translated character comes before everything queued (below);
+//  - a WM_PAINT taken and not dispatched is dropped (below);
+//  - boxes are cut to PLAT_COORD_LIMIT and font heights to
+//    PLAT_MAX_FONT_PIXELS, for direct callers only (QELMA keeps to them).
+//
+// Four things need a little state here, because the seam's shape differs
 // from the Windows one:
 //  - a window procedure of the seam (PlatWndProc) is not a WNDPROC, so every
 //    class is registered with one trampoline that finds the class's
@@ -20,7 +29,7 @@
 // <windows.h> comes before platform.h so that the constants are the system's.
 #include <windows.h>
 
-#include "qelma/platform/platform.h"
+#include "qelma/platform/platform_inspect.h"
 
 #include <vector>
 
@@ -616,14 +625,12 @@ PlatObject plat_get_stock_object(int which) {
     return object_of(GetStockObject(which));
 }
 
-constexpr int MAX_FONT_PIXELS = 1000;
-
 static int clamp_font_size(int size) {
-    if (size > MAX_FONT_PIXELS) {
-        return MAX_FONT_PIXELS;
+    if (size > PLAT_MAX_FONT_PIXELS) {
+        return PLAT_MAX_FONT_PIXELS;
     }
-    if (size < -MAX_FONT_PIXELS) {
-        return -MAX_FONT_PIXELS;
+    if (size < -PLAT_MAX_FONT_PIXELS) {
+        return -PLAT_MAX_FONT_PIXELS;
     }
     return size;
 }
@@ -632,15 +639,12 @@ PlatObject plat_create_font(int height, int width, int escapement, int orientati
                             unsigned italic, unsigned underline, unsigned strike_out,
                             unsigned char_set, unsigned out_precision, unsigned clip_precision,
                             unsigned quality, unsigned pitch_and_family, const char *face) {
-    // Sizes beyond any screen are cut to MAX_FONT_PIXELS, keeping the sign
+    // Sizes beyond any screen are cut to PLAT_MAX_FONT_PIXELS, keeping the sign
     // (a negative height asks for the character height).
     height = clamp_font_size(height);
     width = clamp_font_size(width);
-    // The default quality lets the system smooth glyphs with colours of its
-    // own; the canvas keeps to the colours drawn, as on every backend.
-    if (quality == DEFAULT_QUALITY) {
-        quality = NONANTIALIASED_QUALITY;
-    }
+    // The quality goes through as asked: 0 lets the system smooth glyphs as
+    // the desktop does.
     return object_of(CreateFontA(height, width, escapement, orientation, weight, italic, underline,
                                  strike_out, char_set, out_precision, clip_precision, quality,
                                  pitch_and_family, face));
@@ -689,11 +693,10 @@ static void draw_unit_box(HDC dc, int left, int top, int right, int bottom) {
     SetPixel(dc, left < right ? left : right, top < bottom ? top : bottom, pen.lopnColor);
 }
 
-// Boxes are cut to +-MAX_BOX_COORD. Far beyond any surface this changes no
-// pixel of a rectangle, and it keeps GDI working: Windows refuses coordinates
-// past 2^27, and Wine's ellipse takes minutes for a box millions of pixels
-// high.
-constexpr int MAX_BOX_COORD = 1 << 16;
+// Boxes from direct callers are cut to the seam's limit (QELMA keeps to it
+// already): Windows refuses coordinates past 2^27, and Wine's ellipse takes
+// minutes for a box millions of pixels high.
+constexpr int MAX_BOX_COORD = PLAT_COORD_LIMIT;
 
 static void clamp_box(int *left, int *top, int *right, int *bottom) {
     int *coords[4] = {left, top, right, bottom};
@@ -730,7 +733,7 @@ int plat_ellipse(PlatDC dc, int left, int top, int right, int bottom) {
 
 PlatColor plat_set_text_color(PlatDC dc, PlatColor color) {
     if (dc == nullptr) {
-        return 0;
+        return PLAT_INVALID_COLOR;
     }
     return SetTextColor(hdc_of(dc), color);
 }
@@ -751,7 +754,7 @@ int plat_set_bk_mode(PlatDC dc, int mode) {
 
 PlatColor plat_get_bk_color(PlatDC dc) {
     if (dc == nullptr) {
-        return 0;
+        return PLAT_INVALID_COLOR;
     }
     return GetBkColor(hdc_of(dc));
 }

@@ -1,0 +1,76 @@
+// GDI's objects and device contexts for every backend but Win32: handles of
+// pens, brushes, fonts and bitmaps with the stock objects, what each context
+// has selected, its text colour and background mode, and the rules for
+// selecting and deleting (a selected object is kept; stock objects are never
+// deleted). The toolkit keeps the pixels and the matched fonts behind them
+// (toolkit.h) and draws with what a context has selected.
+#ifndef QELMA_PLATFORM_WINLAYER_GDI_OBJECTS_H
+#define QELMA_PLATFORM_WINLAYER_GDI_OBJECTS_H
+
+#include "qelma/platform/platform.h"
+
+#include <string>
+
+namespace winlayer {
+
+enum ObjectKind { KIND_PEN, KIND_BRUSH, KIND_FONT, KIND_BITMAP };
+
+// A font as asked for, after the limits: what the toolkit matches.
+struct FontRequest {
+    int pixels;      // character height in pixels
+    int weight;      // 100..900, or 0 for the default
+    bool fixed;      // fixed pitch
+    bool italic, underline, strike_out;
+    std::string face; // empty: the default face of its pitch
+};
+
+// Pixel height of a font asked for with height 0, and of the fixed stock fonts.
+constexpr int DEFAULT_FONT_PIXELS = 16;
+constexpr int FIXED_FONT_PIXELS = 13;
+// Bitmaps larger than this are refused.
+constexpr long long MAX_BITMAP_PIXELS = 64LL * 1024 * 1024;
+
+} // namespace winlayer
+
+// Handles point at records that are never given back to the system: a deleted
+// one waits in a free list with live false, so a stale handle is recognised
+// (or names a newer object of the same kind, as handles do on Windows).
+struct PlatObjectImpl {
+    bool live;                  // false once deleted
+    bool stock;                 // never deleted
+    int kind;                   // winlayer::ObjectKind
+    int selections;             // how many contexts have it selected
+    PlatColor color;            // pen or solid brush colour
+    bool hollow;                // null pen or null brush
+    int pen_width;              // 0 or 1: one pixel
+    winlayer::FontRequest font; // font objects
+    int font_ascent;            // font metrics, set by the toolkit when made
+    int font_height;            // ascent + descent
+    int font_leading;           // external leading, never negative
+    int width, height;          // bitmap objects
+    void *toolkit;              // the toolkit's font or pixels
+};
+
+struct PlatDCImpl {
+    bool live;         // false once released or deleted
+    PlatWindow window; // window context: draws on that window's client area
+    PlatObject bitmap; // memory context: the selected bitmap
+    PlatObject pen;
+    PlatObject brush;
+    PlatObject font;
+    PlatColor text_color;
+    PlatColor bk_color;
+    int bk_mode;   // OPAQUE or TRANSPARENT
+    void *toolkit; // what the toolkit keeps open for drawing, or null
+};
+
+namespace winlayer {
+
+inline bool object_ok(PlatObject o) { return o && o->live; }
+inline bool dc_ok(PlatDC dc) { return dc && dc->live; }
+// The colour of a solid brush; fallback for a null, hollow or unknown object.
+PlatColor brush_color(PlatObject brush, PlatColor fallback);
+
+} // namespace winlayer
+
+#endif // QELMA_PLATFORM_WINLAYER_GDI_OBJECTS_H

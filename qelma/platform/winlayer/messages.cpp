@@ -1,0 +1,48 @@
+// The seam's queue and timer functions for every backend but Win32: the
+// layer's queue (queue.h) in front, the toolkit (toolkit.h) behind it for
+// delivering input and expiries and for waiting.
+#include "qelma/platform/platform.h"
+#include "qelma/platform/winlayer/queue.h"
+#include "qelma/platform/winlayer/toolkit.h"
+#include "qelma/platform/winlayer/windows.h"
+
+int plat_peek_message(PlatMsg *msg) {
+    if (!msg)
+        return 0;
+    tk_process_events(false);
+    return winlayer::take(msg) ? 1 : 0;
+}
+
+void plat_translate_message(const PlatMsg *msg) {
+    winlayer::translate(msg);
+}
+
+void plat_wait_message() {
+    while (winlayer::empty() && tk_ready())
+        tk_process_events(true);
+}
+
+int plat_post_message(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam) {
+    if (!winlayer::window_ok(window)) {
+        winlayer::warn("post_message: no such window; message 0x%x dropped", message);
+        return 0;
+    }
+    return winlayer::post(window, message, wparam, lparam) ? 1 : 0;
+}
+
+void plat_post_quit_message(int exit_code) {
+    winlayer::post_quit(exit_code);
+}
+
+void plat_set_timer(PlatWindow window, unsigned id, unsigned period_ms) {
+    if (!winlayer::window_ok(window)) {
+        winlayer::warn("set_timer: no such window");
+        return;
+    }
+    tk_timer_start(winlayer::set_timer(window, id, period_ms));
+}
+
+void plat_kill_timer(PlatWindow window, unsigned id) {
+    if (winlayer::Timer *t = winlayer::kill_timer(window, id))
+        tk_timer_stop(t);
+}

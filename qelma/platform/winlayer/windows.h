@@ -1,0 +1,64 @@
+// Window classes and windows as USER keeps them, for every backend but Win32:
+// the class registry (names without regard to case), the window procedure
+// and which messages are sent to it at once (WM_CREATE, WM_SIZE, WM_PAINT,
+// WM_CLOSE, WM_DESTROY), default handling, the attached menu bar and the
+// paint bookkeeping. The toolkit makes the real window (toolkit.h) and
+// reports its client size, close requests and repaints here.
+#ifndef QELMA_PLATFORM_WINLAYER_WINDOWS_H
+#define QELMA_PLATFORM_WINLAYER_WINDOWS_H
+
+#include "qelma/platform/platform.h"
+
+#include <string>
+
+namespace winlayer {
+
+struct WindowClass {
+    std::string name;     // compared without regard to case, as on Windows
+    PlatWndProc proc;     // receives every message of the class's windows
+    unsigned style;       // CS_ bits, kept for inspection
+    PlatColor background; // erases client areas (white without a solid brush)
+    PlatObject brush;     // the brush given at registration: the class owns it, as on Windows
+};
+
+// Larger window sizes are clamped to this.
+constexpr int MAX_WINDOW_SIDE = 8192;
+
+} // namespace winlayer
+
+// A window record is never freed, so a stale handle stays readable memory and
+// is recognised by its alive flag.
+struct PlatWindowImpl {
+    bool alive;                       // false once destroyed
+    bool creating;                    // inside plat_create_window: WM_SIZE waits for WM_CREATE
+    bool destroying;                  // WM_DESTROY is being sent
+    const winlayer::WindowClass *cls; // the class the window was made from
+    unsigned long style;              // WS_ bits as created
+    PlatMenu menu;                    // attached menu bar, or null
+    int sent_w, sent_h;               // client size of the last WM_SIZE; -1 before the first
+    bool paint_pending;               // WM_PAINT is owed at the next repaint
+    PlatDC paint_dc;                  // the context of plat_begin_paint until plat_end_paint
+    void *toolkit;                    // the toolkit's window
+};
+
+namespace winlayer {
+
+inline bool window_ok(PlatWindow w) { return w && w->alive; }
+// Sends a message to the window's procedure at once; 0 for a dead window.
+PlatResult send(PlatWindow w, unsigned message, PlatWParam wparam, PlatLParam lparam);
+// The toolkit's client area is width x height: WM_SIZE when that differs
+// from the last size sent (not before WM_CREATE has returned).
+void client_size(PlatWindow w, int width, int height);
+// The user asked to close the window: WM_CLOSE, whose default handling
+// destroys it.
+void close_requested(PlatWindow w);
+// The toolkit repaints the client area. When WM_PAINT is owed (invalidated,
+// newly shown) or the toolkit asked by itself, the class brush erases the
+// client area and WM_PAINT is sent, as on Windows.
+void repaint(PlatWindow w, bool toolkit_asked);
+// lparam of a mouse message or WM_SIZE: x | (y << 16).
+PlatLParam pack_point(int x, int y);
+
+} // namespace winlayer
+
+#endif // QELMA_PLATFORM_WINLAYER_WINDOWS_H

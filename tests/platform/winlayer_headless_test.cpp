@@ -1,0 +1,290 @@
+// The Windows layer under a headless toolkit of the test's own: the contract
+// of winlayer/toolkit.h filled in with plain records, so that the layer's
+// windows, menus and GDI objects are checked without any window system, and
+// so that the contract is shown to be all a backend needs.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "qelma/platform/platform_inspect.h"
+#include "qelma/platform/winlayer/gdi_objects.h"
+#include "qelma/platform/winlayer/menu_model.h"
+#include "qelma/platform/winlayer/toolkit.h"
+#include "qelma/platform/winlayer/windows.h"
+
+namespace {
+
+constexpr int MENU_BAR_HEIGHT = 20;
+
+// What the headless toolkit keeps and what it was asked to do.
+struct Headless {
+    struct Window {
+        int w = 0, h = 0;
+        bool visible = false;
+        bool has_menu = false;
+        PlatColor erased_with = 0;
+    };
+    std::vector<std::string> calls;
+    int timers_running = 0;
+    int fonts_alive = 0, bitmaps_alive = 0;
+};
+Headless tk;
+
+Headless::Window &win(PlatWindow w) { return *static_cast<Headless::Window *>(w->toolkit); }
+
+void report_size(PlatWindow w) {
+    const Headless::Window &k = win(w);
+    winlayer::client_size(w, k.w, k.h - (k.has_menu ? MENU_BAR_HEIGHT : 0));
+}
+
+} // namespace
+
+bool tk_ready() { return true; }
+void tk_process_events(bool) {}
+void tk_window_create(PlatWindow w, const char *, int, int, int width, int height) {
+    Headless::Window *k = new Headless::Window();
+    k->w = width;
+    k->h = height;
+    w->toolkit = k;
+    tk.calls.push_back("create");
+    report_size(w);
+}
+void tk_window_relayout(PlatWindow w) { report_size(w); }
+void tk_window_destroyed(PlatWindow w) {
+    win(w).visible = false;
+    tk.calls.push_back("destroyed");
+}
+bool tk_window_visible(PlatWindow w) { return win(w).visible; }
+void tk_window_show(PlatWindow w, bool show) {
+    win(w).visible = show;
+    report_size(w);
+}
+void tk_window_client_size(PlatWindow w, int *width, int *height) {
+    *width = win(w).w;
+    *height = win(w).h - (win(w).has_menu ? MENU_BAR_HEIGHT : 0);
+}
+void tk_window_outer_rect(PlatWindow w, PlatRect *rect) { *rect = PlatRect{0, 0, win(w).w, win(w).h}; }
+void tk_screen_size(int *width, int *height) {
+    *width = 1024;
+    *height = 768;
+}
+void tk_window_update(PlatWindow) { tk.calls.push_back("update"); }
+void tk_window_erase(PlatWindow w, PlatColor color) {
+    win(w).erased_with = color;
+    tk.calls.push_back("erase");
+}
+void tk_window_menu_bar(PlatWindow w, PlatMenu menu) {
+    win(w).has_menu = menu != nullptr;
+    report_size(w);
+}
+void tk_menu_bar_update(PlatMenu) {}
+void tk_timer_start(winlayer::Timer *) { ++tk.timers_running; }
+void tk_timer_stop(winlayer::Timer *) { --tk.timers_running; }
+bool tk_menu_created(PlatMenu) { return true; }
+void tk_menu_item_added(PlatMenu, std::size_t) {}
+void tk_menu_item_checked(PlatMenu menu, std::size_t index) {
+    tk.calls.push_back("checked " + menu->items[index].text);
+}
+bool tk_window_has_surface(PlatWindow) { return true; }
+bool tk_font_made(PlatObject font) {
+    font->font_height = font->font.pixels + 2;
+    font->font_ascent = font->font.pixels;
+    ++tk.fonts_alive;
+    return true;
+}
+bool tk_bitmap_made(PlatObject) {
+    ++tk.bitmaps_alive;
+    return true;
+}
+void tk_object_freed(PlatObject object) {
+    tk.fonts_alive -= object->kind == winlayer::KIND_FONT;
+    tk.bitmaps_alive -= object->kind == winlayer::KIND_BITMAP;
+}
+void tk_dc_closing(PlatDC) {}
+
+namespace {
+
+struct Seen {
+    unsigned message;
+    PlatLParam lparam;
+};
+std::vector<Seen> seen;
+PlatMenu attach_in_create = nullptr;
+
+PlatResult proc(PlatWindow w, unsigned message, PlatWParam wparam, PlatLParam lparam) {
+    seen.push_back(Seen{message, lparam});
+    if (message == WM_CREATE && attach_in_create)
+        plat_set_menu(w, attach_in_create);
+    if (message == WM_CREATE && wparam == 0 && lparam == 0 && w->style == 1)
+        return -1; // style 1: this test's way of refusing creation
+    return plat_def_window_proc(w, message, wparam, lparam);
+}
+
+const char *headless_class() {
+    static const bool registered =
+        plat_register_class("Headless", proc, 0, plat_create_solid_brush(plat_rgb(1, 2, 3))) != 0;
+    EXPECT_TRUE(registered);
+    return "Headless";
+}
+
+std::vector<unsigned> messages() {
+    std::vector<unsigned> m;
+    for (const Seen &s : seen)
+        m.push_back(s.message);
+    return m;
+}
+
+TEST(WinLayerWindows, CreateSizeAndDestroyInWindowsOrder) {
+    seen.clear();
+    PlatMenu bar = plat_create_menu();
+    attach_in_create = bar;
+    PlatWindow w = plat_create_window(headless_class(), "t", 0, 0, 0, 300, 200);
+    attach_in_create = nullptr;
+    ASSERT_NE(w, nullptr);
+    // WM_SIZE waits until WM_CREATE has returned, then gives the client area
+    // below the menu bar attached meanwhile.
+    ASSERT_EQ(messages(), (std::vector<unsigned>{WM_CREATE, WM_SIZE}));
+    EXPECT_EQ(seen[1].lparam, 300 | ((200 - MENU_BAR_HEIGHT) << 16));
+    EXPECT_EQ(plat_get_menu(w), bar);
+    EXPECT_STREQ(winlayer::attach_refusal(bar, nullptr), "the menu bar already belongs to another window");
+    // Class names are found without regard to case; a class registers once.
+    EXPECT_EQ(plat_register_class("HEADLESS", proc, 0, nullptr), 0);
+    PlatWindow other = plat_create_window("headLESS", "u", 0, 0, 0, 10, 10);
+    ASSERT_NE(other, nullptr);
+    // Destroying stops the window's timers, releases its paint context and
+    // leaves a handle that every call refuses.
+    plat_set_timer(w, 1, 100);
+    plat_set_timer(w, 2, 100);
+    EXPECT_EQ(tk.timers_running, 2);
+    ASSERT_NE(plat_begin_paint(w), nullptr);
+    seen.clear();
+    EXPECT_EQ(plat_def_window_proc(w, WM_CLOSE, 0, 0), 0);
+    EXPECT_EQ(messages(), (std::vector<unsigned>{WM_DESTROY}));
+    EXPECT_EQ(tk.timers_running, 0);
+    EXPECT_EQ(plat_get_dc(w), nullptr);
+    EXPECT_EQ(plat_post_message(w, WM_USER, 0, 0), 0);
+    plat_def_window_proc(w, WM_CLOSE, 0, 0);
+    EXPECT_EQ(messages().size(), 1u) << "destroyed once";
+    // A procedure that refuses creation gets no window and no WM_SIZE.
+    seen.clear();
+    EXPECT_EQ(plat_create_window("Headless", "v", 1, 0, 0, 10, 10), nullptr);
+    EXPECT_EQ(messages(), (std::vector<unsigned>{WM_CREATE, WM_DESTROY}));
+    plat_def_window_proc(other, WM_CLOSE, 0, 0);
+}
+
+TEST(WinLayerWindows, RepaintErasesWithTheClassBrushBeforePaint) {
+    PlatWindow w = plat_create_window(headless_class(), "t", 0, 0, 0, 50, 50);
+    ASSERT_NE(w, nullptr);
+    seen.clear();
+    tk.calls.clear();
+    // Our own drawing shown again: nothing owed, nothing sent.
+    winlayer::repaint(w, false);
+    EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(tk.calls.empty());
+    // Showing a hidden window owes a paint: erase, then WM_PAINT, once.
+    plat_show_window(w, SW_SHOW);
+    seen.clear();
+    winlayer::repaint(w, false);
+    EXPECT_EQ(tk.calls, (std::vector<std::string>{"erase"}));
+    EXPECT_EQ(win(w).erased_with, plat_rgb(1, 2, 3));
+    EXPECT_EQ(messages(), (std::vector<unsigned>{WM_PAINT}));
+    winlayer::repaint(w, false);
+    EXPECT_EQ(messages().size(), 1u);
+    // Invalidating asks the toolkit for a repaint, which then erases and paints.
+    plat_invalidate(w);
+    winlayer::repaint(w, false);
+    EXPECT_EQ(tk.calls, (std::vector<std::string>{"erase", "update", "erase"}));
+    EXPECT_EQ(messages().size(), 2u);
+    plat_def_window_proc(w, WM_CLOSE, 0, 0);
+}
+
+TEST(WinLayerMenus, ChosenItemsPostTheirCommandToTheBarsWindow) {
+    PlatWindow w = plat_create_window(headless_class(), "t", 0, 0, 0, 50, 50);
+    PlatMenu bar = plat_create_menu();
+    PlatMenu run = plat_create_popup_menu();
+    plat_append_menu(run, MF_STRING, 7, "&Go");
+    plat_append_menu(run, MF_SEPARATOR, 0, nullptr);
+    plat_append_menu(run, MF_GRAYED, 8, "credit");
+    plat_append_menu(bar, MF_POPUP, reinterpret_cast<std::uintptr_t>(run), "&Run");
+    PlatMsg msg{};
+    while (plat_peek_message(&msg)) {
+    }
+    // Not attached yet: choosing goes nowhere.
+    winlayer::menu_chosen(run, 0);
+    EXPECT_EQ(plat_peek_message(&msg), 0);
+    plat_set_menu(w, bar);
+    winlayer::menu_chosen(run, 0);
+    winlayer::menu_chosen(run, 1); // the separator
+    winlayer::menu_chosen(run, 2); // grayed
+    winlayer::menu_chosen(run, 9); // no such item
+    ASSERT_EQ(plat_peek_message(&msg), 1);
+    EXPECT_EQ(msg.window, w);
+    EXPECT_EQ(msg.message, static_cast<unsigned>(WM_COMMAND));
+    EXPECT_EQ(msg.wparam, 7u);
+    EXPECT_EQ(plat_peek_message(&msg), 0);
+    // A mark set by id through the bar reaches the toolkit's item.
+    tk.calls.clear();
+    EXPECT_EQ(plat_check_menu_item(bar, 8, MF_CHECKED), MF_UNCHECKED);
+    EXPECT_EQ(tk.calls, (std::vector<std::string>{"checked credit"}));
+    EXPECT_EQ(plat_get_menu_state(run, 2), MF_CHECKED | MF_GRAYED);
+    // Removing the bar frees it for another window; a destroyed window's
+    // commands are not posted.
+    plat_set_menu(w, nullptr);
+    EXPECT_EQ(winlayer::attach_refusal(bar, nullptr), nullptr);
+    plat_set_menu(w, bar);
+    plat_def_window_proc(w, WM_CLOSE, 0, 0);
+    winlayer::menu_chosen(run, 0);
+    EXPECT_EQ(plat_peek_message(&msg), 0);
+}
+
+TEST(WinLayerGdi, ObjectsLimitsAndSelectionRules) {
+    PlatDC dc = plat_create_compatible_dc(nullptr);
+    ASSERT_NE(dc, nullptr);
+    // A new context's defaults are stock objects, shared by every context.
+    PlatDC dc2 = plat_create_compatible_dc(nullptr);
+    EXPECT_EQ(dc->pen, dc2->pen);
+    EXPECT_EQ(dc->pen, plat_get_stock_object(BLACK_PEN));
+    EXPECT_EQ(dc->bk_mode, OPAQUE);
+    EXPECT_EQ(dc->bk_color, plat_rgb(255, 255, 255));
+    // Font heights within the limit, in pixels whatever the sign; 0 is the default.
+    const int fonts = tk.fonts_alive;
+    PlatObject huge = plat_create_font(-2000000000, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "f");
+    PlatObject small = plat_create_font(12, 0, 0, 0, 5000, 0, 0, 0, 0, 0, 0, 0, 1, nullptr);
+    PlatObject dflt = plat_create_font(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "");
+    EXPECT_EQ(huge->font.pixels, PLAT_MAX_FONT_PIXELS);
+    EXPECT_EQ(small->font.pixels, 12);
+    EXPECT_EQ(small->font.weight, 900);
+    EXPECT_TRUE(small->font.fixed);
+    EXPECT_EQ(dflt->font.pixels, winlayer::DEFAULT_FONT_PIXELS);
+    EXPECT_EQ(tk.fonts_alive, fonts + 3);
+    // Pen widths within the limit.
+    PlatObject wide = plat_create_pen(PS_SOLID, 1 << 30, 0);
+    EXPECT_EQ(wide->pen_width, PLAT_MAX_PEN_WIDTH);
+    PlatObject thin = plat_create_pen(PS_SOLID, -5, 0);
+    EXPECT_EQ(thin->pen_width, 0);
+    // A selected object is kept; once deselected it goes, and the toolkit
+    // lets go of what it held.
+    PlatObject old = plat_select_object(dc, huge);
+    EXPECT_EQ(plat_delete_object(huge), 0);
+    EXPECT_EQ(plat_select_object(dc, old), huge);
+    EXPECT_EQ(plat_delete_object(huge), 1);
+    EXPECT_EQ(tk.fonts_alive, fonts + 2);
+    // A bitmap goes into one context at a time; huge ones are refused.
+    const int bitmaps = tk.bitmaps_alive;
+    PlatObject bitmap = plat_create_compatible_bitmap(dc, 8, 8);
+    EXPECT_EQ(plat_create_compatible_bitmap(dc, 1 << 16, 1 << 16), nullptr);
+    EXPECT_NE(plat_select_object(dc, bitmap), nullptr);
+    EXPECT_EQ(plat_select_object(dc2, bitmap), nullptr);
+    plat_delete_dc(dc);
+    EXPECT_EQ(plat_delete_object(bitmap), 1);
+    EXPECT_EQ(tk.bitmaps_alive, bitmaps);
+    for (PlatObject o : {small, dflt, wide, thin})
+        EXPECT_EQ(plat_delete_object(o), 1);
+    // Stock objects are never deleted.
+    EXPECT_EQ(plat_delete_object(plat_get_stock_object(NULL_PEN)), 1);
+    EXPECT_NE(plat_select_object(dc2, plat_get_stock_object(NULL_PEN)), nullptr);
+    plat_delete_dc(dc2);
+}
+
+} // namespace
