@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "qelma/platform/qt/qt_platform.h"
+#include "qelma/platform/winlayer/queue.h"
 
 namespace {
 
@@ -150,7 +151,7 @@ void plat_qt_prepare_environment() {
             if (!dir.empty())
                 setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
             else
-                plat_qt_warn("no runtime directory of our own: %s", error.c_str());
+                winlayer::warn("no runtime directory of our own: %s", error.c_str());
         }
         const QtDisplayEnvironment env{std::getenv("QT_QPA_PLATFORM"),
                                        std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"),
