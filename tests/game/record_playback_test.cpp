@@ -20,16 +20,7 @@
 
 namespace {
 
-// FNV-1a over every canvas pixel.
-std::uint64_t canvas_checksum() {
-    std::uint64_t h = 1469598103934665603ull;
-    for (int r = 0; r < QELMA_CANVAS_HEIGHT; ++r) {
-        for (int c = 0; c < QELMA_CANVAS_WIDTH; ++c) {
-            h = (h ^ plat_get_pixel(session.canvas_dc, c, r)) * 1099511628211ull;
-        }
-    }
-    return h;
-}
+using qt_test::canvas_checksum;
 
 QWidget *drawing_area() { return plat_qt_client_widget(session.graphics_window); }
 

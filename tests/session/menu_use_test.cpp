@@ -64,15 +64,7 @@ void write_script(const std::string &text) {
     out << text;
 }
 
-class MenuUse : public ::testing::Test {
-  protected:
-    qt_test::TempDir dir;
-    void SetUp() override {
-        qt_test::open_session();
-        qelma_set_logging(0);
-    }
-    void TearDown() override { close_script_file(); }
-};
+class MenuUse : public qt_test::ScriptDirTest {};
 
 const char *const KEYS_ABC = "QELMA_KBD(97);\nQELMA_KBD(98);\nQELMA_KBD(99);\n";
 

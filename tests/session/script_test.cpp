@@ -27,14 +27,8 @@ static void write_file(const char *name, const std::string &text) {
     out << text;
 }
 
-class Scripts : public ::testing::Test {
+class Scripts : public qt_test::ScriptDirTest {
   protected:
-    qt_test::TempDir dir;
-    void SetUp() override {
-        qt_test::open_session();
-        qelma_set_logging(0);
-    }
-    void TearDown() override { close_script_file(); }
     // Plays back until playback switches itself off; returns the events.
     static std::vector<qt_test::Event> play_all() {
         std::vector<qt_test::Event> events;

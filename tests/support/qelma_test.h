@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -173,6 +174,30 @@ struct TempDir {
     }
     TempDir(const TempDir &) = delete;
     TempDir &operator=(const TempDir &) = delete;
+};
+
+// FNV-1a over every canvas pixel: two equal sums are (almost surely) two
+// equal pictures.
+inline std::uint64_t canvas_checksum() {
+    std::uint64_t h = 1469598103934665603ull;
+    for (int r = 0; r < QELMA_CANVAS_HEIGHT; ++r) {
+        for (int c = 0; c < QELMA_CANVAS_WIDTH; ++c) {
+            h = (h ^ plat_get_pixel(session.canvas_dc, c, r)) * 1099511628211ull;
+        }
+    }
+    return h;
+}
+
+// A fixture for the script tests: an open session with logging off, in a
+// directory of the test's own, and no script file left open after it.
+class ScriptDirTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    void SetUp() override {
+        open_session();
+        qelma_set_logging(0);
+    }
+    void TearDown() override { close_script_file(); }
 };
 
 } // namespace qt_test
