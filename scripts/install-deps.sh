@@ -1,11 +1,12 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need.
 # Packages that are already present are skipped; nothing is installed by hand.
-# Usage: scripts/install-deps.sh [--windows] [--bench] [--fuzz]
+# Usage: scripts/install-deps.sh [--windows] [--bench] [--fuzz] [--web]
 set -eu
 
 # fonts-liberation2: the face of the library's texts (Arial's metrics);
 # lintian, desktop-file-utils and xdotool: the Debian package tests.
+web=0
 pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev
       libgl-dev fonts-dejavu-core fonts-liberation2 xvfb xauth x11-utils dpkg-dev file
       lintian desktop-file-utils xdotool"
@@ -14,9 +15,24 @@ for option in "$@"; do
     --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine nsis unzip" ;;
     --bench) pkgs="$pkgs libbenchmark-dev python3 libx11-6 libxtst6 bc" ;;
     --fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
+    --web)
+        # Emscripten and the Chromium the page tests drive; node and npm from
+        # Debian unless the machine already has its own.
+        pkgs="$pkgs emscripten chromium"
+        command -v node >/dev/null 2>&1 || pkgs="$pkgs nodejs"
+        command -v npm >/dev/null 2>&1 || pkgs="$pkgs npm"
+        web=1 ;;
     *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
     esac
 done
+
+
+# The page tests' one JavaScript dependency, exactly as the lockfile pins it.
+npm_ci() {
+    if [ "$web" = 1 ]; then
+        (cd "$(dirname "$0")/../tests/web" && npm ci --no-audit --no-fund --loglevel=error)
+    fi
+}
 
 missing=""
 for p in $pkgs; do
@@ -27,6 +43,7 @@ done
 
 if [ -z "$missing" ]; then
     echo "install-deps: everything needed is installed"
+    npm_ci
     exit 0
 fi
 
@@ -37,3 +54,4 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 # shellcheck disable=SC2086
 $SUDO apt-get install -y -qq --no-install-recommends $missing
+npm_ci

@@ -15,7 +15,8 @@ static int advance(int index) { return index == LOG_RING_SIZE - 1 ? 0 : index + 
 // into a block of its own size, up to LOG_LINE_LIMIT characters. Returns the
 // formatting's result; *text points at the formatted characters and must be
 // released with release_formatted when it is not `buffer`.
-int format_text(char *buffer, std::size_t size, char **text, const char *format, va_list args) {
+__attribute__((format(printf, 4, 0))) int format_text(char *buffer, std::size_t size, char **text,
+                                                     const char *format, va_list args) {
     if (format == nullptr) {
         format = ""; // a missing format formats nothing
     }

@@ -1,0 +1,303 @@
+// The page side of the web backend: panels for the program's windows, their
+// HTML menu bars, input into the program, timers, text rendering, the wait
+// that hands the thread to the browser, and the persistent script folder.
+// Loaded before the program (--pre-js).
+var Module = typeof Module !== 'undefined' ? Module : {};
+(function () {
+  'use strict';
+  const VK = { ControlLeft: 17, ControlRight: 17, ShiftLeft: 16, ShiftRight: 16, AltLeft: 18,
+               AltRight: 18, Enter: 13, NumpadEnter: 13, Escape: 27, Space: 32, Backspace: 8,
+               Tab: 9, ArrowLeft: 37, ArrowUp: 38, ArrowRight: 39, ArrowDown: 40 };
+  const panels = [];      // by window id: { root, title, bar, canvas, ctx }
+  const timers = new Map();
+  let wake = null;        // resolves the program's wait
+  let woken = false;      // something arrived while the program was not waiting
+  let focused = 0;        // the panel keys go to
+  const scratch = document.createElement('canvas');
+  const sctx = scratch.getContext('2d', { willReadFrequently: true });
+
+  function poke() {
+    if (wake) { const w = wake; wake = null; w(); } else { woken = true; }
+  }
+  function container() {
+    return document.getElementById('qelma-windows') || document.body;
+  }
+
+  // ---- menus: '&' marks the mnemonic, text after a tab is the shortcut label
+  function label(text) {
+    const tab = text.indexOf('\t');
+    const main = tab >= 0 ? text.slice(0, tab) : text;
+    const span = document.createElement('span');
+    let mnemonic = null;
+    for (let i = 0; i < main.length; i++) {
+      if (main[i] === '&' && i + 1 < main.length) {
+        i++;
+        if (main[i] === '&') { span.append('&'); continue; }
+        const u = document.createElement('u');
+        u.textContent = main[i];
+        span.append(u);
+        if (!mnemonic) mnemonic = main[i].toLowerCase();
+      } else {
+        span.append(main[i]);
+      }
+    }
+    return { span, shortcut: tab >= 0 ? text.slice(tab + 1) : '', mnemonic };
+  }
+  function closeMenus() {
+    document.querySelectorAll('.qelma-popup').forEach(p => { p.hidden = true; });
+  }
+  function buildMenu(id, bar, items) {
+    bar.textContent = '';
+    bar.hidden = !items;
+    if (!items) return;
+    for (const top of items) {
+      const head = document.createElement('div');
+      head.className = 'qelma-menu-head';
+      const l = label(top.text);
+      head.append(l.span);
+      if (l.mnemonic) head.dataset.mnemonic = l.mnemonic;
+      bar.append(head);
+      if (!top.items) {
+        if (top.grayed) head.classList.add('grayed');
+        else head.onclick = () => Module._qelma_web_menu(top.menu, top.index);
+        continue;
+      }
+      const pop = document.createElement('div');
+      pop.className = 'qelma-popup';
+      pop.hidden = true;
+      head.append(pop);
+      head.onclick = e => {
+        if (e.target.closest('.qelma-popup')) return;
+        const open = pop.hidden;
+        closeMenus();
+        pop.hidden = !open;
+      };
+      for (const it of top.items) {
+        if (it.separator) { pop.append(document.createElement('hr')); continue; }
+        const row = document.createElement('div');
+        row.className = 'qelma-item' + (it.grayed ? ' grayed' : '');
+        const mark = document.createElement('span');
+        mark.className = 'check';
+        mark.textContent = it.checked ? '\u2713' : '';
+        const li = label(it.text);
+        const sc = document.createElement('span');
+        sc.className = 'shortcut';
+        sc.textContent = li.shortcut;
+        row.append(mark, li.span, sc);
+        if (!it.grayed) {
+          row.onclick = e => {
+            e.stopPropagation();
+            closeMenus();
+            Module._qelma_web_menu(it.menu, it.index);
+            poke();
+          };
+        }
+        pop.append(row);
+      }
+    }
+  }
+
+  // ---- keys: Windows' virtual keys and the typed Latin-1 character
+  function virtualKey(e) {
+    const c = e.code || '';
+    let m;
+    if ((m = /^Numpad([0-9])$/.exec(c))) return 0x60 + Number(m[1]);
+    if ((m = /^Key([A-Z])$/.exec(c))) return m[1].charCodeAt(0);
+    if ((m = /^Digit([0-9])$/.exec(c))) return m[1].charCodeAt(0);
+    return VK[c] || 0;
+  }
+  function typedChar(e) {
+    if (e.ctrlKey && !e.altKey && /^Key[A-Z]$/.test(e.code || '')) return e.code.charCodeAt(3) - 64;
+    if (e.key === 'Enter') return 13;
+    if (e.key === 'Backspace') return 8;
+    if (e.key === 'Escape') return 27;
+    if (e.key === 'Tab') return 9;
+    if (e.key && e.key.length === 1 && e.key.charCodeAt(0) <= 0xFF) return e.key.charCodeAt(0);
+    return 0;
+  }
+  function onKey(e, down) {
+    if (Module.qelmaEnded) return;
+    if (e.target && e.target.closest && e.target.closest('.qelma-page-controls')) return;
+    // Alt with a mnemonic opens that menu of the drawing window's bar.
+    if (down && e.altKey && !e.ctrlKey && e.key && e.key.length === 1) {
+      const p = panels[0];
+      const head = p && p.bar.querySelector('[data-mnemonic="' + e.key.toLowerCase() + '"]');
+      if (head) { e.preventDefault(); head.click(); return; }
+    }
+    const ch = typedChar(e);
+    let vk = virtualKey(e);
+    if (vk === 0) { if (ch === 0) return; vk = 0xFF; }
+    // The program's shortcuts and keys act for the program, not the browser
+    // (print, reload, find, address bar, history, open, select all, Tab).
+    e.preventDefault();
+    if (!down) closeMenus();
+    Module._qelma_web_key(focused, vk, ch, down ? 1 : 0, down && e.repeat ? 1 : 0);
+    poke();
+  }
+
+  Module.qelmaPage = {
+    latin1(ptr, length) {
+      let s = '';
+      for (let i = 0; i < length; i++) s += String.fromCharCode(HEAPU8[ptr + i]);
+      return s;
+    },
+    windowCreate(id, title, w, h) {
+      const root = document.createElement('section');
+      root.className = 'qelma-window';
+      root.hidden = true;
+      root.dataset.title = title;
+      const head = document.createElement('h2');
+      head.textContent = title;
+      const bar = document.createElement('nav');
+      bar.className = 'qelma-menubar';
+      bar.hidden = true;
+      const canvas = document.createElement('canvas');
+      canvas.width = w;
+      canvas.height = h;
+      canvas.tabIndex = 0;
+      canvas.style.width = w + 'px';
+      canvas.style.height = h + 'px';
+      const ctx = canvas.getContext('2d');
+      root.append(head, bar, canvas);
+      container().append(root);
+      panels[id] = { root, bar, canvas, ctx };
+      canvas.addEventListener('mousedown', e => {
+        if (e.button !== 0 && e.button !== 2) return;
+        e.preventDefault();
+        canvas.focus();
+        focused = id;
+        closeMenus();
+        const r = canvas.getBoundingClientRect();
+        const x = Math.floor((e.clientX - r.left) * canvas.width / r.width);
+        const y = Math.floor((e.clientY - r.top) * canvas.height / r.height);
+        Module._qelma_web_mouse(id, e.button === 0 ? 0x201 : 0x204, x, y);
+        poke();
+      });
+      canvas.addEventListener('mouseup', e => {
+        if (e.button !== 0 && e.button !== 2) return;
+        const r = canvas.getBoundingClientRect();
+        const x = Math.floor((e.clientX - r.left) * canvas.width / r.width);
+        const y = Math.floor((e.clientY - r.top) * canvas.height / r.height);
+        Module._qelma_web_mouse(id, e.button === 0 ? 0x202 : 0x205, x, y);
+        poke();
+      });
+      canvas.addEventListener('contextmenu', e => e.preventDefault());
+      root.addEventListener('focusin', () => { focused = id; });
+    },
+    windowShow(id, show) {
+      const p = panels[id];
+      if (!p) return;
+      p.root.hidden = !show;
+      if (show && id === 0) { p.canvas.focus(); focused = 0; }
+    },
+    present(id, pixels, w, h) {
+      const p = panels[id];
+      if (!p || w === 0 || h === 0) return;
+      if (p.canvas.width !== w || p.canvas.height !== h) {
+        p.canvas.width = w; p.canvas.height = h;
+      }
+      p.ctx.putImageData(new ImageData(new Uint8ClampedArray(pixels), w, h), 0, 0);
+      if (Module.qelmaOnPresent) Module.qelmaOnPresent(id);
+    },
+    menu(id, items) {
+      const p = panels[id];
+      if (p) buildMenu(id, p.bar, items);
+    },
+    timerStart(t, ms) {
+      clearInterval(timers.get(t));
+      timers.set(t, setInterval(() => { Module._qelma_web_timer(t); poke(); }, ms));
+    },
+    timerStop(t) {
+      clearInterval(timers.get(t));
+      timers.delete(t);
+    },
+    nextWake() {
+      if (woken) { woken = false; return Promise.resolve(); }
+      return new Promise(resolve => { wake = () => { woken = false; resolve(); }; });
+    },
+    fontMetrics(css) {
+      sctx.font = css;
+      const m = sctx.measureText('Mg');
+      return { ascent: Math.round(m.fontBoundingBoxAscent), descent: Math.round(m.fontBoundingBoxDescent) };
+    },
+    textWidth(css, text) {
+      sctx.font = css;
+      return Math.round(sctx.measureText(text).width);
+    },
+    // Coverage (0..255) of the text drawn at (x, baseline) in a w x h box.
+    textCoverage(css, text, x, baseline, w, h) {
+      if (scratch.width < w) scratch.width = w;
+      if (scratch.height < h) scratch.height = h;
+      sctx.clearRect(0, 0, w, h);
+      sctx.font = css;
+      sctx.fillStyle = '#fff';
+      sctx.textBaseline = 'alphabetic';
+      sctx.fillText(text, x, baseline);
+      const rgba = sctx.getImageData(0, 0, w, h).data;
+      const out = new Uint8Array(w * h);
+      for (let i = 0; i < out.length; i++) out[i] = rgba[i * 4 + 3];
+      return out;
+    },
+  };
+
+  // ---- the program's current directory, kept in the browser's database
+  const DIR = '/qelma';
+  let syncing = false, again = false;
+  function sync() {
+    if (syncing) { again = true; return; }
+    syncing = true;
+    FS.syncfs(false, err => {
+      syncing = false;
+      if (err) console.error('QELMA: saving the script folder failed', err);
+      if (again) { again = false; sync(); }
+    });
+  }
+  Module.qelmaSync = sync;
+  Module.preRun = (Module.preRun || []).concat([function () {
+    FS.mkdir(DIR);
+    FS.mount(IDBFS, {}, DIR);
+    FS.chdir(DIR);
+    addRunDependency('qelma-idbfs');
+    FS.syncfs(true, err => {
+      if (err) console.error('QELMA: reading the script folder failed', err);
+      removeRunDependency('qelma-idbfs');
+    });
+    let pending = null;
+    // Every closing of a file in the folder saves it; lines written during a
+    // recording are saved within half a second even if the page goes away.
+    const close = FS.close, write = FS.write;
+    FS.close = function (stream) {
+      const path = stream && stream.path;
+      const result = close.apply(this, arguments);
+      if (path && path.startsWith(DIR)) sync();
+      return result;
+    };
+    FS.write = function (stream) {
+      const result = write.apply(this, arguments);
+      if (stream && stream.path && stream.path.startsWith(DIR) && !pending)
+        pending = setTimeout(() => { pending = null; sync(); }, 500);
+      return result;
+    };
+  }]);
+  // A program that has waited returns from main long after the runtime's
+  // start returned; its end is reported from the wait's completion.
+  function ended(code) {
+    if (Module.qelmaEnded) return;
+    for (const t of timers.values()) clearInterval(t);
+    timers.clear();
+    if (Module.onExit) Module.onExit(code);
+    Module.qelmaEnded = true;
+  }
+  Module.postRun = (Module.postRun || []).concat([function () {
+    if (typeof Asyncify !== 'undefined' && Asyncify.currData)
+      Asyncify.whenDone().then(code => ended(code | 0),
+                               e => { console.error('QELMA: the program failed', e); ended(1); });
+  }]);
+  addEventListener('pagehide', () => { if (Module.calledRun) sync(); });
+  document.addEventListener('visibilitychange', () => {
+    if (document.visibilityState === 'hidden' && Module.calledRun) sync();
+  });
+  addEventListener('keydown', e => onKey(e, true));
+  addEventListener('keyup', e => onKey(e, false));
+  addEventListener('mousedown', e => { if (!e.target.closest('.qelma-menubar')) closeMenus(); });
+})();

@@ -1,0 +1,59 @@
+// Pixel surfaces and shapes drawn on them by GDI's rules, in plain C++: the
+// browser's canvas smooths every shape it draws, so the web backend scan
+// converts shapes itself and hands the canvas finished pixels.
+//
+// A pixel is 0xFFBBGGRR: a PlatColor with full alpha, which is also the byte
+// order (R, G, B, A) of the canvas's image data.
+//
+// Rules: a rectangle or ellipse box leaves out its right column and bottom
+// row; a one-pixel pen outlines the pixels just inside the box, a wide pen is
+// centred on that outline; a null pen leaves the fill one column and one row
+// smaller. Polygons fill by the even-odd rule, sampled at pixel centres.
+// Every coordinate is clipped to the surface, so far-off shapes cost what
+// their visible part costs.
+#ifndef QELMA_PLATFORM_WEB_RASTER_H
+#define QELMA_PLATFORM_WEB_RASTER_H
+
+#include "qelma/platform/platform.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace raster {
+
+struct Surface {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels; // row by row, width * height
+
+    bool resize(int w, int h, PlatColor fill); // false when too large
+    std::uint32_t *row(int y) { return pixels.data() + static_cast<std::size_t>(y) * width; }
+};
+
+inline std::uint32_t pixel_of(PlatColor c) { return 0xFF000000u | (c & 0x00FFFFFFu); }
+inline PlatColor color_of(std::uint32_t p) { return p & 0x00FFFFFFu; }
+
+// What a context draws shapes with: pen (hollow: none) and brush.
+struct Paint {
+    bool pen_hollow;
+    PlatColor pen_color;
+    int pen_width; // 0 or 1: one pixel
+    bool brush_hollow;
+    PlatColor brush_color;
+};
+
+void fill_rect(Surface &s, long long left, long long top, long long right, long long bottom,
+               PlatColor color); // right and bottom excluded
+void rectangle(Surface &s, int left, int top, int right, int bottom, const Paint &paint);
+void ellipse(Surface &s, int left, int top, int right, int bottom, const Paint &paint);
+void polygon(Surface &s, const PlatPoint *points, int count, const Paint &paint);
+// Copies a w x h block from (sx, sy) of src to (dx, dy) of dst, clipped to
+// both; src may be dst, with overlapping blocks.
+void copy(Surface &dst, int dx, int dy, const Surface &src, int sx, int sy, int w, int h);
+// Blends a text colour over the surface by coverage (0..255), a w x h block
+// placed at (x, y).
+void blend_coverage(Surface &s, int x, int y, const std::uint8_t *coverage, int w, int h,
+                    PlatColor color);
+
+} // namespace raster
+
+#endif // QELMA_PLATFORM_WEB_RASTER_H

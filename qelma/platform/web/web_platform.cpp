@@ -1,0 +1,319 @@
+// Web backend, page and windows: the translation table between the Windows
+// layer (winlayer/) and a web page, compiled with Emscripten.
+//
+// Each window is a panel of the page (title, menu bar drawn as HTML from the
+// menu model, a canvas of the client size); the page script (qelma_web.js)
+// makes the elements and feeds clicks, keys, menu choices and timer expiries
+// back through the exported qelma_web_* functions. The client area's pixels
+// live here (raster.h) and reach the canvas as whole images.
+//
+// Waiting hands the thread back to the browser (ASYNCIFY): the program sleeps
+// on a promise that the next input or timer expiry resolves, so a waiting
+// program costs the page nothing; a program that never waits still gives the
+// browser a turn now and then.
+// Leaves out: child windows, moving and sizing windows, minimise, maximise.
+// Departs from Windows: the client area is the outer size asked for (a panel
+// has no frame to take from it), and the menu bar is above it.
+#include "qelma/platform/web/web_platform.h"
+#include "qelma/platform/winlayer/menu_model.h"
+#include "qelma/platform/winlayer/queue.h"
+#include "qelma/platform/winlayer/toolkit.h"
+#include "qelma/platform/winlayer/windows.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<PlatWindow> &windows = *new std::vector<PlatWindow>;
+
+WebWindow *web_of(PlatWindow w) {
+    return static_cast<WebWindow *>(w->toolkit);
+}
+
+double last_yield_ms = 0;
+
+// clang-format off
+EM_JS(void, js_window_create, (int id, const char *title, int w, int h), {
+    Module.qelmaPage.windowCreate(id, UTF8ToString(title), w, h);
+});
+EM_JS(void, js_window_show, (int id, int show), { Module.qelmaPage.windowShow(id, !!show); });
+EM_JS(void, js_window_gone, (int id), { Module.qelmaPage.windowShow(id, false); });
+EM_JS(void, js_present, (int id, const void *pixels, int w, int h), {
+    Module.qelmaPage.present(id, HEAPU8.subarray(pixels, pixels + w * h * 4), w, h);
+});
+EM_JS(void, js_menu, (int id, const char *model), {
+    Module.qelmaPage.menu(id, model ? JSON.parse(UTF8ToString(model)) : null);
+});
+EM_JS(void, js_timer_start, (void *timer, int ms), { Module.qelmaPage.timerStart(timer, ms); });
+EM_JS(void, js_timer_stop, (void *timer), { Module.qelmaPage.timerStop(timer); });
+EM_JS(int, js_screen_width, (), { return screen.width | 0; });
+EM_JS(int, js_screen_height, (), { return screen.height | 0; });
+EM_ASYNC_JS(void, js_wait, (), { await Module.qelmaPage.nextWake(); });
+// clang-format on
+
+std::string quoted(const std::string &text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// The menu model as JSON for the page: items with their text (mnemonic '&'
+// and tab-separated shortcut label kept), flags, and the menu and index to
+// report when chosen.
+std::string menu_json(PlatMenu menu) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < menu->items.size(); i++) {
+        const winlayer::MenuItem &item = menu->items[i];
+        if (i)
+            out += ",";
+        out += "{\"text\":" + quoted(item.text) + ",\"menu\":" +
+               std::to_string(reinterpret_cast<std::uintptr_t>(menu)) + ",\"index\":" +
+               std::to_string(i) + ",\"separator\":" + ((item.flags & MF_SEPARATOR) ? "true" : "false") +
+               ",\"checked\":" + ((item.flags & MF_CHECKED) ? "true" : "false") +
+               ",\"grayed\":" + ((item.flags & MF_GRAYED) ? "true" : "false");
+        if ((item.flags & MF_POPUP) && item.popup)
+            out += ",\"items\":" + menu_json(item.popup);
+        out += "}";
+    }
+    return out + "]";
+}
+
+// The bar a menu belongs to, through its parents.
+PlatMenu top_of(PlatMenu menu) {
+    while (menu && menu->parent)
+        menu = menu->parent;
+    return menu;
+}
+
+void show_menu_of(PlatWindow w) {
+    if (!winlayer::window_ok(w))
+        return;
+    if (w->menu)
+        js_menu(web_of(w)->id, menu_json(w->menu).c_str());
+    else
+        js_menu(web_of(w)->id, nullptr);
+}
+
+void menu_changed(PlatMenu menu) {
+    PlatMenu bar = top_of(menu);
+    if (bar && winlayer::window_ok(bar->window))
+        show_menu_of(bar->window);
+}
+
+void present_all() {
+    for (PlatWindow w : windows) {
+        WebWindow *q = web_of(w);
+        if (q->dirty && q->visible && winlayer::window_ok(w)) {
+            q->dirty = false;
+            js_present(q->id, q->surface.pixels.data(), q->surface.width, q->surface.height);
+        }
+    }
+}
+
+void repaint_pending() {
+    for (PlatWindow w : windows) {
+        WebWindow *q = web_of(w);
+        if (q->update_asked && winlayer::window_ok(w)) {
+            q->update_asked = false;
+            winlayer::repaint(w, false);
+        }
+    }
+}
+
+PlatWindow window_by_id(int id) {
+    if (id < 0 || static_cast<std::size_t>(id) >= windows.size())
+        return nullptr;
+    PlatWindow w = windows[static_cast<std::size_t>(id)];
+    return winlayer::window_ok(w) ? w : nullptr;
+}
+
+} // namespace
+
+WebWindow *plat_web_window(PlatWindow w) {
+    return winlayer::window_ok(w) ? web_of(w) : nullptr;
+}
+
+void plat_web_window_drawn(PlatWindow w) {
+    if (winlayer::window_ok(w))
+        web_of(w)->dirty = true;
+}
+
+// ---------------------------------------------------- from the page script
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void qelma_web_mouse(int id, unsigned message, int x, int y) {
+    if (PlatWindow w = window_by_id(id))
+        winlayer::input(w, message, 0, winlayer::pack_point(x, y));
+}
+
+EMSCRIPTEN_KEEPALIVE void qelma_web_key(int id, unsigned vk, unsigned typed, int down, int repeat) {
+    if (PlatWindow w = window_by_id(id))
+        winlayer::input(w, down ? WM_KEYDOWN : WM_KEYUP, vk,
+                        winlayer::key_lparam(typed & 0xFF, down != 0, repeat != 0));
+}
+
+EMSCRIPTEN_KEEPALIVE void qelma_web_menu(std::uintptr_t menu_address, int index) {
+    // Only a menu the layer knows, and an item it has, is reported.
+    PlatMenu menu = reinterpret_cast<PlatMenu>(menu_address);
+    if (!winlayer::menu_known(menu) || index < 0 ||
+        static_cast<std::size_t>(index) >= menu->items.size())
+        return;
+    winlayer::menu_chosen(menu, static_cast<std::size_t>(index));
+}
+
+EMSCRIPTEN_KEEPALIVE void qelma_web_close(int id) {
+    if (PlatWindow w = window_by_id(id))
+        web_of(w)->close_asked = true;
+}
+
+EMSCRIPTEN_KEEPALIVE void qelma_web_timer(void *timer) {
+    winlayer::timer_expired(static_cast<winlayer::Timer *>(timer));
+}
+
+} // extern "C"
+
+// ---------------------------------------------------------- application
+
+void plat_init() {}
+
+bool tk_ready() {
+    return true;
+}
+
+void tk_process_events(bool wait) {
+    // Close requests run the window procedure, so they are handled here, on
+    // the program's own turn, not inside the page's event handler.
+    for (PlatWindow w : windows) {
+        if (winlayer::window_ok(w) && web_of(w)->close_asked) {
+            web_of(w)->close_asked = false;
+            winlayer::close_requested(w);
+        }
+    }
+    repaint_pending();
+    present_all();
+    const double now = emscripten_get_now();
+    if (wait && winlayer::empty()) {
+        js_wait();
+        last_yield_ms = emscripten_get_now();
+    } else if (now - last_yield_ms > 50) {
+        // A program that only peeks still lets the page draw and take input.
+        emscripten_sleep(0);
+        last_yield_ms = emscripten_get_now();
+    }
+    for (PlatWindow w : windows) {
+        if (winlayer::window_ok(w) && web_of(w)->close_asked) {
+            web_of(w)->close_asked = false;
+            winlayer::close_requested(w);
+        }
+    }
+    repaint_pending();
+}
+
+void tk_timer_start(winlayer::Timer *t) {
+    t->toolkit_timer = t;
+    js_timer_start(t, static_cast<int>(t->period_ms));
+}
+
+void tk_timer_stop(winlayer::Timer *t) {
+    js_timer_stop(t);
+}
+
+// ------------------------------------------------------------- windows
+
+void tk_window_create(PlatWindow win, const char *title, int, int, int w, int h) {
+    WebWindow *q = new WebWindow();
+    q->id = static_cast<int>(windows.size());
+    win->toolkit = q;
+    windows.push_back(win);
+    q->surface.resize(std::max(w, 0), std::max(h, 0), win->cls->background);
+    js_window_create(q->id, title, q->surface.width, q->surface.height);
+    winlayer::client_size(win, q->surface.width, q->surface.height);
+}
+
+void tk_window_relayout(PlatWindow w) {
+    winlayer::client_size(w, web_of(w)->surface.width, web_of(w)->surface.height);
+}
+
+void tk_window_destroyed(PlatWindow w) {
+    WebWindow *q = web_of(w);
+    q->visible = false;
+    js_window_gone(q->id);
+    q->surface = raster::Surface();
+}
+
+bool tk_window_visible(PlatWindow w) {
+    return web_of(w)->visible;
+}
+
+void tk_window_show(PlatWindow w, bool show) {
+    WebWindow *q = web_of(w);
+    q->visible = show;
+    q->dirty = show;
+    js_window_show(q->id, show ? 1 : 0);
+    winlayer::client_size(w, q->surface.width, q->surface.height);
+}
+
+void tk_window_client_size(PlatWindow w, int *width, int *height) {
+    *width = web_of(w)->surface.width;
+    *height = web_of(w)->surface.height;
+}
+
+void tk_window_outer_rect(PlatWindow w, PlatRect *rect) {
+    *rect = PlatRect{0, 0, web_of(w)->surface.width, web_of(w)->surface.height};
+}
+
+void tk_screen_size(int *width, int *height) {
+    *width = js_screen_width();
+    *height = js_screen_height();
+}
+
+void tk_window_update(PlatWindow w) {
+    web_of(w)->update_asked = true;
+}
+
+void tk_window_erase(PlatWindow w, PlatColor color) {
+    raster::Surface &s = web_of(w)->surface;
+    raster::fill_rect(s, 0, 0, s.width, s.height, color);
+    web_of(w)->dirty = true;
+}
+
+void tk_window_menu_bar(PlatWindow w, PlatMenu) {
+    show_menu_of(w);
+    tk_window_relayout(w);
+}
+
+void tk_menu_bar_update(PlatMenu menu) {
+    menu_changed(menu);
+}
+
+// --------------------------------------------------------------- menus
+
+bool tk_menu_created(PlatMenu) {
+    return true;
+}
+
+void tk_menu_item_added(PlatMenu menu, std::size_t) {
+    menu_changed(menu);
+}
+
+void tk_menu_item_checked(PlatMenu menu, std::size_t) {
+    menu_changed(menu);
+}

@@ -1,0 +1,274 @@
+// Web backend, surfaces and text: bitmaps and client areas are pixel arrays
+// drawn on by GDI's rules (raster.h); text is laid out and smoothed by the
+// browser's fonts at the pixel height asked for, on a scratch canvas, and its
+// coverage blended in the text colour.
+// Leaves out: pen styles other than solid, raster operations other than
+// SRCCOPY, clipping regions, widths, angles and character sets of fonts.
+// Departs from Windows: the library's text face is Liberation Sans (Arial's
+// widths) where the browser has it, and fixed-pitch text is DejaVu Sans Mono.
+#include "qelma/platform/web/web_platform.h"
+#include "qelma/platform/winlayer/gdi_objects.h"
+#include "qelma/platform/winlayer/queue.h"
+#include "qelma/platform/winlayer/toolkit.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct WebFont {
+    std::string css; // the canvas font shorthand
+};
+
+// clang-format off
+EM_JS(void, js_font_metrics, (const char *css, int *ascent, int *descent), {
+    const m = Module.qelmaPage.fontMetrics(UTF8ToString(css));
+    HEAP32[ascent >> 2] = m.ascent;
+    HEAP32[descent >> 2] = m.descent;
+});
+EM_JS(int, js_text_width, (const char *css, const char *text, int length), {
+    return Module.qelmaPage.textWidth(UTF8ToString(css), Module.qelmaPage.latin1(text, length));
+});
+EM_JS(void, js_text_coverage, (const char *css, const char *text, int length, int x, int baseline,
+                               int w, int h, unsigned char *out), {
+    const a = Module.qelmaPage.textCoverage(UTF8ToString(css),
+                                            Module.qelmaPage.latin1(text, length), x, baseline, w, h);
+    HEAPU8.set(a, out);
+});
+// clang-format on
+
+WebFont *font_of(PlatObject font) {
+    return static_cast<WebFont *>(font->toolkit);
+}
+
+std::string css_of(const winlayer::FontRequest &r) {
+    std::string css;
+    if (r.italic)
+        css += "italic ";
+    css += std::to_string(r.weight > 0 ? r.weight : 400) + " ";
+    css += std::to_string(r.pixels) + "px ";
+    if (r.fixed) {
+        css += "\"DejaVu Sans Mono\", monospace";
+    } else {
+        // Quotes and backslashes cannot end the name early.
+        std::string face;
+        for (char c : r.face)
+            if (c != '"' && c != '\\' && c != ';')
+                face += c;
+        if (!face.empty())
+            css += "\"" + face + "\", ";
+        css += "\"Liberation Sans\", Arimo, Arial, sans-serif";
+    }
+    return css;
+}
+
+raster::Surface *surface_of(PlatDC dc) {
+    if (!winlayer::dc_ok(dc))
+        return nullptr;
+    raster::Surface *s = nullptr;
+    if (dc->window) {
+        if (WebWindow *q = plat_web_window(dc->window))
+            s = &q->surface;
+    } else if (winlayer::object_ok(dc->bitmap)) {
+        s = static_cast<raster::Surface *>(dc->bitmap->toolkit);
+    }
+    return s;
+}
+
+void drawn(PlatDC dc) {
+    if (dc->window)
+        plat_web_window_drawn(dc->window);
+}
+
+raster::Paint paint_of(PlatDC dc) {
+    return raster::Paint{dc->pen->hollow, dc->pen->color, dc->pen->pen_width, dc->brush->hollow,
+                         dc->brush->color};
+}
+
+bool within_limit(int v) {
+    return v >= -PLAT_COORD_LIMIT && v <= PLAT_COORD_LIMIT;
+}
+
+int clamp_coord(int v) {
+    return std::clamp(v, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT);
+}
+
+} // namespace
+
+// ------------------------------------------------------- toolkit contract
+
+bool tk_window_has_surface(PlatWindow window) {
+    return plat_web_window(window) != nullptr;
+}
+
+bool tk_bitmap_made(PlatObject bitmap) {
+    auto *s = new raster::Surface();
+    if (!s->resize(bitmap->width, bitmap->height, plat_rgb(0, 0, 0))) {
+        delete s;
+        return false;
+    }
+    bitmap->toolkit = s;
+    return true;
+}
+
+bool tk_font_made(PlatObject font) {
+    auto *f = new WebFont{css_of(font->font)};
+    int ascent = 0, descent = 0;
+    js_font_metrics(f->css.c_str(), &ascent, &descent);
+    font->toolkit = f;
+    font->font_ascent = ascent;
+    font->font_height = ascent + descent;
+    font->font_leading = 0;
+    return true;
+}
+
+void tk_object_freed(PlatObject object) {
+    if (object->kind == winlayer::KIND_BITMAP)
+        delete static_cast<raster::Surface *>(object->toolkit);
+    else if (object->kind == winlayer::KIND_FONT)
+        delete font_of(object);
+    object->toolkit = nullptr;
+}
+
+void tk_dc_closing(PlatDC) {}
+
+// ---------------------------------------------------------------- shapes
+
+int plat_rectangle(PlatDC dc, int left, int top, int right, int bottom) {
+    raster::Surface *s = surface_of(dc);
+    if (!s)
+        return 0;
+    raster::rectangle(*s, left, top, right, bottom, paint_of(dc));
+    drawn(dc);
+    return 1;
+}
+
+int plat_ellipse(PlatDC dc, int left, int top, int right, int bottom) {
+    raster::Surface *s = surface_of(dc);
+    if (!s)
+        return 0;
+    if (!within_limit(left) || !within_limit(top) || !within_limit(right) || !within_limit(bottom)) {
+        winlayer::warn("ellipse: box (%d, %d, %d, %d) clamped to +-%d", left, top, right, bottom,
+                       PLAT_COORD_LIMIT);
+        left = clamp_coord(left);
+        top = clamp_coord(top);
+        right = clamp_coord(right);
+        bottom = clamp_coord(bottom);
+    }
+    raster::ellipse(*s, left, top, right, bottom, paint_of(dc));
+    drawn(dc);
+    return 1;
+}
+
+int plat_polygon(PlatDC dc, const PlatPoint *points, int count) {
+    raster::Surface *s = surface_of(dc);
+    if (!s)
+        return 0;
+    if (!points || count < 2) {
+        winlayer::warn("polygon: needs at least 2 points, got %d", points ? count : 0);
+        return 0;
+    }
+    for (int i = 0; i < count; i++) {
+        if (!within_limit(points[i].x) || !within_limit(points[i].y)) {
+            winlayer::warn("polygon: points clamped to +-%d", PLAT_COORD_LIMIT);
+            break;
+        }
+    }
+    raster::polygon(*s, points, count, paint_of(dc));
+    drawn(dc);
+    return 1;
+}
+
+// ------------------------------------------------------ scroll, blit, pixel
+
+int plat_scroll_dc(PlatDC dc, int dx, int dy) {
+    raster::Surface *s = surface_of(dc);
+    if (!s)
+        return 0;
+    raster::copy(*s, dx, dy, *s, 0, 0, s->width, s->height);
+    drawn(dc);
+    return 1;
+}
+
+int plat_bit_blt(PlatDC dest, int x, int y, int w, int h, PlatDC src, int src_x, int src_y,
+                 unsigned long rop) {
+    raster::Surface *d = surface_of(dest);
+    raster::Surface *s = surface_of(src);
+    if (!d || !s)
+        return 0;
+    if (rop != SRCCOPY) {
+        winlayer::warn("bit_blt: only SRCCOPY is supported (got 0x%lx)", rop);
+        return 0;
+    }
+    if (w < 0 || h < 0) {
+        winlayer::warn("bit_blt: negative size %d x %d", w, h);
+        return 0;
+    }
+    raster::copy(*d, x, y, *s, src_x, src_y, w, h);
+    drawn(dest);
+    return 1;
+}
+
+PlatColor plat_get_pixel(PlatDC dc, int x, int y) {
+    raster::Surface *s = surface_of(dc);
+    if (!s || x < 0 || y < 0 || x >= s->width || y >= s->height)
+        return PLAT_INVALID_COLOR;
+    return raster::color_of(s->row(y)[x]);
+}
+
+// ------------------------------------------------------------------ text
+
+int plat_get_text_extent_point(PlatDC dc, const char *text, int length, int *cx, int *cy) {
+    if (cx)
+        *cx = 0;
+    if (cy)
+        *cy = 0;
+    if (!winlayer::dc_ok(dc) || !cx || !cy)
+        return 0;
+    if (length < 0 || (!text && length > 0)) {
+        winlayer::warn("get_text_extent_point: bad text (length %d)", length);
+        return 0;
+    }
+    *cx = length > 0 ? js_text_width(font_of(dc->font)->css.c_str(), text, length) : 0;
+    *cy = dc->font->font_height;
+    return 1;
+}
+
+int plat_text_out(PlatDC dc, int x, int y, const char *text, int length) {
+    raster::Surface *s = surface_of(dc);
+    if (!s)
+        return 0;
+    if (length < 0 || (!text && length > 0)) {
+        winlayer::warn("text_out: bad text (length %d)", length);
+        return 0;
+    }
+    if (length == 0 || !within_limit(x) || !within_limit(y))
+        return 1;
+    PlatObject font = dc->font;
+    const std::string &css = font_of(font)->css;
+    const int width = js_text_width(css.c_str(), text, length);
+    if (dc->bk_mode == OPAQUE)
+        raster::fill_rect(*s, x, y, static_cast<long long>(x) + width,
+                          static_cast<long long>(y) + font->font_height, dc->bk_color);
+    // Glyphs may reach a little past the advance on either side; only the
+    // part on the surface is rendered.
+    const int pad = font->font_height / 2 + 2;
+    const long long left = std::max<long long>(static_cast<long long>(x) - pad, 0);
+    const long long right = std::min<long long>(static_cast<long long>(x) + width + pad, s->width);
+    const long long top = std::max<long long>(y, 0);
+    const long long bottom = std::min<long long>(static_cast<long long>(y) + font->font_height, s->height);
+    if (left < right && top < bottom) {
+        const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
+        std::vector<unsigned char> coverage(static_cast<std::size_t>(w) * h);
+        js_text_coverage(css.c_str(), text, length, static_cast<int>(x - left),
+                         static_cast<int>(y - top) + font->font_ascent, w, h, coverage.data());
+        raster::blend_coverage(*s, static_cast<int>(left), static_cast<int>(top), coverage.data(), w,
+                               h, dc->text_color);
+    }
+    drawn(dc);
+    return 1;
+}
