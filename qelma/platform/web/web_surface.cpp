@@ -222,6 +222,98 @@ PlatColor plat_get_pixel(PlatDC dc, int x, int y) {
 
 // ------------------------------------------------------------------ text
 
+namespace {
+
+// Measuring and rendering a text in the browser costs far more than blending
+// it, and a program draws the same texts frame after frame: the last ones
+// rendered are kept, by font and characters, with their width and coverage
+// (which do not depend on colour or place).
+struct RenderedText {
+    std::string css, text;
+    int width = 0;
+    int pad = 0, box_w = 0, box_h = 0; // coverage box: pad columns either side
+    std::vector<unsigned char> coverage;
+    unsigned long long used = 0;
+};
+constexpr std::size_t RENDERED_TEXTS_KEPT = 64;
+std::vector<RenderedText> &rendered = *new std::vector<RenderedText>;
+unsigned long long text_clock = 0;
+
+// Texts longer than this, or wider than WIDEST_KEPT_BOX, are measured every
+// time and rendered only where they land on the surface.
+constexpr int LONGEST_KEPT_TEXT = 512;
+constexpr int WIDEST_KEPT_BOX = 4096;
+
+// Renders, at (x, y), only the part of a text that lands on the surface.
+void render_clipped(raster::Surface &s, PlatDC dc, int x, int y, const char *text, int length,
+                    int width) {
+    PlatObject font = dc->font;
+    const int pad = font->font_height / 2 + 2;
+    const long long left = std::max<long long>(static_cast<long long>(x) - pad, 0);
+    const long long right = std::min<long long>(static_cast<long long>(x) + width + pad, s.width);
+    const long long top = std::max<long long>(y, 0);
+    const long long bottom =
+        std::min<long long>(static_cast<long long>(y) + font->font_height, s.height);
+    if (left >= right || top >= bottom)
+        return;
+    const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
+    std::vector<unsigned char> coverage(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    js_text_coverage(font_of(font)->css.c_str(), text, length, static_cast<int>(x - left),
+                     static_cast<int>(y - top) + font->font_ascent, w, h, coverage.data());
+    raster::blend_coverage(s, static_cast<int>(left), static_cast<int>(top), coverage.data(), w, h,
+                           dc->text_color);
+}
+
+// The kept rendering of a text, or null when it is too long or wide to keep.
+const RenderedText *render(PlatObject font, const char *text, int length) {
+    const std::string &css = font_of(font)->css;
+    ++text_clock;
+    if (length > LONGEST_KEPT_TEXT)
+        return nullptr;
+    RenderedText *slot;
+    {
+        RenderedText *oldest = nullptr;
+        for (RenderedText &r : rendered) {
+            if (r.css == css && r.text.size() == static_cast<std::size_t>(length) &&
+                r.text.compare(0, r.text.size(), text, static_cast<std::size_t>(length)) == 0) {
+                r.used = text_clock;
+                return r.box_w <= WIDEST_KEPT_BOX ? &r : nullptr;
+            }
+            if (!oldest || r.used < oldest->used)
+                oldest = &r;
+        }
+        if (rendered.size() < RENDERED_TEXTS_KEPT) {
+            rendered.emplace_back();
+            oldest = &rendered.back();
+        }
+        slot = oldest;
+    }
+    RenderedText &r = *slot;
+    r.css = css;
+    r.text.assign(text, static_cast<std::size_t>(length));
+    r.used = text_clock;
+    r.width = js_text_width(css.c_str(), text, length);
+    // Glyphs may reach a little past the advance on either side.
+    r.pad = font->font_height / 2 + 2;
+    r.box_w = r.width + 2 * r.pad;
+    r.box_h = font->font_height;
+    r.coverage.clear();
+    if (r.box_w > WIDEST_KEPT_BOX)
+        return nullptr; // the width is kept, the pixels are not
+    r.coverage.assign(static_cast<std::size_t>(r.box_w) * static_cast<std::size_t>(r.box_h), 0);
+    if (r.box_w > 0 && r.box_h > 0)
+        js_text_coverage(css.c_str(), text, length, r.pad, font->font_ascent, r.box_w, r.box_h,
+                         r.coverage.data());
+    return &r;
+}
+
+int text_width(PlatObject font, const char *text, int length) {
+    const RenderedText *r = render(font, text, length);
+    return r ? r->width : js_text_width(font_of(font)->css.c_str(), text, length);
+}
+
+} // namespace
+
 int plat_get_text_extent_point(PlatDC dc, const char *text, int length, int *cx, int *cy) {
     if (cx)
         *cx = 0;
@@ -233,7 +325,7 @@ int plat_get_text_extent_point(PlatDC dc, const char *text, int length, int *cx,
         winlayer::warn("get_text_extent_point: bad text (length %d)", length);
         return 0;
     }
-    *cx = length > 0 ? js_text_width(font_of(dc->font)->css.c_str(), text, length) : 0;
+    *cx = length > 0 ? text_width(dc->font, text, length) : 0;
     *cy = dc->font->font_height;
     return 1;
 }
@@ -249,26 +341,16 @@ int plat_text_out(PlatDC dc, int x, int y, const char *text, int length) {
     if (length == 0 || !within_limit(x) || !within_limit(y))
         return 1;
     PlatObject font = dc->font;
-    const std::string &css = font_of(font)->css;
-    const int width = js_text_width(css.c_str(), text, length);
+    const RenderedText *r = render(font, text, length);
+    const int width = r ? r->width : js_text_width(font_of(font)->css.c_str(), text, length);
     if (dc->bk_mode == OPAQUE)
         raster::fill_rect(*s, x, y, static_cast<long long>(x) + width,
                           static_cast<long long>(y) + font->font_height, dc->bk_color);
-    // Glyphs may reach a little past the advance on either side; only the
-    // part on the surface is rendered.
-    const int pad = font->font_height / 2 + 2;
-    const long long left = std::max<long long>(static_cast<long long>(x) - pad, 0);
-    const long long right = std::min<long long>(static_cast<long long>(x) + width + pad, s->width);
-    const long long top = std::max<long long>(y, 0);
-    const long long bottom = std::min<long long>(static_cast<long long>(y) + font->font_height, s->height);
-    if (left < right && top < bottom) {
-        const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
-        std::vector<unsigned char> coverage(static_cast<std::size_t>(w) * h);
-        js_text_coverage(css.c_str(), text, length, static_cast<int>(x - left),
-                         static_cast<int>(y - top) + font->font_ascent, w, h, coverage.data());
-        raster::blend_coverage(*s, static_cast<int>(left), static_cast<int>(top), coverage.data(), w,
-                               h, dc->text_color);
-    }
+    if (r)
+        raster::blend_coverage(*s, x - r->pad, y, r->coverage.data(), r->box_w, r->box_h,
+                               dc->text_color);
+    else
+        render_clipped(*s, dc, x, y, text, length, width);
     drawn(dc);
     return 1;
 }
