@@ -154,6 +154,21 @@ async function game(context) {
     return x !== h;
   }, still, { timeout: 10000 });
   check(true, 'the reloaded script plays back');
+  // A script loaded from disk may be anything: binary bytes and a line of
+  // 100 000 characters play back without hanging the page.
+  const junk = Buffer.concat([Buffer.from([0, 255, 1, 10, 200, 13, 10]), Buffer.alloc(100000, 0x41),
+                              Buffer.from('\n'), require('crypto').randomBytes(200000)]);
+  await page.setInputFiles('#qelma-load', { name: 'junk.scr', mimeType: 'application/octet-stream', buffer: junk });
+  await page.waitForFunction(() => /Loaded junk\.scr/.test(document.getElementById('qelma-status').textContent));
+  const loaded = await page.evaluate(() => FS.readFile('QELMA.SCR').length);
+  check(loaded === junk.length, 'a loaded script is kept byte for byte');
+  await page.keyboard.press('Control+P');
+  await page.waitForTimeout(300);
+  const delay = await page.evaluate(() => new Promise(r => {
+    const t = performance.now();
+    setTimeout(() => r(performance.now() - t), 0);
+  }));
+  check(delay < 1000, `the page stays responsive while a malformed script plays (${delay.toFixed(0)} ms)`);
   // Quit ends the program with code 0 and the page says so.
   await page.keyboard.press('Control+Q');
   const code = await waitEnded(page, 10000);
