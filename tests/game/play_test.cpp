@@ -2,13 +2,13 @@
 // 100 ms timer, and mouse clicks and key presses on the drawing window.
 // Each pass blocks until its event comes; the test waits on states, never on
 // time. On Qt the input comes from QTest's mouse and key events on the
-// widget; on Windows the drawing window gets the messages the system
-// posts for a click and a key press (button down and up, key down and up,
-// with the key's scan code), and the real TranslateMessage makes the
-// character.
+// widget; on Windows and in the browser the drawing window gets the
+// messages the system posts for a click and a key press (button down and
+// up, key down and up, with the key's scan code), and the real
+// TranslateMessage makes the character.
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 #include <QPoint>
 #include <QTest>
 #include <QWidget>
@@ -18,7 +18,7 @@
 #include "game/game_state.h"
 #include "qelma/platform/platform.h"
 #include "qelma/platform/platform_inspect.h"
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 #include "qelma/platform/qt/qt_platform.h"
 #endif
 #include "qelma/qelma.h"
@@ -33,7 +33,7 @@ std::uint32_t canvas_color(int x, int y) {
     return plat_get_pixel(session.canvas_dc, session.origin_x + x, session.origin_y - y);
 }
 
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 QWidget *drawing_area() {
     return plat_qt_client_widget(session.graphics_window);
 }

@@ -76,6 +76,27 @@ async function parity(context) {
   await page.close();
 }
 
+// GoogleTest programs compiled for the browser: each page's exit code is the
+// verdict; the summary lines and any failure are shown.
+async function gtests(context) {
+  for (const name of ['web_platform_gdi_test', 'web_platform_window_test', 'web_cargame_play_test']) {
+    const page = await context.newPage();
+    const lines = [];
+    page.on('console', m => lines.push(m.text()));
+    await page.goto(base + '/tests/web/' + name + '.html?arg=--gtest_color=no');
+    let code;
+    try {
+      code = await waitEnded(page, 240000);
+    } catch (e) {
+      code = 'none: ' + e.message.split('\n')[0];
+    }
+    const summary = lines.filter(l => /^\[  (PASSED|FAILED) |^\[==========\] \d+ tests/.test(l));
+    if (code !== 0) lines.filter(l => /Failure|FAILED|Expected|Which is|Value of/.test(l)).forEach(l => console.log('     ' + l));
+    check(code === 0, `${name} in the page: ${summary.join('; ')} (exit code ${code})`);
+    await page.close();
+  }
+}
+
 async function canvasHash(page) {
   return page.evaluate(() => {
     const c = document.querySelector('.qelma-window canvas');
@@ -95,7 +116,9 @@ async function game(context) {
   const titles = await page.$$eval('.qelma-window h2', hs => hs.map(h => h.textContent));
   check(titles.join('|') === 'QELMA Graphics|QELMA Text', 'the two panels and their titles');
   const size = await page.$eval('.qelma-window canvas', c => [c.width, c.height]);
-  check(size[0] === 601 && size[1] === 540, `drawing area is 601 x 540 (got ${size})`);
+  check(size[0] === 601 && size[1] === 540 - 20, `drawing area is 601 x 540 less the menu bar (got ${size})`);
+  const barHeight = await page.$eval('.qelma-menubar', b => b.getBoundingClientRect().height);
+  check(barHeight === 20, `the menu bar is as high as the client area leaves for it (${barHeight})`);
 
   // The Run menu, drawn from the menu model.
   await page.click('.qelma-menu-head');
@@ -193,6 +216,7 @@ let base;
   });
   try {
     await parity(context);
+    await gtests(context);
     await game(context);
   } catch (e) {
     check(false, 'page tests ran to the end: ' + e.message);

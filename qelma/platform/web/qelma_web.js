@@ -195,6 +195,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       if (!p || w === 0 || h === 0) return;
       if (p.canvas.width !== w || p.canvas.height !== h) {
         p.canvas.width = w; p.canvas.height = h;
+        p.canvas.style.width = w + 'px'; p.canvas.style.height = h + 'px';
       }
       p.ctx.putImageData(new ImageData(new Uint8ClampedArray(pixels), w, h), 0, 0);
       if (Module.qelmaOnPresent) Module.qelmaOnPresent(id);

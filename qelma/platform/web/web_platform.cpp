@@ -12,8 +12,8 @@
 // program costs the page nothing; a program that never waits still gives the
 // browser a turn now and then.
 // Leaves out: child windows, moving and sizing windows, minimise, maximise.
-// Departs from Windows: the client area is the outer size asked for (a panel
-// has no frame to take from it), and the menu bar is above it.
+// Departs from Windows: a panel has no frame, so the client area is the outer
+// size asked for less the menu bar's height (WEB_MENU_BAR_HEIGHT).
 #include "qelma/platform/web/web_platform.h"
 #include "qelma/platform/winlayer/menu_model.h"
 #include "qelma/platform/winlayer/queue.h"
@@ -137,6 +137,20 @@ void repaint_pending() {
     }
 }
 
+// Brings the surface to the client size (the outer size less the menu bar)
+// and tells the layer, which sends WM_SIZE when it changed.
+void sync_client_size(PlatWindow w) {
+    WebWindow *q = web_of(w);
+    const int bar = w->menu ? WEB_MENU_BAR_HEIGHT : 0;
+    const int width = std::max(q->outer_w, 0), height = std::max(q->outer_h - bar, 0);
+    if (width != q->surface.width || height != q->surface.height) {
+        if (!q->surface.resize(width, height, w->cls->background))
+            q->surface = raster::Surface();
+        q->dirty = true;
+    }
+    winlayer::client_size(w, q->surface.width, q->surface.height);
+}
+
 PlatWindow window_by_id(int id) {
     if (id < 0 || static_cast<std::size_t>(id) >= windows.size())
         return nullptr;
@@ -238,18 +252,21 @@ void tk_timer_stop(winlayer::Timer *t) {
 
 // ------------------------------------------------------------- windows
 
-void tk_window_create(PlatWindow win, const char *title, int, int, int w, int h) {
+void tk_window_create(PlatWindow win, const char *title, int x, int y, int w, int h) {
     WebWindow *q = new WebWindow();
     q->id = static_cast<int>(windows.size());
     win->toolkit = q;
     windows.push_back(win);
-    q->surface.resize(std::max(w, 0), std::max(h, 0), win->cls->background);
-    js_window_create(q->id, title, q->surface.width, q->surface.height);
-    winlayer::client_size(win, q->surface.width, q->surface.height);
+    q->x = x;
+    q->y = y;
+    q->outer_w = std::max(w, 0);
+    q->outer_h = std::max(h, 0);
+    js_window_create(q->id, title, q->outer_w, q->outer_h);
+    sync_client_size(win);
 }
 
 void tk_window_relayout(PlatWindow w) {
-    winlayer::client_size(w, web_of(w)->surface.width, web_of(w)->surface.height);
+    sync_client_size(w);
 }
 
 void tk_window_destroyed(PlatWindow w) {
@@ -268,7 +285,7 @@ void tk_window_show(PlatWindow w, bool show) {
     q->visible = show;
     q->dirty = show;
     js_window_show(q->id, show ? 1 : 0);
-    winlayer::client_size(w, q->surface.width, q->surface.height);
+    sync_client_size(w);
 }
 
 void tk_window_client_size(PlatWindow w, int *width, int *height) {
@@ -277,7 +294,8 @@ void tk_window_client_size(PlatWindow w, int *width, int *height) {
 }
 
 void tk_window_outer_rect(PlatWindow w, PlatRect *rect) {
-    *rect = PlatRect{0, 0, web_of(w)->surface.width, web_of(w)->surface.height};
+    const WebWindow *q = web_of(w);
+    *rect = PlatRect{q->x, q->y, q->x + q->outer_w, q->y + q->outer_h};
 }
 
 void tk_screen_size(int *width, int *height) {

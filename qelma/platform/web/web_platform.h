@@ -10,12 +10,18 @@
 // What the page keeps for one window (PlatWindowImpl::toolkit).
 struct WebWindow {
     int id = 0;               // the panel's number on the page
+    int x = 0, y = 0;         // the outer rectangle asked for
+    int outer_w = 0, outer_h = 0;
     raster::Surface surface;  // client-area pixels
     bool visible = false;
     bool dirty = false;        // drawn since last shown on the canvas
     bool update_asked = false; // a repaint is owed
     bool close_asked = false;  // the page asked to close it
 };
+
+// Height of a panel's menu bar (the page draws it at exactly this height),
+// taken from the client area as a menu bar takes it on Windows.
+inline constexpr int WEB_MENU_BAR_HEIGHT = 20;
 
 // The window's record, or null for a null or destroyed window.
 WebWindow *plat_web_window(PlatWindow window);

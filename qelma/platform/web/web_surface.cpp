@@ -76,7 +76,8 @@ raster::Surface *surface_of(PlatDC dc) {
     } else if (winlayer::object_ok(dc->bitmap)) {
         s = static_cast<raster::Surface *>(dc->bitmap->toolkit);
     }
-    return s;
+    // An empty client area has nothing to draw on.
+    return s && s->width > 0 && s->height > 0 ? s : nullptr;
 }
 
 void drawn(PlatDC dc) {
