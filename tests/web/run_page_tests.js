@@ -132,6 +132,12 @@ async function game(context) {
   check(mnemonic === 'R', 'Run menu: the mnemonic is underlined');
   await page.keyboard.press('Escape');
 
+  // A second page of the program, opened before the recording: closing it
+  // later must not wipe out what this page records.
+  const second = await context.newPage();
+  await second.goto(base + '/game/cargame.html');
+  await second.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+  await page.bringToFront();
   // Ctrl shortcuts are the program's, never the browser's.
   await page.evaluate(() => {
     window.prevented = [];
@@ -160,8 +166,10 @@ async function game(context) {
   check(prevented.length >= 2 && prevented.every(p => p), 'Ctrl shortcuts do not act as the browser\'s');
   const script = await page.evaluate(() => { try { return FS.readFile('QELMA.SCR', { encoding: 'utf8' }); } catch (e) { return null; } });
   check(script !== null && script.length > 0, 'recording wrote QELMA.SCR');
-  // The recording survives a reload of the page.
+  // The recording survives the second page's closing and a reload.
   await page.waitForTimeout(800); // the folder is saved when the script is closed
+  await second.close({ runBeforeUnload: true });
+  await page.waitForTimeout(500);
   await page.reload();
   await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
   const again = await page.evaluate(() => { try { return FS.readFile('QELMA.SCR', { encoding: 'utf8' }); } catch (e) { return null; } });

@@ -243,17 +243,23 @@ var Module = typeof Module !== 'undefined' ? Module : {};
 
   // ---- the program's current directory, kept in the browser's database
   const DIR = '/qelma';
-  let syncing = false, again = false;
+  // Saving writes this page's whole folder over the stored one, so a page
+  // saves only what it has changed itself: a second page of the program,
+  // left open with an older folder, must not wipe out a newer recording.
+  let syncing = false, again = false, changed = false;
   function sync() {
+    if (!changed) return;
     if (syncing) { again = true; return; }
     syncing = true;
+    changed = false;
     FS.syncfs(false, err => {
       syncing = false;
-      if (err) console.error('QELMA: saving the script folder failed', err);
+      if (err) { changed = true; console.error('QELMA: saving the script folder failed', err); }
       if (again) { again = false; sync(); }
     });
   }
-  Module.qelmaSync = sync;
+  function changedNow() { changed = true; }
+  Module.qelmaSync = () => { changedNow(); sync(); };
   Module.preRun = (Module.preRun || []).concat([function () {
     FS.mkdir(DIR);
     FS.mount(IDBFS, {}, DIR);
@@ -270,13 +276,15 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     FS.close = function (stream) {
       const path = stream && stream.path;
       const result = close.apply(this, arguments);
-      if (path && path.startsWith(DIR)) sync();
+      if (path && path.startsWith(DIR) && changed) sync();
       return result;
     };
     FS.write = function (stream) {
       const result = write.apply(this, arguments);
-      if (stream && stream.path && stream.path.startsWith(DIR) && !pending)
-        pending = setTimeout(() => { pending = null; sync(); }, 500);
+      if (stream && stream.path && stream.path.startsWith(DIR)) {
+        changedNow();
+        if (!pending) pending = setTimeout(() => { pending = null; sync(); }, 500);
+      }
       return result;
     };
   }]);
