@@ -110,6 +110,31 @@ async function instructionPixels(page) {
   });
 }
 
+// The examples start in the page and draw something other than their window's
+// background.
+async function examples(context) {
+  for (const name of ['first', 'hello', 'shapes', 'bounce']) {
+    const page = await context.newPage();
+    const errors = [];
+    page.on('pageerror', e => errors.push(e.message));
+    await page.goto(base + '/examples/qelma_' + name + '.html');
+    let colours = 0;
+    try {
+      await page.waitForFunction(() => {
+        const c = document.querySelector('.qelma-window:not([hidden]) canvas');
+        if (!c) return false;
+        const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+        const seen = new Set();
+        for (let i = 0; i < d.length; i += 16) seen.add((d[i] << 16) | (d[i + 1] << 8) | d[i + 2]);
+        return seen.size > 2;
+      }, null, { timeout: 15000 });
+      colours = 3;
+    } catch (e) { /* reported below */ }
+    check(colours > 0 && errors.length === 0, `example ${name} draws in the page` + (errors.length ? ': ' + errors.join('; ') : ''));
+    await page.close();
+  }
+}
+
 async function game(context) {
   const page = await context.newPage();
   const errors = [];
@@ -120,8 +145,9 @@ async function game(context) {
   check(titles.join('|') === 'QELMA Graphics|QELMA Text', 'the two panels and their titles');
   const size = await page.$eval('.qelma-window canvas', c => [c.width, c.height]);
   check(size[0] === 601 && size[1] === 540 - 20, `drawing area is 601 x 540 less the menu bar (got ${size})`);
-  const barHeight = await page.$eval('.qelma-menubar', b => b.getBoundingClientRect().height);
-  check(barHeight === 20, `the menu bar is as high as the client area leaves for it (${barHeight})`);
+  const bars = await page.$$eval('.qelma-menubar', bs => bs.map(b => b.getBoundingClientRect().height));
+  check(bars[0] === 20 && bars[1] === 0,
+        `the drawing window's menu bar is as high as its client area leaves for it, the log has none (${bars})`);
 
   // The Run menu, drawn from the menu model.
   await page.click('.qelma-menu-head');
@@ -231,6 +257,7 @@ let base;
   try {
     await parity(context);
     await gtests(context);
+    await examples(context);
     await game(context);
   } catch (e) {
     check(false, 'page tests ran to the end: ' + e.message);
