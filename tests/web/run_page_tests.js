@@ -160,6 +160,22 @@ async function game(context) {
   const mnemonic = await page.$eval('.qelma-menu-head u', u => u.textContent);
   check(mnemonic === 'R', 'Run menu: the mnemonic is underlined');
   await page.keyboard.press('Escape');
+  // Alt+R opens the menu and L, Logging's mnemonic, flips its check mark.
+  const logging = () => page.$eval('.qelma-popup', p => [...p.querySelectorAll('.qelma-item')]
+    .find(e => e.children[1].textContent === 'Logging').querySelector('.check').textContent !== '');
+  const wasLogging = await logging();
+  await page.keyboard.press('Alt+r');
+  const opened = await page.$eval('.qelma-popup', p => !p.hidden);
+  await page.keyboard.press('l');
+  await page.waitForFunction(was => [...document.querySelectorAll('.qelma-popup .qelma-item')]
+    .find(e => e.children[1].textContent === 'Logging').querySelector('.check').textContent !== '' !== was,
+    wasLogging, { timeout: 5000 }).catch(() => {});
+  check(opened && (await logging()) !== wasLogging, 'Alt+R opens the Run menu and its mnemonic L chooses Logging');
+  await page.keyboard.press('Control+L'); // and back
+  await page.waitForFunction(was => [...document.querySelectorAll('.qelma-popup .qelma-item')]
+    .find(e => e.children[1].textContent === 'Logging').querySelector('.check').textContent !== '' === was,
+    wasLogging, { timeout: 5000 }).catch(() => {});
+  check((await logging()) === wasLogging, 'Ctrl+L flips Logging back');
 
   // A second page of the program, opened before the recording: closing it
   // later must not wipe out what this page records.

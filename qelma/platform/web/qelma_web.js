@@ -84,6 +84,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
         sc.className = 'shortcut';
         sc.textContent = li.shortcut;
         row.append(mark, li.span, sc);
+        if (li.mnemonic) row.dataset.mnemonic = li.mnemonic;
         if (!it.grayed) {
           row.onclick = e => {
             e.stopPropagation();
@@ -121,8 +122,20 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     // Alt with a mnemonic opens that menu of the drawing window's bar.
     if (down && e.altKey && !e.ctrlKey && e.key && e.key.length === 1) {
       const p = panels[0];
-      const head = p && p.bar.querySelector('[data-mnemonic="' + e.key.toLowerCase() + '"]');
+      const head = p && p.bar.querySelector('[data-mnemonic="' + CSS.escape(e.key.toLowerCase()) + '"]');
       if (head) { e.preventDefault(); head.click(); return; }
+    }
+    // With a menu open, a mnemonic chooses its item and Escape closes it,
+    // as in a Windows menu; the program does not see those keys.
+    const open = document.querySelector('.qelma-popup:not([hidden])');
+    if (open && !e.ctrlKey && !e.altKey) {
+      e.preventDefault();
+      if (!down) return;
+      if (e.key === 'Escape') { closeMenus(); return; }
+      const item = e.key && e.key.length === 1 &&
+        open.querySelector('.qelma-item:not(.grayed)[data-mnemonic="' + CSS.escape(e.key.toLowerCase()) + '"]');
+      if (item) item.click();
+      return;
     }
     const ch = typedChar(e);
     let vk = virtualKey(e);
@@ -130,7 +143,6 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     // The program's shortcuts and keys act for the program, not the browser
     // (print, reload, find, address bar, history, open, select all, Tab).
     e.preventDefault();
-    if (!down) closeMenus();
     Module._qelma_web_key(focused, vk, ch, down ? 1 : 0, down && e.repeat ? 1 : 0);
     poke();
   }
