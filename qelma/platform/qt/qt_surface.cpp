@@ -136,33 +136,11 @@ void tk_dc_closing(PlatDC dc) {
 
 void plat_qt_copy_pixels(QImage &dst, int dx_in, int dy_in, const QImage &src, int sx_in, int sy_in,
                          int w_in, int h_in) {
-    // Clip the source block to src, then the destination block to dst, in 64
-    // bits so that no sum of far-off coordinates overflows.
-    long long dx = dx_in, dy = dy_in, sx = sx_in, sy = sy_in, w = w_in, h = h_in;
-    if (sx < 0) {
-        w += sx;
-        dx -= sx;
-        sx = 0;
-    }
-    if (sy < 0) {
-        h += sy;
-        dy -= sy;
-        sy = 0;
-    }
-    if (dx < 0) {
-        w += dx;
-        sx -= dx;
-        dx = 0;
-    }
-    if (dy < 0) {
-        h += dy;
-        sy -= dy;
-        dy = 0;
-    }
-    w = std::min({w, src.width() - sx, dst.width() - dx});
-    h = std::min({h, src.height() - sy, dst.height() - dy});
-    if (w <= 0 || h <= 0)
+    winlayer::CopyBlock b;
+    if (!winlayer::clip_copy(dst.width(), dst.height(), src.width(), src.height(), dx_in, dy_in,
+                             sx_in, sy_in, w_in, h_in, b))
         return;
+    const long long dx = b.dx, dy = b.dy, sx = b.sx, sy = b.sy, w = b.w, h = b.h;
     const std::size_t bytes = static_cast<std::size_t>(w) * 4;
     uchar *dbits = dst.bits(); // detaches dst when it shares its pixels
     const bool same = dbits == src.constBits();
@@ -362,14 +340,8 @@ int plat_bit_blt(PlatDC dest, int x, int y, int w, int h, PlatDC src, int src_x,
     QImage *s = plat_qt_target(src);
     if (!d || !s)
         return 0;
-    if (rop != SRCCOPY) {
-        winlayer::warn("bit_blt: only SRCCOPY is supported (got 0x%lx)", rop);
+    if (!winlayer::bit_blt_allowed(rop, w, h))
         return 0;
-    }
-    if (w < 0 || h < 0) {
-        winlayer::warn("bit_blt: negative size %d x %d", w, h);
-        return 0;
-    }
     tk_dc_closing(dest); // raw pixel writes go past the painter
     plat_qt_copy_pixels(*d, x, y, *s, src_x, src_y, w, h);
     plat_qt_drawn(dest);

@@ -149,16 +149,8 @@ bool tk_font_made(PlatObject o) {
 }
 
 int plat_get_text_extent_point(PlatDC dc, const char *text, int length, int *cx, int *cy) {
-    if (cx)
-        *cx = 0;
-    if (cy)
-        *cy = 0;
-    if (!winlayer::dc_ok(dc) || !cx || !cy)
+    if (!winlayer::text_extent_arguments_ok(dc, text, length, cx, cy))
         return 0;
-    if (length < 0 || (!text && length > 0)) {
-        winlayer::warn("get_text_extent_point: bad text (length %d)", length);
-        return 0;
-    }
     const TextLayout *laid_out =
         length > 0 && !dc->window ? layout_for(text, length, qfont(dc->font)) : nullptr;
     if (laid_out)

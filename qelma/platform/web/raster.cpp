@@ -1,5 +1,6 @@
 // Scan conversion by GDI's pixel rules on plain pixel arrays. See raster.h.
 #include "qelma/platform/web/raster.h"
+#include "qelma/platform/winlayer/gdi_objects.h"
 
 #include <algorithm>
 #include <cmath>
@@ -260,31 +261,11 @@ void polygon(Surface &s, const PlatPoint *points, int count, const Paint &paint)
 
 void copy(Surface &dst, int dx_in, int dy_in, const Surface &src, int sx_in, int sy_in, int w_in,
           int h_in) {
-    long long dx = dx_in, dy = dy_in, sx = sx_in, sy = sy_in, w = w_in, h = h_in;
-    if (sx < 0) {
-        w += sx;
-        dx -= sx;
-        sx = 0;
-    }
-    if (sy < 0) {
-        h += sy;
-        dy -= sy;
-        sy = 0;
-    }
-    if (dx < 0) {
-        w += dx;
-        sx -= dx;
-        dx = 0;
-    }
-    if (dy < 0) {
-        h += dy;
-        sy -= dy;
-        dy = 0;
-    }
-    w = std::min({w, src.width - sx, dst.width - dx});
-    h = std::min({h, src.height - sy, dst.height - dy});
-    if (w <= 0 || h <= 0)
+    winlayer::CopyBlock b;
+    if (!winlayer::clip_copy(dst.width, dst.height, src.width, src.height, dx_in, dy_in, sx_in,
+                             sy_in, w_in, h_in, b))
         return;
+    const long long dx = b.dx, dy = b.dy, sx = b.sx, sy = b.sy, w = b.w, h = b.h;
     const bool same = &dst == &src;
     const bool bottom_up = same && dy > sy;
     for (long long i = 0; i < h; i++) {

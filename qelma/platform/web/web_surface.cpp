@@ -201,14 +201,8 @@ int plat_bit_blt(PlatDC dest, int x, int y, int w, int h, PlatDC src, int src_x,
     raster::Surface *s = surface_of(src);
     if (!d || !s)
         return 0;
-    if (rop != SRCCOPY) {
-        winlayer::warn("bit_blt: only SRCCOPY is supported (got 0x%lx)", rop);
+    if (!winlayer::bit_blt_allowed(rop, w, h))
         return 0;
-    }
-    if (w < 0 || h < 0) {
-        winlayer::warn("bit_blt: negative size %d x %d", w, h);
-        return 0;
-    }
     raster::copy(*d, x, y, *s, src_x, src_y, w, h);
     drawn(dest);
     return 1;
@@ -316,16 +310,8 @@ int text_width(PlatObject font, const char *text, int length) {
 } // namespace
 
 int plat_get_text_extent_point(PlatDC dc, const char *text, int length, int *cx, int *cy) {
-    if (cx)
-        *cx = 0;
-    if (cy)
-        *cy = 0;
-    if (!winlayer::dc_ok(dc) || !cx || !cy)
+    if (!winlayer::text_extent_arguments_ok(dc, text, length, cx, cy))
         return 0;
-    if (length < 0 || (!text && length > 0)) {
-        winlayer::warn("get_text_extent_point: bad text (length %d)", length);
-        return 0;
-    }
     *cx = length > 0 ? text_width(dc->font, text, length) : 0;
     *cy = dc->font->font_height;
     return 1;

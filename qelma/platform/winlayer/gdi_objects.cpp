@@ -410,3 +410,33 @@ int plat_get_text_metrics(PlatDC dc, int *height, int *external_leading) {
         *external_leading = dc->font->font_leading;
     return 1;
 }
+
+namespace winlayer {
+
+bool bit_blt_allowed(unsigned long rop, int w, int h) {
+    if (rop != SRCCOPY) {
+        warn("bit_blt: only SRCCOPY is supported (got 0x%lx)", rop);
+        return false;
+    }
+    if (w < 0 || h < 0) {
+        warn("bit_blt: negative size %d x %d", w, h);
+        return false;
+    }
+    return true;
+}
+
+bool text_extent_arguments_ok(PlatDC dc, const char *text, int length, int *cx, int *cy) {
+    if (cx)
+        *cx = 0;
+    if (cy)
+        *cy = 0;
+    if (!dc_ok(dc) || !cx || !cy)
+        return false;
+    if (length < 0 || (!text && length > 0)) {
+        warn("get_text_extent_point: bad text (length %d)", length);
+        return false;
+    }
+    return true;
+}
+
+} // namespace winlayer

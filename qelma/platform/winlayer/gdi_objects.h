@@ -7,6 +7,8 @@
 #ifndef QELMA_PLATFORM_WINLAYER_GDI_OBJECTS_H
 #define QELMA_PLATFORM_WINLAYER_GDI_OBJECTS_H
 
+#include <algorithm>
+
 #include "qelma/platform/platform.h"
 
 #include <string>
@@ -70,6 +72,47 @@ inline bool object_ok(PlatObject o) { return o && o->live; }
 inline bool dc_ok(PlatDC dc) { return dc && dc->live; }
 // The colour of a solid brush; fallback for a null, hollow or unknown object.
 PlatColor brush_color(PlatObject brush, PlatColor fallback);
+
+// A block copy between two surfaces, clipped to both in 64 bits so that no sum
+// of far-off coordinates overflows.
+struct CopyBlock {
+    long long dx, dy, sx, sy, w, h;
+};
+// Clips a w x h copy from (sx, sy) of a src_w x src_h surface to (dx, dy) of a
+// dst_w x dst_h one; false when nothing is left to copy.
+inline bool clip_copy(long long dst_w, long long dst_h, long long src_w, long long src_h, int dx_in,
+                      int dy_in, int sx_in, int sy_in, int w_in, int h_in, CopyBlock &out) {
+    long long dx = dx_in, dy = dy_in, sx = sx_in, sy = sy_in, w = w_in, h = h_in;
+    if (sx < 0) {
+        w += sx;
+        dx -= sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        h += sy;
+        dy -= sy;
+        sy = 0;
+    }
+    if (dx < 0) {
+        w += dx;
+        sx -= dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        h += dy;
+        sy -= dy;
+        dy = 0;
+    }
+    w = std::min({w, src_w - sx, dst_w - dx});
+    h = std::min({h, src_h - sy, dst_h - dy});
+    out = CopyBlock{dx, dy, sx, sy, w, h};
+    return w > 0 && h > 0;
+}
+// What bit_blt accepts: SRCCOPY of a size that is not negative (warns otherwise).
+bool bit_blt_allowed(unsigned long rop, int w, int h);
+// Zeroes the outputs of get_text_extent_point; true when dc, text and length
+// can be measured (warns about a bad text).
+bool text_extent_arguments_ok(PlatDC dc, const char *text, int length, int *cx, int *cy);
 
 } // namespace winlayer
 
