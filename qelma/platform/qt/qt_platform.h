@@ -47,9 +47,6 @@ QImage *plat_qt_target(PlatDC dc);
 // Called after drawing through a context: a window context's window shows it.
 void plat_qt_drawn(PlatDC dc);
 QColor plat_qt_qcolor(PlatColor c);
-inline bool plat_qt_within_limit(int v) {
-    return v >= -PLAT_COORD_LIMIT && v <= PLAT_COORD_LIMIT;
-}
 // The painter an operation draws with on a context's image: the memory
 // context's kept painter, or one opened for this operation on a window.
 class PlatQtPainting {

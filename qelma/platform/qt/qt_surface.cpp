@@ -46,12 +46,6 @@ QPen wide_pen(PlatObject pen) {
     return qp;
 }
 
-// Shapes are given to the toolkit within the seam's range of coordinates;
-// farther points (only from direct callers) are pulled in.
-int clamp_coord(int v) {
-    return std::clamp(v, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT);
-}
-
 // Offset of a polygon's points under a one-pixel pen (see plat_polygon).
 constexpr double THIN_POLYGON_SHIFT = 0.25;
 
@@ -211,15 +205,7 @@ int plat_ellipse(PlatDC dc, int left, int top, int right, int bottom) {
     QImage *img = plat_qt_target(dc);
     if (!img)
         return 0;
-    if (!plat_qt_within_limit(left) || !plat_qt_within_limit(top) || !plat_qt_within_limit(right) ||
-        !plat_qt_within_limit(bottom)) {
-        winlayer::warn("ellipse: box (%d, %d, %d, %d) clamped to +-%d", left, top, right, bottom,
-                     PLAT_COORD_LIMIT);
-        left = clamp_coord(left);
-        top = clamp_coord(top);
-        right = clamp_coord(right);
-        bottom = clamp_coord(bottom);
-    }
+    winlayer::clamp_box("ellipse", left, top, right, bottom);
     order(&left, &right);
     order(&top, &bottom);
     const int w = right - left, h = bottom - top;
@@ -300,8 +286,10 @@ int plat_polygon(PlatDC dc, const PlatPoint *points, int count) {
     const double shift = !pen->hollow ? (pen->pen_width > 1 ? 0.5 : THIN_POLYGON_SHIFT) : 0.0;
     bool clamped = false;
     for (int i = 0; i < count; i++) {
-        clamped = clamped || !plat_qt_within_limit(points[i].x) || !plat_qt_within_limit(points[i].y);
-        pts[i] = QPointF(clamp_coord(points[i].x) + shift, clamp_coord(points[i].y) + shift);
+        clamped = clamped || !winlayer::within_coord_limit(points[i].x) ||
+                  !winlayer::within_coord_limit(points[i].y);
+        pts[i] = QPointF(winlayer::clamp_coord(points[i].x) + shift,
+                         winlayer::clamp_coord(points[i].y) + shift);
     }
     if (clamped)
         winlayer::warn("polygon: points clamped to +-%d", PLAT_COORD_LIMIT);

@@ -171,7 +171,7 @@ int plat_text_out(PlatDC dc, int x, int y, const char *text, int length) {
         winlayer::warn("text_out: bad text (length %d)", length);
         return 0;
     }
-    if (length == 0 || !plat_qt_within_limit(x) || !plat_qt_within_limit(y))
+    if (length == 0 || !winlayer::within_coord_limit(x) || !winlayer::within_coord_limit(y))
         return 1; // nothing to draw, or nothing of it on the image
     PlatObject font = dc->font;
     PlatQtPainting painting(dc, img);

@@ -90,14 +90,6 @@ raster::Paint paint_of(PlatDC dc) {
                          dc->brush->color};
 }
 
-bool within_limit(int v) {
-    return v >= -PLAT_COORD_LIMIT && v <= PLAT_COORD_LIMIT;
-}
-
-int clamp_coord(int v) {
-    return std::clamp(v, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT);
-}
-
 } // namespace
 
 // ------------------------------------------------------- toolkit contract
@@ -152,14 +144,7 @@ int plat_ellipse(PlatDC dc, int left, int top, int right, int bottom) {
     raster::Surface *s = surface_of(dc);
     if (!s)
         return 0;
-    if (!within_limit(left) || !within_limit(top) || !within_limit(right) || !within_limit(bottom)) {
-        winlayer::warn("ellipse: box (%d, %d, %d, %d) clamped to +-%d", left, top, right, bottom,
-                       PLAT_COORD_LIMIT);
-        left = clamp_coord(left);
-        top = clamp_coord(top);
-        right = clamp_coord(right);
-        bottom = clamp_coord(bottom);
-    }
+    winlayer::clamp_box("ellipse", left, top, right, bottom);
     raster::ellipse(*s, left, top, right, bottom, paint_of(dc));
     drawn(dc);
     return 1;
@@ -174,7 +159,8 @@ int plat_polygon(PlatDC dc, const PlatPoint *points, int count) {
         return 0;
     }
     for (int i = 0; i < count; i++) {
-        if (!within_limit(points[i].x) || !within_limit(points[i].y)) {
+        if (!winlayer::within_coord_limit(points[i].x) ||
+            !winlayer::within_coord_limit(points[i].y)) {
             winlayer::warn("polygon: points clamped to +-%d", PLAT_COORD_LIMIT);
             break;
         }
@@ -325,7 +311,7 @@ int plat_text_out(PlatDC dc, int x, int y, const char *text, int length) {
         winlayer::warn("text_out: bad text (length %d)", length);
         return 0;
     }
-    if (length == 0 || !within_limit(x) || !within_limit(y))
+    if (length == 0 || !winlayer::within_coord_limit(x) || !winlayer::within_coord_limit(y))
         return 1;
     PlatObject font = dc->font;
     const RenderedText *r = render(font, text, length);

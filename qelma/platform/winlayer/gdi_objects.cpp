@@ -413,6 +413,18 @@ int plat_get_text_metrics(PlatDC dc, int *height, int *external_leading) {
 
 namespace winlayer {
 
+void clamp_box(const char *operation, int &left, int &top, int &right, int &bottom) {
+    if (within_coord_limit(left) && within_coord_limit(top) && within_coord_limit(right) &&
+        within_coord_limit(bottom))
+        return;
+    warn("%s: box (%d, %d, %d, %d) clamped to +-%d", operation, left, top, right, bottom,
+         PLAT_COORD_LIMIT);
+    left = clamp_coord(left);
+    top = clamp_coord(top);
+    right = clamp_coord(right);
+    bottom = clamp_coord(bottom);
+}
+
 bool bit_blt_allowed(unsigned long rop, int w, int h) {
     if (rop != SRCCOPY) {
         warn("bit_blt: only SRCCOPY is supported (got 0x%lx)", rop);

@@ -73,6 +73,13 @@ inline bool dc_ok(PlatDC dc) { return dc && dc->live; }
 // The colour of a solid brush; fallback for a null, hollow or unknown object.
 PlatColor brush_color(PlatObject brush, PlatColor fallback);
 
+// The seam's range of coordinates. Callers above the seam keep within it;
+// farther points (only from direct callers) are pulled in by the backends.
+inline bool within_coord_limit(int v) { return v >= -PLAT_COORD_LIMIT && v <= PLAT_COORD_LIMIT; }
+inline int clamp_coord(int v) { return std::clamp(v, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT); }
+// Pulls a shape's box into that range, with a warning naming the operation.
+void clamp_box(const char *operation, int &left, int &top, int &right, int &bottom);
+
 // A block copy between two surfaces, clipped to both in 64 bits so that no sum
 // of far-off coordinates overflows.
 struct CopyBlock {
