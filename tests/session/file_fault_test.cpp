@@ -31,13 +31,8 @@ static bool running_as_root() {
     return geteuid() == 0;
 }
 
-class FileFaults : public ::testing::Test {
+class FileFaults : public qt_test::ScriptDirTest {
   protected:
-    qt_test::TempDir dir;
-    void SetUp() override {
-        qt_test::open_session();
-        qelma_set_logging(0);
-    }
     void TearDown() override {
         close_script_file();
         session.recording = false;

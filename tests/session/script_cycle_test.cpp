@@ -89,13 +89,8 @@ void expect_playback(const std::vector<Event> &expected) {
 Event periodic() { return Event{QELMA_PERIODIC, 0, 0, 0}; }
 Event mouse(int x, int y) { return Event{QELMA_MOUSE, x, y, 0}; }
 
-class ScriptCycle : public ::testing::Test {
+class ScriptCycle : public qt_test::ScriptDirTest {
   protected:
-    qt_test::TempDir dir;
-    void SetUp() override {
-        qt_test::open_session();
-        qelma_set_logging(0);
-    }
     void TearDown() override {
         session.recording = false;
         session.playing_back = false;
