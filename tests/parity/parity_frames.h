@@ -4,16 +4,10 @@
 #ifndef QELMA_TESTS_PARITY_PARITY_FRAMES_H
 #define QELMA_TESTS_PARITY_PARITY_FRAMES_H
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-// The canvas as rows of 0xRRGGBB pixels, top row first.
-struct Frame {
-    int width;
-    int height;
-    std::vector<std::uint32_t> pixels;
-};
+#include "parity/frame_io.h"
 
 // The frames compared: "day" and "night", each with ten placed cars and a blast.
 inline const char *const PARITY_FRAMES[] = {"day", "night"};
@@ -31,13 +25,5 @@ Frame draw_parity_frame(const std::string &name, std::vector<std::string> *log_l
 bool write_log_lines(const std::string &path, const std::vector<std::string> &lines,
                      std::string *error);
 bool read_log_lines(const std::string &path, std::vector<std::string> *lines, std::string *error);
-
-// Writes the frame as a binary PPM (P6, maxval 255). Returns false, with the
-// reason in *error, when the file cannot be written.
-bool write_ppm(const std::string &path, const Frame &frame, std::string *error);
-
-// Reads a binary PPM with maxval 255. Returns false, with the reason in
-// *error, for a missing, short or malformed file.
-bool read_ppm(const std::string &path, Frame *frame, std::string *error);
 
 #endif // QELMA_TESTS_PARITY_PARITY_FRAMES_H

@@ -1,7 +1,9 @@
 // Page tests of the web build, in the installed Chromium (never a downloaded
 // one): the game's parity frames against the GDI references, and the car game
 // used as a user would (menu, clicks, keypad, record, play back, reload).
-//   node tests/web/run_page_tests.js [build/web]
+// The recorded game's pictures are compared with the desktop build's
+// (the ci preset's tree, or the one given).
+//   node tests/web/run_page_tests.js [build/web [build/ci]]
 'use strict';
 const fs = require('fs');
 const http = require('http');
@@ -11,6 +13,7 @@ const { chromium } = require('playwright-core');
 
 const root = path.resolve(__dirname, '..', '..');
 const buildDir = path.resolve(process.argv[2] || path.join(root, 'build', 'web'));
+const desktopDir = path.resolve(process.argv[3] || path.join(root, 'build', 'ci'));
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 let failures = 0;
 
@@ -194,11 +197,15 @@ async function game(context) {
   await page.keyboard.press('Control+R');
   const before = await instructionPixels(page);
   await canvas.click({ position: { x: 40, y: 35 } }); // "Go"
-  for (const key of ['Numpad8', 'Numpad2', 'Numpad6'])
-    await page.keyboard.press(key);
   await page.waitForTimeout(600);
   const playing = await instructionPixels(page);
   check(before > 50 && playing === 0, `Go starts the game: the instructions go (${before} -> ${playing} white pixels)`);
+  // Up (the lane it is in) and faster; the lower lane would meet the computer car.
+  for (const digit of [8, 6])
+    await keypad(page, digit);
+  // With Num Lock off a keypad key is the arrow it is labelled with: no
+  // character for the program, as on Windows.
+  await page.keyboard.press('Numpad4');
   // The Record item shows its check mark while recording.
   await page.click('.qelma-menu-head');
   const marked = await page.$$eval('.qelma-popup .qelma-item', els => els.filter(e =>
@@ -211,6 +218,9 @@ async function game(context) {
   check(prevented.length >= 2 && prevented.every(p => p), 'Ctrl shortcuts do not act as the browser\'s');
   const script = await page.evaluate(() => { try { return FS.readFile('QELMA.SCR', { encoding: 'utf8' }); } catch (e) { return null; } });
   check(script !== null && script.length > 0, 'recording wrote QELMA.SCR');
+  const keys = (script || '').split('\n').filter(l => /^QELMA_KBD/.test(l));
+  check(keys.join(' ') === 'QELMA_KBD(56); QELMA_KBD(54);',
+        `keypad digits reach the program, the keypad's arrow (Num Lock off) does not (${keys.join(' ')})`);
   // The recording survives the second page's closing and a reload.
   await page.waitForTimeout(800); // the folder is saved when the script is closed
   await second.close({ runBeforeUnload: true });
@@ -258,23 +268,297 @@ async function game(context) {
   await page.close();
 }
 
+
+// ---- the drawing area as the user sees it
+const ORIGIN = { x: 300, y: 260 }; // canvas point (0, 0) in the 601 x 520 drawing area
+function at(x, y) { return { x: ORIGIN.x + x, y: ORIGIN.y - y }; }
+
+// The drawing area's pixels as RGBA bytes.
+async function grab(page) {
+  const b64 = await page.evaluate(() => {
+    const c = document.querySelector('.qelma-window canvas');
+    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+    let s = '';
+    for (let i = 0; i < d.length; i += 8192) s += String.fromCharCode.apply(null, d.subarray(i, i + 8192));
+    return [c.width, c.height, btoa(s)];
+  });
+  return { w: b64[0], h: b64[1], rgba: Buffer.from(b64[2], 'base64') };
+}
+
+// Pixels of one colour in a box of the drawing area.
+function countColour(shot, [r, g, b], x0, y0, x1, y1) {
+  let n = 0;
+  for (let y = Math.max(y0, 0); y < Math.min(y1, shot.h); y++)
+    for (let x = Math.max(x0, 0); x < Math.min(x1, shot.w); x++) {
+      const i = 4 * (y * shot.w + x);
+      n += shot.rgba[i] === r && shot.rgba[i + 1] === g && shot.rgba[i + 2] === b;
+    }
+  return n;
+}
+
+// Leftmost column of the player's red car in the road band, or -1.
+function redCarColumn(shot) {
+  for (let x = 0; x < shot.w; x++)
+    for (let y = ORIGIN.y + 80; y < ORIGIN.y + 125; y++) {
+      const i = 4 * (y * shot.w + x);
+      if (shot.rgba[i] === 255 && shot.rgba[i + 1] === 0 && shot.rgba[i + 2] === 0) return x;
+    }
+  return -1;
+}
+
+// Polls the drawing area until done(shot) holds; the last shot, or null.
+async function until(page, done, ms) {
+  const end = Date.now() + ms;
+  for (;;) {
+    const shot = await grab(page);
+    if (done(shot)) return shot;
+    if (Date.now() > end) return null;
+    await page.waitForTimeout(50);
+  }
+}
+
+const RED = [255, 0, 0], ICE_BLUE = [153, 255, 255], WHITE = [255, 255, 255];
+// Ice blue where the verdict stands, above the ground: the sky's share of
+// that box (none by day, as the mountains cover it) is taken before the crash.
+const verdictBox = shot => countColour(shot, ICE_BLUE, 240, ORIGIN.y + 18, 440, ORIGIN.y + 50);
+const instructions = shot => countColour(shot, WHITE, 10, 360, 591, 480);
+const ORANGE = [255, 102, 0]; // the blast's outer ring; nothing else in the road band is orange
+const blast = shot => countColour(shot, ORANGE, 0, ORIGIN.y + 40, 601, ORIGIN.y + 170);
+
+// A keypad digit typed with Num Lock on (the page's own keyboard would send
+// the arrow key it is labelled with).
+async function keypad(page, digit) {
+  const cdp = await page.context().newCDPSession(page);
+  const key = { key: String(digit), code: 'Numpad' + digit, windowsVirtualKeyCode: 0x60 + digit, location: 3 };
+  await cdp.send('Input.dispatchKeyEvent', { type: 'keyDown', text: String(digit), ...key });
+  await cdp.send('Input.dispatchKeyEvent', { type: 'keyUp', ...key });
+  await cdp.detach();
+}
+
+async function readScript(page) {
+  return page.evaluate(() => { try { return FS.readFile('QELMA.SCR', { encoding: 'utf8' }); } catch (e) { return null; } });
+}
+
+// A whole game played as a user plays it, recorded: Go, a lane change, a
+// car placed ahead in the lower lane, the crash and its flashing verdict, a
+// lane change during the crash, Go for the restart, the restart itself and
+// Go for the next game. Returns the recorded script.
+async function wholeGame(context) {
+  const page = await context.newPage();
+  const errors = [];
+  page.on('pageerror', e => errors.push(e.message));
+  await page.goto(base + '/game/cargame.html');
+  await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+  const canvas = await page.$('.qelma-window canvas');
+  await canvas.click({ position: at(0, -200) }); // focus, on the ground: no event for the game's state
+  const sky = verdictBox(await grab(page));
+  const verdictPixels = shot => verdictBox(shot) - sky;
+  await page.keyboard.press('Control+R');
+  await canvas.click({ position: at(-250, 232) }); // "Go"
+  let shot = await until(page, s => instructions(s) === 0, 5000);
+  check(shot !== null, 'whole game: Go starts it, the instructions go');
+  await keypad(page, 2);
+  shot = await until(page, s => countColour(s, RED, 0, ORIGIN.y + 100, 601, ORIGIN.y + 112) > 0, 5000);
+  check(shot !== null, 'whole game: keypad 2 takes the red car into the lower lane');
+  let crashed = null;
+  for (let tries = 0; tries < 6 && !crashed; tries++) {
+    const x = redCarColumn(await grab(page));
+    if (x >= 0 && x < 480) await canvas.click({ position: { x: x + 90, y: ORIGIN.y + 105 } });
+    crashed = await until(page, s => blast(s) > 20, 2500);
+  }
+  check(crashed !== null, 'whole game: the red car meets the placed car, the blast shows');
+  shot = await until(page, s => verdictPixels(s) > 100, 3000);
+  check(shot !== null, 'whole game: the verdict shows');
+  // A lane change during the crash moves the blast with the car.
+  const blastRows = s => {
+    let top = -1;
+    for (let y = ORIGIN.y + 40; y < ORIGIN.y + 170 && top < 0; y++)
+      if (countColour(s, ORANGE, 0, y, 601, y + 1)) top = y;
+    return top;
+  };
+  const before = blastRows(await grab(page));
+  await keypad(page, 8);
+  shot = await until(page, s => blastRows(s) >= 0 && blastRows(s) < before, 3000);
+  check(before >= 0 && shot !== null, 'whole game: keypad 8 during the crash moves the blast up with the car');
+  // The flashing ends in the final picture: 32 redraws, the verdict standing.
+  await page.waitForTimeout(3500);
+  const final1 = verdictPixels(await grab(page));
+  await page.waitForTimeout(300);
+  const final2 = verdictPixels(await grab(page));
+  check(final1 > 100 && final2 > 100, `whole game: the final verdict stands (${final1}, ${final2} pixels)`);
+  await canvas.click({ position: at(-250, 232) }); // "Go": the crash ends, the restart is asked for
+  shot = await until(page, s => verdictPixels(s) === 0 && blast(s) === 0 && instructions(s) > 50, 3000);
+  check(shot !== null, 'whole game: Go ends the crash; the instructions are back');
+  shot = await until(page, s => countColour(s, RED, ORIGIN.x + 17, ORIGIN.y + 85, ORIGIN.x + 18, ORIGIN.y + 86) === 1, 3000);
+  check(shot !== null, 'whole game: the next tick restarts: the red car is back at its start');
+  await canvas.click({ position: at(-250, 232) }); // "Go" again
+  shot = await until(page, s => instructions(s) === 0, 3000);
+  check(shot !== null, 'whole game: Go starts the next game');
+  await page.keyboard.press('Control+R');
+  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  const script = await readScript(page);
+  const lines = (script || '').split('\n');
+  check(lines.filter(l => l === 'QELMA_MOUSE(-250, 232);').length === 3 && lines.includes('QELMA_KBD(50);') &&
+        lines.includes('QELMA_KBD(56);') && lines.some(l => /^QELMA_PERIODIC\(\d+\);$/.test(l)),
+        `whole game: the recording holds the three clicks on Go, both keys and the ticks (${lines.length - 1} lines)`);
+  check(errors.length === 0, 'whole game: no page errors' + (errors.length ? ': ' + errors.join('; ') : ''));
+  await page.close();
+  return script || '';
+}
+
+// The number of events a script plays before it ends, as the reader counts
+// them: a periodic line gives its count, a mouse or key line one, an empty
+// line none; another line, or the last line without its end, ends it.
+function scriptEvents(text) {
+  const lines = text.split('\n');
+  lines.pop(); // after the last line end: never played
+  let n = 0;
+  for (const line of lines) {
+    if (line === '') continue;
+    const kind = line[6];
+    if (kind === 'P') n += Number((/\d+/.exec(line.slice(6)) || ['0'])[0]);
+    else if (kind === 'M' || kind === 'K') n += 1;
+    else break;
+  }
+  return n;
+}
+
+// The recorded game stepped through event by event with Ctrl+O in a fresh
+// page whose clock stands still, so that no tick comes between the events,
+// and the drawing area compared with the desktop build's pictures of the
+// same script at every tenth event and the last.
+async function replayAgainstDesktop(script) {
+  const tool = path.join(desktopDir, 'tests', 'parity', 'parity_script_frames');
+  if (!fs.existsSync(tool)) {
+    check(false, `replay against the desktop: ${tool} is missing; build the ci preset first`);
+    return;
+  }
+  const events = scriptEvents(script);
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'qelma-frames-'));
+  fs.writeFileSync(path.join(work, 'recorded.scr'), script);
+  const EVERY = 10, MARK = 0.995;
+  let keep = false;
+  try {
+    require('child_process').execFileSync(tool, [path.join(work, 'recorded.scr'), path.join(work, 'desktop'),
+      String(events), String(EVERY), '601', '520'], { env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' }, stdio: 'pipe' });
+  } catch (e) {
+    check(false, 'replay against the desktop: the desktop build could not play the script: ' + String(e.stderr || e.message));
+    return;
+  }
+  const browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: chromiumArgs });
+  try {
+    const context = await browser.newContext({ viewport: { width: 1400, height: 1000 } });
+    await context.clock.install({ time: 0 });
+    await context.clock.pauseAt(1000);
+    const page = await context.newPage();
+    await page.goto(base + '/game/cargame.html');
+    await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+    await page.setInputFiles('#qelma-load', { name: 'recorded.scr', mimeType: 'text/plain', buffer: Buffer.from(script) });
+    await page.evaluate(() => Module.qelmaPage.whenIdle());
+    let worst = 1, compared = 0, stepped = 0;
+    for (let n = 1; n <= events; n++) {
+      await page.keyboard.press('Control+O');
+      await page.evaluate(() => Module.qelmaPage.whenIdle());
+      stepped = n;
+      if (n % EVERY !== 0 && n !== events) continue;
+      let ref;
+      try { ref = readPpm(fs.readFileSync(path.join(work, 'desktop', `frame_${n}.ppm`))); } catch (e) { break; }
+      const mine = await grab(page);
+      let same = 0, counted = 0;
+      for (let i = 0; i < ref.w * ref.h && i < mine.w * mine.h; i++) {
+        const r = ref.rgb[3 * i], g = ref.rgb[3 * i + 1], b = ref.rgb[3 * i + 2];
+        if (r === 255 && g === 0 && b === 255) continue; // outside the desktop's canvas
+        counted++;
+        same += mine.rgba[4 * i] === r && mine.rgba[4 * i + 1] === g && mine.rgba[4 * i + 2] === b;
+      }
+      compared++;
+      const share = counted ? same / counted : 0;
+      worst = Math.min(worst, share);
+      if (share < MARK) { // kept beside the desktop's for a look
+        const rgb = Buffer.alloc(mine.w * mine.h * 3);
+        for (let i = 0; i < mine.w * mine.h; i++) mine.rgba.copy(rgb, 3 * i, 4 * i, 4 * i + 3);
+        fs.writeFileSync(path.join(work, 'desktop', `page_${n}.ppm`),
+                         Buffer.concat([Buffer.from(`P6\n${mine.w} ${mine.h}\n255\n`), rgb]));
+        keep = true;
+      }
+    }
+    console.log(`     replay: ${events} events stepped, ${compared} pictures compared, ` +
+                `the least alike ${(100 * worst).toFixed(3)} % the same as the desktop's`);
+    check(stepped === events && compared === Math.ceil(events / EVERY) && compared >= 4,
+          `replay against the desktop: every tenth picture of ${events} events compared (${compared})`);
+    check(worst >= MARK, `replay against the desktop: each picture at least ${100 * MARK} % the same, its texts aside` +
+          (keep ? ` (those below it are kept in ${work}/desktop as page_N.ppm beside frame_N.ppm)` : ''));
+  } finally {
+    await browser.close();
+    if (!keep) fs.rmSync(work, { recursive: true, force: true });
+  }
+}
+
+// A recording whose page goes away keeps every line the program wrote: a
+// reload during the recording, and a page frozen in the background and never
+// woken again, as a browser does with tabs it discards.
+async function recordingsSurvive(context) {
+  for (const how of ['reload', 'freeze']) {
+    const page = await context.newPage();
+    await page.goto(base + '/game/cargame.html');
+    await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+    const canvas = await page.$('.qelma-window canvas');
+    await canvas.click({ position: at(0, -200) });
+    await page.keyboard.press('Control+R');
+    await canvas.click({ position: at(-230, 130) }); // "New Car"
+    await keypad(page, 2);
+    await keypad(page, 8);
+    await page.evaluate(() => Module.qelmaPage.whenIdle());
+    let reader = page;
+    if (how === 'reload') {
+      await page.reload();
+    } else {
+      // Headless Chromium keeps every page visible: the page is told it is
+      // hidden as a browser tells a tab sent to the background, and then
+      // frozen, so that nothing of it runs again.
+      await page.evaluate(() => {
+        Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' });
+        document.dispatchEvent(new Event('visibilitychange'));
+      });
+      const cdp = await context.newCDPSession(page);
+      await cdp.send('Page.setWebLifecycleState', { state: 'frozen' });
+      reader = await context.newPage();
+      await reader.goto(base + '/game/cargame.html');
+    }
+    await reader.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+    const lines = ((await readScript(reader)) || '').split('\n');
+    const kept = ['QELMA_MOUSE(-230, 130);', 'QELMA_KBD(50);', 'QELMA_KBD(56);'].filter(l => lines.includes(l));
+    check(kept.length === 3, `a recording survives a ${how === 'reload' ? 'reload' : 'background page frozen'} ` +
+          `during the recording: ${kept.length} of its 3 lines of input kept`);
+    if (reader !== page) await reader.close();
+    await page.close();
+  }
+}
+
 let base;
+const chromiumPath = process.env.QELMA_CHROMIUM || '/usr/bin/chromium';
+const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
+                      '--disable-component-update', '--disable-sync'];
 (async () => {
   const server = await serve();
   base = 'http://127.0.0.1:' + server.address().port;
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'qelma-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
-    executablePath: process.env.QELMA_CHROMIUM || '/usr/bin/chromium',
+    executablePath: chromiumPath,
     headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync'],
+    args: chromiumArgs,
     viewport: { width: 1400, height: 1000 },
   });
   try {
-    await parity(context);
-    await gtests(context);
-    await examples(context);
-    await game(context);
+    // QELMA_PAGE_TESTS=game,replay runs only those groups.
+    const only = (process.env.QELMA_PAGE_TESTS || '').split(',').filter(Boolean);
+    const run = name => !only.length || only.includes(name);
+    if (run('parity')) await parity(context);
+    if (run('gtests')) await gtests(context);
+    if (run('examples')) await examples(context);
+    if (run('game')) await game(context);
+    if (run('survive')) await recordingsSurvive(context);
+    if (run('replay')) await replayAgainstDesktop(await wholeGame(context));
   } catch (e) {
     check(false, 'page tests ran to the end: ' + e.message);
   } finally {

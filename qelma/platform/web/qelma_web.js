@@ -8,11 +8,14 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   const VK = { ControlLeft: 17, ControlRight: 17, ShiftLeft: 16, ShiftRight: 16, AltLeft: 18,
                AltRight: 18, Enter: 13, NumpadEnter: 13, Escape: 27, Space: 32, Backspace: 8,
                Tab: 9, ArrowLeft: 37, ArrowUp: 38, ArrowRight: 39, ArrowDown: 40 };
+  const NAV = { ArrowLeft: 37, ArrowUp: 38, ArrowRight: 39, ArrowDown: 40, Home: 36, End: 35,
+                PageUp: 33, PageDown: 34, Insert: 45, Delete: 46, Clear: 12 };
   const panels = [];      // by window id: { root, title, bar, canvas, ctx }
   const timers = new Map();
   let wake = null;        // resolves the program's wait
   let woken = false;      // something arrived while the program was not waiting
   let focused = 0;        // the panel keys go to
+  const idleWaiters = []; // resolved when the program next waits with nothing to do
   const scratch = document.createElement('canvas');
   const sctx = scratch.getContext('2d', { willReadFrequently: true });
 
@@ -102,10 +105,13 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   function virtualKey(e) {
     const c = e.code || '';
     let m;
-    if ((m = /^Numpad([0-9])$/.exec(c))) return 0x60 + Number(m[1]);
+    // A keypad digit is VK_NUMPAD0..9 with Num Lock on; with it off the key
+    // is the arrow or editing key it is labelled with, as on Windows.
+    if ((m = /^Numpad([0-9])$/.exec(c)) && e.key === m[1]) return 0x60 + Number(m[1]);
+    if (/^Numpad/.test(c) && NAV[e.key]) return NAV[e.key];
     if ((m = /^Key([A-Z])$/.exec(c))) return m[1].charCodeAt(0);
     if ((m = /^Digit([0-9])$/.exec(c))) return m[1].charCodeAt(0);
-    return VK[c] || 0;
+    return VK[c] || NAV[e.key] || 0;
   }
   function typedChar(e) {
     if (e.ctrlKey && !e.altKey && /^Key[A-Z]$/.test(e.code || '')) return e.code.charCodeAt(3) - 64;
@@ -224,9 +230,18 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       clearInterval(timers.get(t));
       timers.delete(t);
     },
+    // Resolves once the program waits and nothing has come for it: what the
+    // page shows is then the whole of what it has drawn.
+    whenIdle() {
+      if (wake !== null || Module.qelmaEnded) return Promise.resolve();
+      return new Promise(resolve => idleWaiters.push(resolve));
+    },
     nextWake() {
       if (woken) { woken = false; return Promise.resolve(); }
-      return new Promise(resolve => { wake = () => { woken = false; resolve(); }; });
+      const waiters = idleWaiters.splice(0);
+      const promise = new Promise(resolve => { wake = () => { woken = false; resolve(); }; });
+      waiters.forEach(resolve => resolve());
+      return promise;
     },
     fontMetrics(css) {
       sctx.font = css;
@@ -255,23 +270,66 @@ var Module = typeof Module !== 'undefined' ? Module : {};
 
   // ---- the program's current directory, kept in the browser's database
   const DIR = '/qelma';
-  // Saving writes this page's whole folder over the stored one, so a page
-  // saves only what it has changed itself: a second page of the program,
-  // left open with an older folder, must not wipe out a newer recording.
-  let syncing = false, again = false, changed = false;
-  function sync() {
-    if (!changed) return;
-    if (syncing) { again = true; return; }
-    syncing = true;
-    changed = false;
-    FS.syncfs(false, err => {
-      syncing = false;
-      if (err) { changed = true; console.error('QELMA: saving the script folder failed', err); }
-      if (again) { again = false; sync(); }
-    });
+  // A page saves only the files it has written itself, each as a whole, so
+  // that a second page of the program, left open with an older folder, does
+  // not wipe out a newer recording. Saving puts them into the database in
+  // one transaction started at once: it needs no timer (a background tab's
+  // timers are slowed, a frozen tab's stopped) and it is under way before a
+  // page that is going away is torn down.
+  const written = new Set();
+  function save() {
+    if (!written.size) return;
+    const db = IDBFS.dbs[DIR];
+    if (!db) { // the folder was never read: save the whole of it
+      written.clear();
+      FS.syncfs(false, err => { if (err) console.error('QELMA: saving the script folder failed', err); });
+      return;
+    }
+    const paths = [...written];
+    written.clear();
+    let store;
+    try {
+      const tx = db.transaction([IDBFS.DB_STORE_NAME], 'readwrite');
+      const fail = () => {
+        console.error('QELMA: saving the script folder failed', tx.error);
+        paths.forEach(p => written.add(p));
+      };
+      tx.onerror = e => e.preventDefault();
+      tx.onabort = fail;
+      store = tx.objectStore(IDBFS.DB_STORE_NAME);
+    } catch (e) {
+      console.error('QELMA: saving the script folder failed', e);
+      paths.forEach(p => written.add(p));
+      return;
+    }
+    for (const path of paths) {
+      IDBFS.loadLocalEntry(path, (err, entry) => {
+        if (err) store.delete(path); // gone since it was written
+        else store.put(entry, path);
+      });
+    }
+    // Committed now rather than when the page next runs its tasks, which a
+    // frozen page does not.
+    if (store.transaction.commit) store.transaction.commit();
   }
-  function changedNow() { changed = true; }
-  Module.qelmaSync = () => { changedNow(); sync(); };
+  let saveQueued = false;
+  function saveSoon() {
+    if (saveQueued) return;
+    saveQueued = true;
+    Promise.resolve().then(() => { saveQueued = false; save(); });
+  }
+  function inFolder(path) {
+    return typeof path === 'string' && path.startsWith(DIR + '/');
+  }
+  // For the page's controls: what is still to be saved, saved now.
+  Module.qelmaSave = save;
+  // What the program has written but its streams still hold reaches the
+  // folder, and the folder the database: for a page that is hidden, frozen
+  // or going away, whose program may never run again.
+  function saveAll() {
+    if (Module.calledRun && !Module.qelmaEnded && Module._qelma_web_flush) Module._qelma_web_flush();
+    save();
+  }
   Module.preRun = (Module.preRun || []).concat([function () {
     FS.mkdir(DIR);
     FS.mount(IDBFS, {}, DIR);
@@ -281,22 +339,18 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       if (err) console.error('QELMA: reading the script folder failed', err);
       removeRunDependency('qelma-idbfs');
     });
-    let pending = null;
-    // Every closing of a file in the folder saves it; lines written during a
-    // recording are saved within half a second even if the page goes away.
-    const close = FS.close, write = FS.write;
-    FS.close = function (stream) {
-      const path = stream && stream.path;
-      const result = close.apply(this, arguments);
-      if (path && path.startsWith(DIR) && changed) sync();
-      return result;
+    // Every write into the folder, and every opening that empties a file,
+    // is saved as soon as the program hands the thread back.
+    const open = FS.open, write = FS.write;
+    FS.open = function (path, flags) {
+      const stream = open.apply(this, arguments);
+      const truncates = typeof flags === 'string' ? /^w/.test(flags) : (flags & 512 /* O_TRUNC */);
+      if (stream && inFolder(stream.path) && truncates) { written.add(stream.path); saveSoon(); }
+      return stream;
     };
     FS.write = function (stream) {
       const result = write.apply(this, arguments);
-      if (stream && stream.path && stream.path.startsWith(DIR)) {
-        changedNow();
-        if (!pending) pending = setTimeout(() => { pending = null; sync(); }, 500);
-      }
+      if (stream && inFolder(stream.path)) { written.add(stream.path); saveSoon(); }
       return result;
     };
   }]);
@@ -314,9 +368,10 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       Asyncify.whenDone().then(code => ended(code | 0),
                                e => { console.error('QELMA: the program failed', e); ended(1); });
   }]);
-  addEventListener('pagehide', () => { if (Module.calledRun) sync(); });
+  addEventListener('pagehide', saveAll);
+  document.addEventListener('freeze', saveAll);
   document.addEventListener('visibilitychange', () => {
-    if (document.visibilityState === 'hidden' && Module.calledRun) sync();
+    if (document.visibilityState === 'hidden') saveAll();
   });
   addEventListener('keydown', e => onKey(e, true));
   addEventListener('keyup', e => onKey(e, false));

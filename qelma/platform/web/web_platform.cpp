@@ -202,6 +202,13 @@ EMSCRIPTEN_KEEPALIVE void qelma_web_timer(void *timer) {
     winlayer::timer_expired(static_cast<winlayer::Timer *>(timer));
 }
 
+// The page is hidden, frozen or going away, and the program may never run
+// again: what its output streams hold (a recording's last lines) is written
+// out, as a program that ends writes it on a desktop.
+EMSCRIPTEN_KEEPALIVE void qelma_web_flush() {
+    std::fflush(nullptr);
+}
+
 } // extern "C"
 
 // ---------------------------------------------------------- application
