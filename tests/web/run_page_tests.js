@@ -223,6 +223,19 @@ async function game(context) {
         `keypad digits reach the program, the keypad's arrow (Num Lock off) does not (${keys.join(' ')})`);
   // The recording survives the second page's closing and a reload.
   await page.waitForTimeout(800); // the folder is saved when the script is closed
+  // The second page, brought back into view, sees the new recording, as a
+  // second program on a desktop sees the file.
+  await second.bringToFront();
+  // Headless Chromium gives a page brought to the front no focus event of
+  // its own; a browser's window gives one when the user switches to it.
+  await second.evaluate(() => dispatchEvent(new Event('focus')));
+  let shared = null;
+  try {
+    await second.waitForFunction(s => { try { return FS.readFile('QELMA.SCR', { encoding: 'utf8' }) === s; } catch (e) { return false; } },
+                                 script, { timeout: 5000 });
+    shared = true;
+  } catch (e) { shared = false; }
+  check(shared, 'a page opened before the recording sees it when it comes back into view');
   await second.close({ runBeforeUnload: true });
   await page.waitForTimeout(500);
   await page.reload();

@@ -321,6 +321,44 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   function inFolder(path) {
     return typeof path === 'string' && path.startsWith(DIR + '/');
   }
+  // A page that comes back into view takes what other pages of the program
+  // have saved since, as programs on a desktop share their folder: each
+  // file that this page has neither left unsaved nor open.
+  let loading = false; // set while the page, not the program, writes a file
+  function refresh() {
+    const db = IDBFS.dbs[DIR];
+    if (!db || Module.qelmaEnded) return;
+    const remote = new Map();
+    try {
+      const cursor = db.transaction([IDBFS.DB_STORE_NAME], 'readonly')
+        .objectStore(IDBFS.DB_STORE_NAME).openCursor();
+      cursor.onsuccess = e => {
+        const c = e.target.result;
+        if (c) { remote.set(c.key, c.value); c.continue(); } else { take(remote); }
+      };
+    } catch (e) {
+      console.error('QELMA: reading the script folder failed', e);
+    }
+  }
+  function take(remote) {
+    const open = new Set(FS.streams.filter(Boolean).map(st => st.path));
+    remote.forEach((entry, p) => {
+      if (!inFolder(p) || written.has(p) || open.has(p) || !entry || !FS.isFile(entry.mode)) return;
+      const when = entry.timestamp.getTime();
+      let local = null;
+      try { local = FS.stat(p); } catch (e) { /* not here yet */ }
+      if (local && local.mtime.getTime() === when) return;
+      loading = true;
+      try {
+        FS.writeFile(p, entry.contents);
+        FS.utime(p, when, when);
+      } catch (e) {
+        console.error('QELMA: reading ' + p + ' failed', e);
+      } finally {
+        loading = false;
+      }
+    });
+  }
   // For the page's controls: what is still to be saved, saved now.
   Module.qelmaSave = save;
   // What the program has written but its streams still hold reaches the
@@ -345,12 +383,12 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     FS.open = function (path, flags) {
       const stream = open.apply(this, arguments);
       const truncates = typeof flags === 'string' ? /^w/.test(flags) : (flags & 512 /* O_TRUNC */);
-      if (stream && inFolder(stream.path) && truncates) { written.add(stream.path); saveSoon(); }
+      if (!loading && stream && inFolder(stream.path) && truncates) { written.add(stream.path); saveSoon(); }
       return stream;
     };
     FS.write = function (stream) {
       const result = write.apply(this, arguments);
-      if (stream && inFolder(stream.path)) { written.add(stream.path); saveSoon(); }
+      if (!loading && stream && inFolder(stream.path)) { written.add(stream.path); saveSoon(); }
       return result;
     };
   }]);
@@ -372,7 +410,9 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   document.addEventListener('freeze', saveAll);
   document.addEventListener('visibilitychange', () => {
     if (document.visibilityState === 'hidden') saveAll();
+    else refresh();
   });
+  addEventListener('focus', refresh);
   addEventListener('keydown', e => onKey(e, true));
   addEventListener('keyup', e => onKey(e, false));
   addEventListener('mousedown', e => { if (!e.target.closest('.qelma-menubar')) closeMenus(); });
