@@ -507,6 +507,22 @@ async function replayAgainstDesktop(script) {
   }
 }
 
+// A script recorded on Windows, whose text mode ends its lines with CR LF,
+// loaded into the page, plays as it does there: the click on Go starts the game.
+async function windowsScript(context) {
+  const page = await context.newPage();
+  await page.goto(base + '/game/cargame.html');
+  await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+  const script = 'QELMA_PERIODIC(3);\r\nQELMA_MOUSE(-250, 232);\r\nQELMA_KBD(54);\r\nQELMA_PERIODIC(2);\r\n';
+  await page.setInputFiles('#qelma-load', { name: 'windows.scr', mimeType: 'text/plain', buffer: Buffer.from(script) });
+  await page.waitForFunction(() => /Loaded windows\.scr/.test(document.getElementById('qelma-status').textContent));
+  check(instructions(await grab(page)) > 50, 'a script from Windows: the game waits for Go before it plays');
+  await page.keyboard.press('Control+P');
+  const started = await until(page, s => instructions(s) === 0, 5000);
+  check(started !== null, 'a script from Windows (CR LF line ends) plays: its click on Go starts the game');
+  await page.close();
+}
+
 // A recording whose page goes away keeps every line the program wrote: a
 // reload during the recording, and a page frozen in the background and never
 // woken again, as a browser does with tabs it discards.
@@ -571,6 +587,7 @@ const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disa
     if (run('examples')) await examples(context);
     if (run('game')) await game(context);
     if (run('survive')) await recordingsSurvive(context);
+    if (run('windows')) await windowsScript(context);
     if (run('replay')) await replayAgainstDesktop(await wholeGame(context));
   } catch (e) {
     check(false, 'page tests ran to the end: ' + e.message);
