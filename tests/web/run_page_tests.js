@@ -138,12 +138,20 @@ async function examples(context) {
   }
 }
 
+// The game's page loaded and its two windows shown.
+async function gameShown(page) {
+  await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+}
+async function showGame(page) {
+  await page.goto(base + '/game/cargame.html');
+  await gameShown(page);
+}
+
 async function game(context) {
   const page = await context.newPage();
   const errors = [];
   page.on('pageerror', e => errors.push(e.message));
-  await page.goto(base + '/game/cargame.html');
-  await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+  await showGame(page);
   const titles = await page.$$eval('.qelma-window h2', hs => hs.map(h => h.textContent));
   check(titles.join('|') === 'QELMA Graphics|QELMA Text', 'the two panels and their titles');
   const size = await page.$eval('.qelma-window canvas', c => [c.width, c.height]);
@@ -183,8 +191,7 @@ async function game(context) {
   // A second page of the program, opened before the recording: closing it
   // later must not wipe out what this page records.
   const second = await context.newPage();
-  await second.goto(base + '/game/cargame.html');
-  await second.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+  await showGame(second);
   await page.bringToFront();
   // Ctrl shortcuts are the program's, never the browser's.
   await page.evaluate(() => {
@@ -239,7 +246,7 @@ async function game(context) {
   await second.close({ runBeforeUnload: true });
   await page.waitForTimeout(500);
   await page.reload();
-  await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+  await gameShown(page);
   const again = await page.evaluate(() => { try { return FS.readFile('QELMA.SCR', { encoding: 'utf8' }); } catch (e) { return null; } });
   check(again !== null && again === script, 'QELMA.SCR survives a reload');
   // It plays back after the reload: Ctrl+P replays the click on Go.
@@ -360,8 +367,7 @@ async function wholeGame(context) {
   const page = await context.newPage();
   const errors = [];
   page.on('pageerror', e => errors.push(e.message));
-  await page.goto(base + '/game/cargame.html');
-  await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+  await showGame(page);
   const canvas = await page.$('.qelma-window canvas');
   await canvas.click({ position: at(0, -200) }); // focus, on the ground: no event for the game's state
   const sky = verdictBox(await grab(page));
@@ -464,8 +470,7 @@ async function replayAgainstDesktop(script) {
     await context.clock.install({ time: 0 });
     await context.clock.pauseAt(1000);
     const page = await context.newPage();
-    await page.goto(base + '/game/cargame.html');
-    await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+    await showGame(page);
     await page.setInputFiles('#qelma-load', { name: 'recorded.scr', mimeType: 'text/plain', buffer: Buffer.from(script) });
     await page.evaluate(() => Module.qelmaPage.whenIdle());
     let worst = 1, compared = 0, stepped = 0;
@@ -511,8 +516,7 @@ async function replayAgainstDesktop(script) {
 // loaded into the page, plays as it does there: the click on Go starts the game.
 async function windowsScript(context) {
   const page = await context.newPage();
-  await page.goto(base + '/game/cargame.html');
-  await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+  await showGame(page);
   const script = 'QELMA_PERIODIC(3);\r\nQELMA_MOUSE(-250, 232);\r\nQELMA_KBD(54);\r\nQELMA_PERIODIC(2);\r\n';
   await page.setInputFiles('#qelma-load', { name: 'windows.scr', mimeType: 'text/plain', buffer: Buffer.from(script) });
   await page.waitForFunction(() => /Loaded windows\.scr/.test(document.getElementById('qelma-status').textContent));
@@ -529,8 +533,7 @@ async function windowsScript(context) {
 async function recordingsSurvive(context) {
   for (const how of ['reload', 'freeze']) {
     const page = await context.newPage();
-    await page.goto(base + '/game/cargame.html');
-    await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+    await showGame(page);
     const canvas = await page.$('.qelma-window canvas');
     await canvas.click({ position: at(0, -200) });
     await page.keyboard.press('Control+R');
@@ -554,7 +557,7 @@ async function recordingsSurvive(context) {
       reader = await context.newPage();
       await reader.goto(base + '/game/cargame.html');
     }
-    await reader.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+    await gameShown(reader);
     const lines = ((await readScript(reader)) || '').split('\n');
     const kept = ['QELMA_MOUSE(-230, 130);', 'QELMA_KBD(50);', 'QELMA_KBD(56);'].filter(l => lines.includes(l));
     check(kept.length === 3, `a recording survives a ${how === 'reload' ? 'reload' : 'background page frozen'} ` +
