@@ -28,4 +28,4 @@ WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all \
 # parity frames against the GDI references and the game used as a user
 # would, in headless Chromium.
 scripts/build-web.sh
-node tests/web/run_page_tests.js build/web build/ci
+node tests/web/run_page_tests.js build/web build/ci build/windows

@@ -1,9 +1,10 @@
 // Page tests of the web build, in the installed Chromium (never a downloaded
 // one): the game's parity frames against the GDI references, and the car game
 // used as a user would (menu, clicks, keypad, record, play back, reload).
-// The recorded game's pictures are compared with the desktop build's
-// (the ci preset's tree, or the one given).
-//   node tests/web/run_page_tests.js [build/web [build/ci]]
+// The recorded game's pictures are compared with the desktop builds': Qt
+// (the ci preset's tree, or the one given) and, when the Windows build and
+// its Wine prefix are there, GDI under Wine.
+//   node tests/web/run_page_tests.js [build/web [build/ci [build/windows]]]
 'use strict';
 const fs = require('fs');
 const http = require('http');
@@ -14,6 +15,7 @@ const { chromium } = require('playwright-core');
 const root = path.resolve(__dirname, '..', '..');
 const buildDir = path.resolve(process.argv[2] || path.join(root, 'build', 'web'));
 const desktopDir = path.resolve(process.argv[3] || path.join(root, 'build', 'ci'));
+const windowsDir = path.resolve(process.argv[4] || path.join(root, 'build', 'windows'));
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 let failures = 0;
 
@@ -447,23 +449,37 @@ function scriptEvents(text) {
 // and the drawing area compared with the desktop build's pictures of the
 // same script at every tenth event and the last.
 async function replayAgainstDesktop(script) {
-  const tool = path.join(desktopDir, 'tests', 'parity', 'parity_script_frames');
-  if (!fs.existsSync(tool)) {
-    check(false, `replay against the desktop: ${tool} is missing; build the ci preset first`);
-    return;
-  }
   const events = scriptEvents(script);
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'qelma-frames-'));
   fs.writeFileSync(path.join(work, 'recorded.scr'), script);
   const EVERY = 10, MARK = 0.995;
-  let keep = false;
-  try {
-    require('child_process').execFileSync(tool, [path.join(work, 'recorded.scr'), path.join(work, 'desktop'),
-      String(events), String(EVERY), '601', '520'], { env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' }, stdio: 'pipe' });
-  } catch (e) {
-    check(false, 'replay against the desktop: the desktop build could not play the script: ' + String(e.stderr || e.message));
-    return;
+  const frameArgs = dir => [path.join(work, 'recorded.scr'), path.join(work, dir), String(events), String(EVERY), '601', '520'];
+  // The desktop builds that draw the same script: Qt (the ci tree), and GDI
+  // under Wine when the Windows build and its Wine prefix are there.
+  const refs = [];
+  const qtTool = path.join(desktopDir, 'tests', 'parity', 'parity_script_frames');
+  if (fs.existsSync(qtTool)) {
+    refs.push({ name: 'Qt', dir: 'qt', cmd: qtTool, args: frameArgs('qt'), env: { QT_QPA_PLATFORM: 'offscreen' } });
+  } else {
+    check(false, `replay against the desktop: ${qtTool} is missing; build the ci preset first`);
   }
+  const winTool = path.join(windowsDir, 'tests', 'parity', 'parity_script_frames.exe');
+  const prefix = path.join(windowsDir, 'wineprefix');
+  if (fs.existsSync(winTool) && fs.existsSync(path.join(prefix, 'system.reg'))) {
+    refs.push({ name: 'GDI under Wine', dir: 'gdi', cmd: 'xvfb-run', args: ['-a', 'wine', winTool, ...frameArgs('gdi')],
+                env: { WINEPREFIX: prefix, WINEDEBUG: '-all' } });
+  } else {
+    console.log(`     replay: no comparison with GDI (needs ${winTool} and a Wine prefix in ${prefix})`);
+  }
+  for (const ref of [...refs]) {
+    try {
+      require('child_process').execFileSync(ref.cmd, ref.args, { env: { ...process.env, ...ref.env }, stdio: 'pipe', timeout: 300000 });
+    } catch (e) {
+      check(false, `replay against ${ref.name}: it could not play the script: ` + String(e.stderr || e.message));
+      refs.splice(refs.indexOf(ref), 1);
+    }
+  }
+  let keep = false;
   const browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: chromiumArgs });
   try {
     const context = await browser.newContext({ viewport: { width: 1400, height: 1000 } });
@@ -473,39 +489,45 @@ async function replayAgainstDesktop(script) {
     await showGame(page);
     await page.setInputFiles('#qelma-load', { name: 'recorded.scr', mimeType: 'text/plain', buffer: Buffer.from(script) });
     await page.evaluate(() => Module.qelmaPage.whenIdle());
-    let worst = 1, compared = 0, stepped = 0;
+    for (const ref of refs) { ref.worst = 1; ref.compared = 0; }
+    let stepped = 0;
     for (let n = 1; n <= events; n++) {
       await page.keyboard.press('Control+O');
       await page.evaluate(() => Module.qelmaPage.whenIdle());
       stepped = n;
       if (n % EVERY !== 0 && n !== events) continue;
-      let ref;
-      try { ref = readPpm(fs.readFileSync(path.join(work, 'desktop', `frame_${n}.ppm`))); } catch (e) { break; }
       const mine = await grab(page);
-      let same = 0, counted = 0;
-      for (let i = 0; i < ref.w * ref.h && i < mine.w * mine.h; i++) {
-        const r = ref.rgb[3 * i], g = ref.rgb[3 * i + 1], b = ref.rgb[3 * i + 2];
-        if (r === 255 && g === 0 && b === 255) continue; // outside the desktop's canvas
-        counted++;
-        same += mine.rgba[4 * i] === r && mine.rgba[4 * i + 1] === g && mine.rgba[4 * i + 2] === b;
-      }
-      compared++;
-      const share = counted ? same / counted : 0;
-      worst = Math.min(worst, share);
-      if (share < MARK) { // kept beside the desktop's for a look
-        const rgb = Buffer.alloc(mine.w * mine.h * 3);
-        for (let i = 0; i < mine.w * mine.h; i++) mine.rgba.copy(rgb, 3 * i, 4 * i, 4 * i + 3);
-        fs.writeFileSync(path.join(work, 'desktop', `page_${n}.ppm`),
-                         Buffer.concat([Buffer.from(`P6\n${mine.w} ${mine.h}\n255\n`), rgb]));
-        keep = true;
+      for (const ref of refs) {
+        let frame;
+        try { frame = readPpm(fs.readFileSync(path.join(work, ref.dir, `frame_${n}.ppm`))); } catch (e) { continue; }
+        let same = 0, counted = 0;
+        for (let i = 0; i < frame.w * frame.h && i < mine.w * mine.h; i++) {
+          const r = frame.rgb[3 * i], g = frame.rgb[3 * i + 1], b = frame.rgb[3 * i + 2];
+          if (r === 255 && g === 0 && b === 255) continue; // left out: outside its canvas, or a text
+          counted++;
+          same += mine.rgba[4 * i] === r && mine.rgba[4 * i + 1] === g && mine.rgba[4 * i + 2] === b;
+        }
+        ref.compared++;
+        const share = counted ? same / counted : 0;
+        ref.worst = Math.min(ref.worst, share);
+        if (share < MARK) { // kept beside the reference for a look
+          const rgb = Buffer.alloc(mine.w * mine.h * 3);
+          for (let i = 0; i < mine.w * mine.h; i++) mine.rgba.copy(rgb, 3 * i, 4 * i, 4 * i + 3);
+          fs.writeFileSync(path.join(work, ref.dir, `page_${n}.ppm`),
+                           Buffer.concat([Buffer.from(`P6\n${mine.w} ${mine.h}\n255\n`), rgb]));
+          keep = true;
+        }
       }
     }
-    console.log(`     replay: ${events} events stepped, ${compared} pictures compared, ` +
-                `the least alike ${(100 * worst).toFixed(3)} % the same as the desktop's`);
-    check(stepped === events && compared === Math.ceil(events / EVERY) && compared >= 4,
-          `replay against the desktop: every tenth picture of ${events} events compared (${compared})`);
-    check(worst >= MARK, `replay against the desktop: each picture at least ${100 * MARK} % the same, its texts aside` +
-          (keep ? ` (those below it are kept in ${work}/desktop as page_N.ppm beside frame_N.ppm)` : ''));
+    check(stepped === events, `replay: the page stepped through all ${events} events with Ctrl+O`);
+    for (const ref of refs) {
+      console.log(`     replay: ${ref.compared} pictures compared with ${ref.name}'s, ` +
+                  `the least alike ${(100 * ref.worst).toFixed(3)} % the same`);
+      check(ref.compared === Math.ceil(events / EVERY) && ref.compared >= 4,
+            `replay against ${ref.name}: every tenth picture of ${events} events compared (${ref.compared})`);
+      check(ref.worst >= MARK, `replay against ${ref.name}: each picture at least ${100 * MARK} % the same, its texts aside` +
+            (ref.worst < MARK ? ` (those below it are kept in ${work}/${ref.dir} as page_N.ppm beside frame_N.ppm)` : ''));
+    }
   } finally {
     await browser.close();
     if (!keep) fs.rmSync(work, { recursive: true, force: true });
