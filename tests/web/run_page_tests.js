@@ -534,6 +534,36 @@ async function replayAgainstDesktop(script) {
   }
 }
 
+// A waiting program costs the page next to nothing: no busy loop and no
+// polling; the 100 ms tick (which keeps coming while animation is halted,
+// as the session's timer does on Windows) is the only callback that fires.
+async function waiting(context) {
+  const page = await context.newPage();
+  await page.addInitScript(() => {
+    window.qelmaFired = 0;
+    for (const name of ['setTimeout', 'setInterval', 'requestAnimationFrame']) {
+      const original = window[name];
+      window[name] = function (callback, ...rest) {
+        return original.call(this, function (...args) { window.qelmaFired++; return callback.apply(this, args); }, ...rest);
+      };
+    }
+    addEventListener('message', () => { window.qelmaFired++; }, true);
+  });
+  await showGame(page);
+  const firedIn = async ms => {
+    const before = await page.evaluate(() => window.qelmaFired);
+    await page.waitForTimeout(ms);
+    return (await page.evaluate(() => window.qelmaFired)) - before;
+  };
+  const animating = await firedIn(1000);
+  await page.keyboard.press('Control+H');
+  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  const halted = await firedIn(1000);
+  check(animating >= 1 && animating <= 12, `while the game animates only the tick fires (${animating} callbacks in 1 s)`);
+  check(halted <= 12, `a program waiting with animation halted polls nothing (${halted} callbacks in 1 s)`);
+  await page.close();
+}
+
 // A script recorded on Windows, whose text mode ends its lines with CR LF,
 // loaded into the page, plays as it does there: the click on Go starts the game.
 async function windowsScript(context) {
@@ -613,6 +643,7 @@ const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disa
     if (run('game')) await game(context);
     if (run('survive')) await recordingsSurvive(context);
     if (run('windows')) await windowsScript(context);
+    if (run('waiting')) await waiting(context);
     if (run('replay')) await replayAgainstDesktop(await wholeGame(context));
   } catch (e) {
     check(false, 'page tests ran to the end: ' + e.message);
