@@ -3,9 +3,9 @@
 #include "qelma/platform/winlayer/gdi_objects.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace raster {
 
@@ -33,53 +33,175 @@ void span(Surface &s, long long y, long long x0, long long x1, std::uint32_t p) 
     std::fill(s.row(static_cast<int>(y)) + x0, s.row(static_cast<int>(y)) + x1 + 1, p);
 }
 
-// The pixel columns of one row of a filled ellipse centred at (cx, cy) with
-// radii (a, b) in pixel-corner coordinates: those whose centres lie inside.
-// False when the row has none.
-bool ellipse_row(double cx, double cy, double a, double b, long long y, long long *x0,
-                 long long *x1) {
-    if (a <= 0 || b <= 0)
-        return false;
-    const double dy = (static_cast<double>(y) + 0.5 - cy) / b;
-    if (dy * dy > 1.0)
-        return false;
-    const double half = a * std::sqrt(1.0 - dy * dy);
-    *x0 = static_cast<long long>(std::ceil(cx - half - 0.5));
-    *x1 = static_cast<long long>(std::floor(cx + half - 0.5));
-    return *x0 <= *x1;
+// Visits the outline of the ellipse whose pixel box is [x0, x1] x [y0, y1],
+// all inclusive, by an integer midpoint algorithm (A. Zingl's): from the
+// middle rows out to the top and bottom, each step gives a left and a right
+// column and an upper and a lower row, four outline pixels. The error terms
+// are whole numbers, so the outline is symmetric and repeatable; boxes up to
+// twice the coordinate limit keep them well inside 64 bits.
+template <class Visit>
+void ellipse_outline(long long x0, long long y0, long long x1, long long y1, Visit visit) {
+    const long long a = x1 - x0, b = y1 - y0, b1 = b & 1;
+    long long dx = 4 * (1 - a) * b * b, dy = 4 * (b1 + 1) * a * a;
+    long long err = dx + dy + b1 * a * a;
+    long long lower = y0 + (b + 1) / 2, upper = lower - b1;
+    const long long step_a = 8 * a * a, step_b = 8 * b * b;
+    do {
+        visit(x0, x1, upper, lower);
+        const long long e2 = 2 * err;
+        if (e2 <= dy) {
+            lower++;
+            upper--;
+            dy += step_a;
+            err += dy;
+        }
+        if (e2 >= dx) {
+            x0++;
+            x1--;
+            dx += step_b;
+            err += dx;
+        }
+    } while (x0 <= x1);
+    // A box one or two columns wide runs out of columns before its rows: its
+    // tips go on straight up and down. (Wider boxes stop where the columns
+    // meet, as GDI's do.)
+    while (a <= 1 && lower - upper <= b) {
+        visit(x0 - 1, x1 + 1, upper, lower);
+        lower++;
+        upper--;
+    }
 }
 
-// Pixels of a line from (x0, y0) to (x1, y1), both ends included, with a
-// square nib of side width centred on each (1: the line itself).
-void line(Surface &s, long long x0, long long y0, long long x1, long long y1, int width,
-          std::uint32_t p) {
-    const long long dx = std::llabs(x1 - x0), dy = -std::llabs(y1 - y0);
-    const long long sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    const int lo = -(width - 1) / 2, hi = width / 2;
-    long long err = dx + dy;
-    for (;;) {
-        if (width <= 1) {
-            put(s, x0, y0, p);
-        } else {
-            // A round nib: the pixels whose centres lie within width / 2.
-            const double r = width / 2.0;
-            for (int j = lo; j <= hi; j++)
-                for (int i = lo; i <= hi; i++)
-                    if (i * i + j * j <= r * r)
-                        put(s, x0 + i, y0 + j, p);
+// One row's share of an ellipse outline: its outer and inner columns on the
+// left (the run of outline pixels there) and on the right.
+struct EllipseRow {
+    long long outer_l = 0, inner_l = 0, inner_r = 0, outer_r = 0;
+    bool seen = false;
+
+    void add(long long xl, long long xr) {
+        if (!seen) {
+            outer_l = inner_l = xl;
+            inner_r = outer_r = xr;
+            seen = true;
+            return;
         }
-        if (x0 == x1 && y0 == y1)
-            break;
-        const long long e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
+        outer_l = std::min(outer_l, xl);
+        inner_l = std::max(inner_l, xl);
+        inner_r = std::min(inner_r, xr);
+        outer_r = std::max(outer_r, xr);
+    }
+};
+
+// The outline's runs on the rows of the surface (rows off it are dropped).
+std::vector<EllipseRow> ellipse_rows(const Surface &s, long long l, long long t, long long r,
+                                     long long b) {
+    std::vector<EllipseRow> rows(static_cast<std::size_t>(s.height));
+    ellipse_outline(l, t, r, b, [&](long long xl, long long xr, long long up, long long down) {
+        if (up >= 0 && up < s.height)
+            rows[static_cast<std::size_t>(up)].add(xl, xr);
+        if (down != up && down >= 0 && down < s.height)
+            rows[static_cast<std::size_t>(down)].add(xl, xr);
+    });
+    return rows;
+}
+
+// A wide pen's round nib: the filled ellipse of a width x width box, laid
+// with its middle pixel (for even widths the upper left of the middle four)
+// on the point drawn. rows[i] holds the column offsets of row offset
+// first + i.
+struct Nib {
+    int width;
+    int first;
+    std::vector<std::pair<long long, long long>> rows;
+
+    explicit Nib(int w) : width(w), first(-(w - 1) / 2), rows(static_cast<std::size_t>(w)) {
+        for (auto &row : rows)
+            row = {w, -w};
+        auto add = [this](long long xl, long long xr, long long y) {
+            auto &row = rows[static_cast<std::size_t>(y - first)];
+            row = {std::min(row.first, xl), std::max(row.second, xr)};
+        };
+        ellipse_outline(first, first, first + w - 1, first + w - 1,
+                        [&](long long xl, long long xr, long long up, long long down) {
+                            add(xl, xr, up);
+                            add(xl, xr, down);
+                        });
+    }
+};
+
+// The pixels a wide pen covers along one stroke, as one run per row of the
+// surface: the stroke is gathered nib by nib, then painted a row at a time,
+// so a wide pen costs its width per point rather than its area. Nibs that
+// cannot reach the surface are left out.
+class Stroke {
+public:
+    Stroke(const Surface &s, const Nib &nib)
+        : nib_(nib), width_(s.width), runs_(static_cast<std::size_t>(s.height), {1, 0}) {}
+
+    void add(long long x, long long y) {
+        const long long h = static_cast<long long>(runs_.size());
+        if (x < -nib_.width || y < -nib_.width || x >= width_ + nib_.width || y >= h + nib_.width)
+            return;
+        for (std::size_t i = 0; i < nib_.rows.size(); i++) {
+            const long long row = y + nib_.first + static_cast<long long>(i);
+            if (row < 0 || row >= h)
+                continue;
+            auto &run = runs_[static_cast<std::size_t>(row)];
+            const long long lo = x + nib_.rows[i].first, hi = x + nib_.rows[i].second;
+            run = run.first > run.second ? std::make_pair(lo, hi)
+                                         : std::make_pair(std::min(run.first, lo),
+                                                          std::max(run.second, hi));
         }
     }
+
+    void paint(Surface &s, std::uint32_t p) const {
+        for (std::size_t y = 0; y < runs_.size(); y++)
+            span(s, static_cast<long long>(y), runs_[y].first, runs_[y].second, p);
+    }
+
+private:
+    const Nib &nib_;
+    long long width_;
+    std::vector<std::pair<long long, long long>> runs_; // empty while first > second
+};
+
+// Visits the pixels of a line from (x0, y0) to (x1, y1), both ends included:
+// along the longer axis one pixel a step, across it the pixel nearest the
+// true line, a tie going to the smaller coordinate whichever way the line
+// runs (so a line and its reverse cover the same pixels).
+template <class Visit>
+void line_points(long long x0, long long y0, long long x1, long long y1, Visit visit) {
+    const long long adx = std::llabs(x1 - x0), ady = std::llabs(y1 - y0);
+    const bool x_major = adx >= ady;
+    const long long steps = x_major ? adx : ady, across = x_major ? ady : adx;
+    const long long s_along = (x_major ? x0 < x1 : y0 < y1) ? 1 : -1;
+    const long long s_across = (x_major ? y0 < y1 : x0 < x1) ? 1 : -1;
+    for (long long i = 0; i <= steps; i++) {
+        // i * across / steps, rounded; one half exactly goes down if the
+        // line runs up the axis, so the smaller coordinate wins.
+        long long off = 0;
+        if (steps > 0) {
+            const long long twice = 2 * i * across + steps, denom = 2 * steps;
+            off = twice / denom - (twice % denom == 0 && s_across > 0 ? 1 : 0);
+        }
+        if (x_major)
+            visit(x0 + s_along * i, y0 + s_across * off);
+        else
+            visit(x0 + s_across * off, y0 + s_along * i);
+    }
+}
+
+// A line drawn with a pen of the given width (1: the line's own pixels).
+void line(Surface &s, long long x0, long long y0, long long x1, long long y1, int width,
+          std::uint32_t p) {
+    if (width <= 1) {
+        line_points(x0, y0, x1, y1, [&](long long x, long long y) { put(s, x, y, p); });
+        return;
+    }
+    const Nib nib(width);
+    Stroke stroke(s, nib);
+    line_points(x0, y0, x1, y1, [&](long long x, long long y) { stroke.add(x, y); });
+    stroke.paint(s, p);
 }
 
 } // namespace
@@ -136,76 +258,58 @@ void rectangle(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
 
 void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
              const Paint &paint) {
-    long long l = std::min(left_in, right_in), r = std::max(left_in, right_in);
-    long long t = std::min(top_in, bottom_in), b = std::max(top_in, bottom_in);
-    const int pw = std::max(1, paint.pen_width);
-    if (paint.pen_hollow) {
-        r -= 1; // the fill alone is one column and one row smaller
+    // Clamped like every coordinate, which also keeps the outline's error
+    // terms inside 64 bits.
+    const auto lim = [](int v) {
+        return static_cast<long long>(std::clamp(v, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT));
+    };
+    long long l = std::min(lim(left_in), lim(right_in)), r = std::max(lim(left_in), lim(right_in));
+    long long t = std::min(lim(top_in), lim(bottom_in)), b = std::max(lim(top_in), lim(bottom_in));
+    // As GDI: a one-pixel box with a pen draws nothing; without a pen the
+    // fill takes the outline's shape, for a box under three pixels wide or
+    // high that of the box one column and one row smaller.
+    if (!paint.pen_hollow && r - l == 1 && b - t == 1)
+        return;
+    if (paint.pen_hollow && (r - l < 3 || b - t < 3)) {
+        r -= 1;
         b -= 1;
     }
-    const long long w = r - l, h = b - t;
-    if (w <= 0 || h <= 0)
+    if (r - l <= 0 || b - t <= 0 || (paint.pen_hollow && paint.brush_hollow))
         return;
-    const PlatColor fill_colour = paint.pen_hollow ? paint.brush_color : paint.pen_color;
-    // A box one pixel thin is a line of its colour.
-    if (w == 1 || h == 1) {
-        if (!paint.pen_hollow || !paint.brush_hollow)
-            fill_rect(s, l, t, r, b, fill_colour);
-        return;
-    }
-    const double cx = (l + r) / 2.0, cy = (t + b) / 2.0;
-    const long long y_first = std::max(t - pw, 0LL);
-    const long long y_last = std::min(b + pw, static_cast<long long>(s.height) - 1);
+    // The outline runs through the pixels just inside the box.
+    const std::vector<EllipseRow> rows = ellipse_rows(s, l, t, r - 1, b - 1);
     const std::uint32_t pen = pixel_of(paint.pen_color), brush = pixel_of(paint.brush_color);
-    if (paint.pen_hollow) {
-        if (paint.brush_hollow)
-            return;
-        for (long long y = y_first; y <= y_last; y++) {
-            long long x0, x1;
-            if (ellipse_row(cx, cy, w / 2.0, h / 2.0, y, &x0, &x1))
-                span(s, y, x0, x1, brush);
-        }
-        return;
-    }
-    if (pw <= 1) {
-        // The outline is every pixel of the filled shape with a neighbour
-        // above, below, left or right outside it.
-        const double a = w / 2.0, bb = h / 2.0;
-        for (long long y = y_first; y <= y_last; y++) {
-            long long x0, x1, u0 = 0, u1 = -1, d0 = 0, d1 = -1;
-            if (!ellipse_row(cx, cy, a, bb, y, &x0, &x1))
-                continue;
-            const bool up = ellipse_row(cx, cy, a, bb, y - 1, &u0, &u1);
-            const bool down = ellipse_row(cx, cy, a, bb, y + 1, &d0, &d1);
-            // Inner pixels: inside the spans of both neighbouring rows.
-            const long long i0 = std::max({x0 + 1, up ? u0 : x1 + 1, down ? d0 : x1 + 1});
-            const long long i1 = std::min({x1 - 1, up ? u1 : x0 - 1, down ? d1 : x0 - 1});
-            if (i0 > i1) {
-                span(s, y, x0, x1, pen);
-                continue;
-            }
-            span(s, y, x0, i0 - 1, pen);
-            span(s, y, i1 + 1, x1, pen);
-            if (!paint.brush_hollow)
-                span(s, y, i0, i1, brush);
-        }
-        return;
-    }
-    // A wide pen is centred on the path through the outline's pixel centres.
-    const double a = (w - 1) / 2.0, bb = (h - 1) / 2.0, half = pw / 2.0;
-    for (long long y = y_first; y <= y_last; y++) {
-        long long o0, o1, n0, n1;
-        if (!ellipse_row(cx, cy, a + half, bb + half, y, &o0, &o1))
+    const int pw = std::clamp(paint.pen_width, 1, PLAT_MAX_PEN_WIDTH);
+    for (long long y = 0; y < s.height; y++) {
+        const EllipseRow &row = rows[static_cast<std::size_t>(y)];
+        if (!row.seen)
             continue;
-        if (!ellipse_row(cx, cy, a - half, bb - half, y, &n0, &n1)) {
-            span(s, y, o0, o1, pen);
+        if (paint.pen_hollow) {
+            span(s, y, row.outer_l, row.outer_r, brush);
             continue;
         }
-        span(s, y, o0, n0 - 1, pen);
-        span(s, y, n1 + 1, o1, pen);
         if (!paint.brush_hollow)
-            span(s, y, n0, n1, brush);
+            span(s, y, row.inner_l + 1, row.inner_r - 1, brush);
+        if (pw == 1) {
+            span(s, y, row.outer_l, row.inner_l, pen);
+            span(s, y, row.inner_r, row.outer_r, pen);
+        }
     }
+    if (paint.pen_hollow || pw == 1)
+        return;
+    // A wide pen is its round nib laid on every outline pixel, the left and
+    // the right side each a stroke of its own so that the inside stays open.
+    const Nib nib(pw);
+    Stroke left_side(s, nib), right_side(s, nib);
+    auto lay = [&](long long xl, long long xr, long long up, long long down) {
+        left_side.add(xl, up);
+        left_side.add(xl, down);
+        right_side.add(xr, up);
+        right_side.add(xr, down);
+    };
+    ellipse_outline(l, t, r - 1, b - 1, lay);
+    left_side.paint(s, pen);
+    right_side.paint(s, pen);
 }
 
 void polygon(Surface &s, const PlatPoint *points, int count, const Paint &paint) {
@@ -221,31 +325,39 @@ void polygon(Surface &s, const PlatPoint *points, int count, const Paint &paint)
     }
     if (!paint.brush_hollow) {
         const std::uint32_t brush = pixel_of(paint.brush_color);
-        std::vector<double> crossings;
+        // Each edge's crossing of a row, rounded up to a whole column; the
+        // order of the rounded crossings is the order of the true ones.
+        std::vector<long long> crossings;
         const long long y0 = std::max(min_y, 0LL);
         const long long y1 = std::min(max_y, static_cast<long long>(s.height) - 1);
         for (long long y = y0; y <= y1; y++) {
-            const double yc = static_cast<double>(y) + 0.5;
+            // A pixel is filled when its own point lies inside, an edge's
+            // left side counting as inside and its right side not; the
+            // outline, drawn through the same points, covers the edges.
             crossings.clear();
             for (int i = 0; i < count; i++) {
                 const PlatPoint &p = pts[static_cast<std::size_t>(i)];
                 const PlatPoint &q = pts[static_cast<std::size_t>((i + 1) % count)];
-                if ((p.y <= yc) == (q.y <= yc))
+                if ((p.y <= y) == (q.y <= y))
                     continue;
-                crossings.push_back(p.x + (yc - p.y) * (q.x - p.x) / static_cast<double>(q.y - p.y));
+                // x = p.x + (y - p.y) * (q.x - p.x) / (q.y - p.y), exactly.
+                long long num = (y - p.y) * static_cast<long long>(q.x - p.x);
+                long long den = static_cast<long long>(q.y) - p.y;
+                if (den < 0) {
+                    num = -num;
+                    den = -den;
+                }
+                const long long up = num / den + (num % den > 0 ? 1 : 0);
+                crossings.push_back(p.x + up);
             }
             std::sort(crossings.begin(), crossings.end());
-            for (std::size_t i = 0; i + 1 < crossings.size(); i += 2) {
-                // Pixels whose centres lie in [xa, xb).
-                const long long xa = static_cast<long long>(std::ceil(crossings[i] - 0.5));
-                const long long xb = static_cast<long long>(std::ceil(crossings[i + 1] - 0.5)) - 1;
-                span(s, y, xa, xb, brush);
-            }
+            for (std::size_t i = 0; i + 1 < crossings.size(); i += 2)
+                span(s, y, crossings[i], crossings[i + 1] - 1, brush);
         }
     }
     if (!paint.pen_hollow) {
         const std::uint32_t pen = pixel_of(paint.pen_color);
-        const int pw = std::max(1, paint.pen_width);
+        const int pw = std::clamp(paint.pen_width, 1, PLAT_MAX_PEN_WIDTH);
         // Edges wholly off the surface by more than the pen are skipped.
         for (int i = 0; i < count; i++) {
             const PlatPoint &p = pts[static_cast<std::size_t>(i)];
