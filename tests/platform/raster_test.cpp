@@ -131,25 +131,18 @@ TEST(Raster, WidePenIsCentredOnTheOutline) {
 }
 
 TEST(Raster, EllipseStaysInItsBoxAndIsSymmetric) {
-    for (const bool wide : {false, true}) {
-        SCOPED_TRACE(wide ? "wide pen" : "one-pixel pen");
-        raster::Surface s = blank();
-        raster::ellipse(s, 4, 3, 25, 20, paint(false, wide ? 3 : 1, false));
-        const PlatRect box = painted_box(s);
-        if (wide) {
-            EXPECT_GE(box.left, 3);
-            EXPECT_LE(box.right, 26);
-        } else {
-            expect_box(s, 4, 3, 25, 20);
+    raster::Surface s = blank();
+    raster::ellipse(s, 4, 3, 25, 20, paint(false, 1, false));
+    expect_box(s, 4, 3, 25, 20);
+    for (int y = 3; y < 20; y++)
+        for (int x = 4; x < 25; x++) {
+            ASSERT_EQ(at(s, x, y), at(s, 4 + 24 - x, y)) << x << "," << y;
+            ASSERT_EQ(at(s, x, y), at(s, x, 3 + 19 - y)) << x << "," << y;
         }
-        const int mid_l = box.left, mid_r = box.right - 1;
-        for (int y = box.top; y < box.bottom; y++)
-            for (int x = mid_l; x <= mid_r; x++)
-                ASSERT_EQ(at(s, x, y), at(s, mid_l + mid_r - x, y)) << x << "," << y;
-        for (int y = box.top; y < box.bottom; y++)
-            for (int x = mid_l; x <= mid_r; x++)
-                ASSERT_EQ(at(s, x, y), at(s, x, box.top + box.bottom - 1 - y)) << x << "," << y;
-    }
+    // A wide pen reaches half its width beyond the outline's pixels.
+    raster::Surface wide = blank();
+    raster::ellipse(wide, 4, 3, 25, 20, paint(false, 3, false));
+    expect_box(wide, 3, 2, 26, 21);
 }
 
 TEST(Raster, EllipseOutlineIsClosed) {
@@ -345,4 +338,65 @@ TEST(Raster, WidePenOnAFlatEllipseLaysARoundNib) {
     raster::ellipse(s, 3, 1, 6, 2, paint(false, 3, true));
     expect_runs(s, {{0, 3, 5}, {1, 2, 6}, {2, 3, 5}});
     EXPECT_EQ(count_of(s, PEN), 11);
+}
+
+// Wide pens, cut from GDI's own drawings of the same calls.
+
+TEST(Raster, WidePenNibIsRoundAndEvenWidthsLeanUpAndLeft) {
+    const PlatPoint dot[] = {{5, 5}, {5, 5}};
+    raster::Surface two = blank();
+    raster::polygon(two, dot, 2, paint(false, 2, true));
+    expect_runs(two, {{4, 4, 5}, {5, 4, 5}});
+    raster::Surface four = blank();
+    raster::polygon(four, dot, 2, paint(false, 4, true));
+    expect_runs(four, {{3, 4, 5}, {4, 3, 6}, {5, 3, 6}, {6, 4, 5}});
+}
+
+TEST(Raster, WidePenLineIsABandWithRoundEnds) {
+    const PlatPoint diagonal[] = {{2, 2}, {8, 8}};
+    raster::Surface s = blank();
+    raster::polygon(s, diagonal, 2, paint(false, 2, true));
+    expect_runs(s, {{1, 1, 2}, {2, 1, 3}, {3, 1, 4}, {4, 2, 5}, {5, 3, 6}, {6, 4, 7}, {7, 5, 8},
+                    {8, 6, 8}});
+    const PlatPoint slope[] = {{2, 3}, {12, 7}};
+    raster::Surface t = blank();
+    raster::polygon(t, slope, 2, paint(false, 3, true));
+    expect_runs(t, {{2, 2, 5}, {3, 1, 7}, {4, 1, 10}, {5, 4, 12}, {6, 6, 12}, {7, 9, 13},
+                    {8, 12, 12}});
+}
+
+TEST(Raster, WidePenPiecesLeaveGdisGaps) {
+    // The band of the last edge and the nib on its end leave one pixel open.
+    raster::Surface s = blank(96, 96);
+    const PlatPoint points[] = {{82, 23}, {89, 16}, {71, 34}};
+    raster::polygon(s, points, 3, paint(false, 6, false));
+    EXPECT_EQ(at(s, 72, 36), WHITE);
+    EXPECT_EQ(at(s, 71, 36), PEN);
+    EXPECT_EQ(at(s, 73, 36), PEN);
+    EXPECT_EQ(at(s, 72, 35), PEN);
+}
+
+TEST(Raster, WidePenRectangleHasRoundCorners) {
+    raster::Surface s = blank();
+    raster::rectangle(s, 2, 2, 12, 9, paint(false, 3, true));
+    expect_runs(s, {{1, 2, 11}, {2, 1, 12}, {3, 1, 12}, {4, 1, 3}, {4, 10, 12}, {5, 1, 3},
+                    {5, 10, 12}, {6, 1, 3}, {6, 10, 12}, {7, 1, 12}, {8, 1, 12}, {9, 2, 11}});
+
+    // An even width leans up and left; the brush fills inside the outline.
+    raster::Surface even = blank();
+    raster::rectangle(even, 2, 2, 12, 9, paint(false, 2, false));
+    std::vector<PaintedRun> rows = {{1, 1, 11}, {2, 1, 11}, {7, 1, 11}, {8, 1, 11}};
+    for (int y = 3; y <= 6; y++)
+        rows.push_back({y, 1, 11});
+    expect_runs(even, rows);
+    EXPECT_EQ(count_of(even, BRUSH), 7 * 4);
+    EXPECT_EQ(at(even, 3, 3), BRUSH);
+    EXPECT_EQ(at(even, 2, 3), PEN);
+}
+
+TEST(Raster, WidePenEllipseFollowsTheOutlinePath) {
+    raster::Surface s = blank();
+    raster::ellipse(s, 2, 2, 18, 9, paint(false, 2, true));
+    expect_runs(s, {{1, 5, 13}, {2, 3, 15}, {3, 1, 6}, {3, 12, 17}, {4, 1, 4}, {4, 14, 17},
+                    {5, 1, 3}, {5, 15, 17}, {6, 1, 5}, {6, 13, 17}, {7, 2, 16}, {8, 4, 14}});
 }

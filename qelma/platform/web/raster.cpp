@@ -3,6 +3,7 @@
 #include "qelma/platform/winlayer/gdi_objects.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -105,16 +106,56 @@ std::vector<EllipseRow> ellipse_rows(const Surface &s, long long l, long long t,
     return rows;
 }
 
-// A wide pen's round nib: the filled ellipse of a width x width box, laid
-// with its middle pixel (for even widths the upper left of the middle four)
-// on the point drawn. rows[i] holds the column offsets of row offset
-// first + i.
+// A point in 64 bits, for sums of far-off coordinates.
+struct Pt {
+    long long x, y;
+};
+
+// The spans of a polygon's fill on rows [y_first, y_last], by the even-odd
+// rule: a pixel is filled when its own point lies inside, an edge's left
+// side counting as inside and its right side not. Calls fill(y, x0, x1) for
+// each span, x1 included.
+template <class Fill>
+void polygon_spans(const std::vector<Pt> &pts, long long y_first, long long y_last, Fill fill) {
+    long long min_y = pts[0].y, max_y = pts[0].y;
+    for (const Pt &p : pts) {
+        min_y = std::min(min_y, p.y);
+        max_y = std::max(max_y, p.y);
+    }
+    // Each edge's crossing of a row, rounded up to a whole column; the order
+    // of the rounded crossings is the order of the true ones.
+    std::vector<long long> crossings;
+    const std::size_t n = pts.size();
+    for (long long y = std::max(min_y, y_first); y <= std::min(max_y, y_last); y++) {
+        crossings.clear();
+        for (std::size_t i = 0; i < n; i++) {
+            const Pt &p = pts[i], &q = pts[(i + 1) % n];
+            if ((p.y <= y) == (q.y <= y))
+                continue;
+            // x = p.x + (y - p.y) * (q.x - p.x) / (q.y - p.y), exactly.
+            long long num = (y - p.y) * (q.x - p.x), den = q.y - p.y;
+            if (den < 0) {
+                num = -num;
+                den = -den;
+            }
+            crossings.push_back(p.x + num / den + (num % den > 0 ? 1 : 0));
+        }
+        std::sort(crossings.begin(), crossings.end());
+        for (std::size_t i = 0; i + 1 < crossings.size(); i += 2)
+            if (crossings[i] < crossings[i + 1])
+                fill(y, crossings[i], crossings[i + 1] - 1);
+    }
+}
+
+// A wide pen's round nib: the filled ellipse of a width x width box whose
+// middle pixel (for even widths the lower right of the middle four) is the
+// point drawn. rows[i] holds the column offsets of row offset first + i.
 struct Nib {
     int width;
     int first;
     std::vector<std::pair<long long, long long>> rows;
 
-    explicit Nib(int w) : width(w), first(-(w - 1) / 2), rows(static_cast<std::size_t>(w)) {
+    explicit Nib(int w) : width(w), first(-w / 2), rows(static_cast<std::size_t>(w)) {
         for (auto &row : rows)
             row = {w, -w};
         auto add = [this](long long xl, long long xr, long long y) {
@@ -129,40 +170,107 @@ struct Nib {
     }
 };
 
-// The pixels a wide pen covers along one stroke, as one run per row of the
-// surface: the stroke is gathered nib by nib, then painted a row at a time,
-// so a wide pen costs its width per point rather than its area. Nibs that
-// cannot reach the surface are left out.
+long long round_half_up(double v) { return static_cast<long long>(std::floor(v + 0.5)); }
+
+// The pixels a wide pen covers along one stroke, kept as runs per row of the
+// surface: the stroke is gathered piece by piece (a nib on each point, a
+// band the pen's width across each segment between points), then painted a
+// row at a time, so a wide pen costs its width per point rather than its
+// area. The pieces are united exactly, gaps between them included, as GDI
+// unites them. Pieces that cannot reach the surface are left out.
 class Stroke {
 public:
     Stroke(const Surface &s, const Nib &nib)
-        : nib_(nib), width_(s.width), runs_(static_cast<std::size_t>(s.height), {1, 0}) {}
+        : nib_(nib), width_(s.width), height_(s.height), runs_(static_cast<std::size_t>(s.height)) {}
 
-    void add(long long x, long long y) {
-        const long long h = static_cast<long long>(runs_.size());
-        if (x < -nib_.width || y < -nib_.width || x >= width_ + nib_.width || y >= h + nib_.width)
+    void point(long long x, long long y) {
+        if (far_off(x, y, x, y))
             return;
-        for (std::size_t i = 0; i < nib_.rows.size(); i++) {
-            const long long row = y + nib_.first + static_cast<long long>(i);
-            if (row < 0 || row >= h)
-                continue;
-            auto &run = runs_[static_cast<std::size_t>(row)];
-            const long long lo = x + nib_.rows[i].first, hi = x + nib_.rows[i].second;
-            run = run.first > run.second ? std::make_pair(lo, hi)
-                                         : std::make_pair(std::min(run.first, lo),
-                                                          std::max(run.second, hi));
+        for (std::size_t i = 0; i < nib_.rows.size(); i++)
+            add_run(y + nib_.first + static_cast<long long>(i), x + nib_.rows[i].first,
+                    x + nib_.rows[i].second);
+    }
+
+    // The band across the segment from (x1, y1) to (x2, y2), its ends left
+    // to the nibs. Along an axis it is a box the pen's width across, placed
+    // as the nib is; otherwise a four-sided band whose half widths across
+    // are rounded to whole pixels, the larger half on one side as GDI's.
+    void segment(long long x1, long long y1, long long x2, long long y2) {
+        const long long dx = x2 - x1, dy = y2 - y1, w = nib_.width;
+        if ((dx == 0 && dy == 0) || far_off(std::min(x1, x2), std::min(y1, y2),
+                                            std::max(x1, x2), std::max(y1, y2)))
+            return;
+        if (dy == 0) {
+            for (long long y = y1 - w / 2; y < y1 - w / 2 + w; y++)
+                add_run(y, std::min(x1, x2), std::max(x1, x2) - 1);
+            return;
         }
+        if (dx == 0) {
+            const long long y_end = std::min(std::max(y1, y2), height_);
+            for (long long y = std::max(std::min(y1, y2), 0LL); y < y_end; y++)
+                add_run(y, x1 - w / 2, x1 - w / 2 + w - 1);
+            return;
+        }
+        const double len = std::hypot(static_cast<double>(dx), static_cast<double>(dy));
+        const double across_x = static_cast<double>(w * std::llabs(dy)) / len;
+        const double across_y = static_cast<double>(w * std::llabs(dx)) / len;
+        Pt narrow{round_half_up(across_x / 2), round_half_up(across_y / 2)};
+        Pt wide{round_half_up((across_x + 1) / 2), round_half_up((across_y + 1) / 2)};
+        if (dx < 0) {
+            wide.y = -wide.y;
+            narrow.y = -narrow.y;
+        }
+        if (dy < 0) {
+            std::swap(narrow, wide);
+            wide.x = -wide.x;
+            narrow.x = -narrow.x;
+        }
+        const std::vector<Pt> band = {{x1 - narrow.x, y1 + narrow.y},
+                                      {x1 + wide.x, y1 - wide.y},
+                                      {x2 + wide.x, y2 - wide.y},
+                                      {x2 - narrow.x, y2 + narrow.y}};
+        polygon_spans(band, 0, height_ - 1,
+                      [this](long long y, long long a, long long b) { add_run(y, a, b); });
     }
 
     void paint(Surface &s, std::uint32_t p) const {
         for (std::size_t y = 0; y < runs_.size(); y++)
-            span(s, static_cast<long long>(y), runs_[y].first, runs_[y].second, p);
+            for (const auto &run : runs_[y])
+                span(s, static_cast<long long>(y), run.first, run.second, p);
     }
 
 private:
+    bool far_off(long long x0, long long y0, long long x1, long long y1) const {
+        const long long m = nib_.width;
+        return x1 < -m || y1 < -m || x0 >= width_ + m || y0 >= height_ + m;
+    }
+
+    // Adds [lo, hi] to row y's runs, merging it with those it overlaps or
+    // touches; a row holds few runs, so a linear pass is enough. Runs are
+    // clipped to a pen's width off the surface, which bounds their count.
+    void add_run(long long y, long long lo, long long hi) {
+        if (y < 0 || y >= height_ || lo > hi)
+            return;
+        lo = std::max(lo, -1LL);
+        hi = std::min(hi, width_);
+        auto &row = runs_[static_cast<std::size_t>(y)];
+        std::size_t i = 0;
+        while (i < row.size() && row[i].second + 1 < lo)
+            i++;
+        std::size_t j = i;
+        while (j < row.size() && row[j].first <= hi + 1) {
+            lo = std::min(lo, row[j].first);
+            hi = std::max(hi, row[j].second);
+            j++;
+        }
+        row.erase(row.begin() + static_cast<std::ptrdiff_t>(i),
+                  row.begin() + static_cast<std::ptrdiff_t>(j));
+        row.insert(row.begin() + static_cast<std::ptrdiff_t>(i), {lo, hi});
+    }
+
     const Nib &nib_;
-    long long width_;
-    std::vector<std::pair<long long, long long>> runs_; // empty while first > second
+    long long width_, height_;
+    std::vector<std::vector<std::pair<long long, long long>>> runs_; // sorted, apart
 };
 
 // Visits the pixels of a line from (x0, y0) to (x1, y1), both ends included:
@@ -191,7 +299,8 @@ void line_points(long long x0, long long y0, long long x1, long long y1, Visit v
     }
 }
 
-// A line drawn with a pen of the given width (1: the line's own pixels).
+// A line drawn with a pen of the given width (1: the line's own pixels; a
+// wide pen: its band with a round nib at each end).
 void line(Surface &s, long long x0, long long y0, long long x1, long long y1, int width,
           std::uint32_t p) {
     if (width <= 1) {
@@ -200,7 +309,9 @@ void line(Surface &s, long long x0, long long y0, long long x1, long long y1, in
     }
     const Nib nib(width);
     Stroke stroke(s, nib);
-    line_points(x0, y0, x1, y1, [&](long long x, long long y) { stroke.add(x, y); });
+    stroke.point(x0, y0);
+    stroke.point(x1, y1);
+    stroke.segment(x0, y0, x1, y1);
     stroke.paint(s, p);
 }
 
@@ -246,14 +357,26 @@ void rectangle(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
         return;
     if (!paint.brush_hollow && w > 2 && h > 2)
         fill_rect(s, l + 1, t + 1, r - 1, b - 1, paint.brush_color);
-    // The outline's pixels, widened about themselves for a wide pen.
-    const int pw = std::max(1, paint.pen_width);
-    const long long lo = (pw - 1) / 2, hi = pw / 2;
+    const int pw = std::clamp(paint.pen_width, 1, PLAT_MAX_PEN_WIDTH);
     const PlatColor c = paint.pen_color;
-    fill_rect(s, l - lo, t - lo, r + hi, t + hi + 1, c);
-    fill_rect(s, l - lo, b - 1 - lo, r + hi, b + hi, c);
-    fill_rect(s, l - lo, t - lo, l + hi + 1, b + hi, c);
-    fill_rect(s, r - 1 - lo, t - lo, r + hi, b + hi, c);
+    if (pw == 1) {
+        fill_rect(s, l, t, r, t + 1, c);
+        fill_rect(s, l, b - 1, r, b, c);
+        fill_rect(s, l, t, l + 1, b, c);
+        fill_rect(s, r - 1, t, r, b, c);
+        return;
+    }
+    // A wide pen draws the closed path through the outline's corner pixels,
+    // so its corners are round.
+    const Nib nib(pw);
+    Stroke stroke(s, nib);
+    const Pt corners[] = {{l, t}, {r - 1, t}, {r - 1, b - 1}, {l, b - 1}};
+    for (int i = 0; i < 4; i++) {
+        const Pt &p = corners[i], &q = corners[(i + 1) % 4];
+        stroke.point(p.x, p.y);
+        stroke.segment(p.x, p.y, q.x, q.y);
+    }
+    stroke.paint(s, pixel_of(c));
 }
 
 void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
@@ -297,63 +420,48 @@ void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
     }
     if (paint.pen_hollow || pw == 1)
         return;
-    // A wide pen is its round nib laid on every outline pixel, the left and
-    // the right side each a stroke of its own so that the inside stays open.
+    // A wide pen draws the outline as a closed path through its pixels: a
+    // nib on each, a band across each step between neighbours.
     const Nib nib(pw);
-    Stroke left_side(s, nib), right_side(s, nib);
+    Stroke stroke(s, nib);
+    bool first = true;
+    long long last_l = 0, last_r = 0, last_up = 0, last_down = 0;
     auto lay = [&](long long xl, long long xr, long long up, long long down) {
-        left_side.add(xl, up);
-        left_side.add(xl, down);
-        right_side.add(xr, up);
-        right_side.add(xr, down);
+        for (const long long x : {xl, xr})
+            for (const long long y : {up, down})
+                stroke.point(x, y);
+        if (!first) {
+            stroke.segment(last_l, last_up, xl, up);
+            stroke.segment(last_l, last_down, xl, down);
+            stroke.segment(last_r, last_up, xr, up);
+            stroke.segment(last_r, last_down, xr, down);
+        }
+        first = false;
+        last_l = xl;
+        last_r = xr;
+        last_up = up;
+        last_down = down;
     };
     ellipse_outline(l, t, r - 1, b - 1, lay);
-    left_side.paint(s, pen);
-    right_side.paint(s, pen);
+    stroke.paint(s, pen);
 }
 
 void polygon(Surface &s, const PlatPoint *points, int count, const Paint &paint) {
     if (!points || count < 2)
         return;
     std::vector<PlatPoint> pts(points, points + count);
-    long long min_y = PLAT_COORD_LIMIT, max_y = -PLAT_COORD_LIMIT;
     for (PlatPoint &p : pts) {
         p.x = std::clamp(p.x, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT);
         p.y = std::clamp(p.y, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT);
-        min_y = std::min<long long>(min_y, p.y);
-        max_y = std::max<long long>(max_y, p.y);
     }
     if (!paint.brush_hollow) {
+        // The outline, drawn through the same points, covers the edges.
         const std::uint32_t brush = pixel_of(paint.brush_color);
-        // Each edge's crossing of a row, rounded up to a whole column; the
-        // order of the rounded crossings is the order of the true ones.
-        std::vector<long long> crossings;
-        const long long y0 = std::max(min_y, 0LL);
-        const long long y1 = std::min(max_y, static_cast<long long>(s.height) - 1);
-        for (long long y = y0; y <= y1; y++) {
-            // A pixel is filled when its own point lies inside, an edge's
-            // left side counting as inside and its right side not; the
-            // outline, drawn through the same points, covers the edges.
-            crossings.clear();
-            for (int i = 0; i < count; i++) {
-                const PlatPoint &p = pts[static_cast<std::size_t>(i)];
-                const PlatPoint &q = pts[static_cast<std::size_t>((i + 1) % count)];
-                if ((p.y <= y) == (q.y <= y))
-                    continue;
-                // x = p.x + (y - p.y) * (q.x - p.x) / (q.y - p.y), exactly.
-                long long num = (y - p.y) * static_cast<long long>(q.x - p.x);
-                long long den = static_cast<long long>(q.y) - p.y;
-                if (den < 0) {
-                    num = -num;
-                    den = -den;
-                }
-                const long long up = num / den + (num % den > 0 ? 1 : 0);
-                crossings.push_back(p.x + up);
-            }
-            std::sort(crossings.begin(), crossings.end());
-            for (std::size_t i = 0; i + 1 < crossings.size(); i += 2)
-                span(s, y, crossings[i], crossings[i + 1] - 1, brush);
-        }
+        std::vector<Pt> corners;
+        for (const PlatPoint &p : pts)
+            corners.push_back({p.x, p.y});
+        polygon_spans(corners, 0, s.height - 1,
+                      [&](long long y, long long x0, long long x1) { span(s, y, x0, x1, brush); });
     }
     if (!paint.pen_hollow) {
         const std::uint32_t pen = pixel_of(paint.pen_color);
