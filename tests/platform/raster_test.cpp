@@ -170,12 +170,16 @@ TEST(Raster, EllipseEdgeCases) {
         EXPECT_EQ(s.pixels[i] == outlined.pixels[i], raster::color_of(outlined.pixels[i]) != PEN);
 
     // A box under three pixels thick, without a pen: one smaller (2 x 3: a
-    // column of two), and a one-pixel box with a pen: nothing.
+    // column of two). A one-pixel box with a pen: that pixel, or a wide
+    // pen's nib.
     raster::Surface narrow = blank();
     raster::ellipse(narrow, 5, 5, 7, 8, paint(true, 1, false));
     expect_box(narrow, 5, 5, 6, 7);
-    raster::ellipse(narrow, 10, 10, 11, 11, paint(false, 1, false));
-    EXPECT_EQ(count_of(narrow, PEN), 0);
+    raster::Surface unit = blank();
+    raster::ellipse(unit, 10, 10, 11, 11, paint(false, 1, false));
+    expect_runs(unit, {{10, 10, 10}});
+    raster::ellipse(unit, 20, 10, 21, 11, paint(false, 3, false));
+    expect_runs(unit, {{9, 20, 20}, {10, 10, 10}, {10, 19, 21}, {11, 20, 20}});
 
     raster::Surface thin = blank();
     raster::ellipse(thin, 5, 2, 6, 12, paint(false, 1, false)); // one pixel wide: a line

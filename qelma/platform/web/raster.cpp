@@ -388,11 +388,10 @@ void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
     };
     long long l = std::min(lim(left_in), lim(right_in)), r = std::max(lim(left_in), lim(right_in));
     long long t = std::min(lim(top_in), lim(bottom_in)), b = std::max(lim(top_in), lim(bottom_in));
-    // As GDI: a one-pixel box with a pen draws nothing; without a pen the
-    // fill takes the outline's shape, for a box under three pixels wide or
-    // high that of the box one column and one row smaller.
-    if (!paint.pen_hollow && r - l == 1 && b - t == 1)
-        return;
+    // Without a pen the fill takes the outline's shape, for a box under
+    // three pixels wide or high that of the box one column and one row
+    // smaller, as GDI's. (A one-pixel box with a pen is that pixel, as
+    // Windows draws it; Wine draws nothing.)
     if (paint.pen_hollow && (r - l < 3 || b - t < 3)) {
         r -= 1;
         b -= 1;
