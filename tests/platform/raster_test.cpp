@@ -59,13 +59,13 @@ void expect_box(raster::Surface &s, int l, int t, int r, int b) {
     EXPECT_EQ(box.bottom, b);
 }
 
-// One row's painted run: row y holds colour c on columns [left, right].
+// A run of painted pixels: columns [left, right] of row y.
 struct PaintedRun {
     int y, left, right;
 };
 
-// Every painted pixel of the surface is one of the runs, in the given colour
-// (several: any that is not white), and every pixel of the runs is painted.
+// Every painted pixel of the surface (any that is not white) lies in one of
+// the runs, and every pixel of the runs is painted.
 void expect_runs(raster::Surface &s, const std::vector<PaintedRun> &runs) {
     std::vector<std::string> want(static_cast<std::size_t>(s.height),
                                   std::string(static_cast<std::size_t>(s.width), '.'));
