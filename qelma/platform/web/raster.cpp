@@ -93,18 +93,27 @@ struct EllipseRow {
     }
 };
 
-// The outline's runs on the rows of the surface (rows off it are dropped).
-std::vector<EllipseRow> ellipse_rows(const Surface &s, long long l, long long t, long long r,
-                                     long long b) {
-    std::vector<EllipseRow> rows(static_cast<std::size_t>(s.height));
-    ellipse_outline(l, t, r, b, [&](long long xl, long long xr, long long up, long long down) {
-        if (up >= 0 && up < s.height)
-            rows[static_cast<std::size_t>(up)].add(xl, xr);
-        if (down != up && down >= 0 && down < s.height)
-            rows[static_cast<std::size_t>(down)].add(xl, xr);
-    });
-    return rows;
-}
+// The outline's runs on the rows of the surface from first on (rows off it
+// are dropped).
+struct EllipseRows {
+    long long first = 0;
+    std::vector<EllipseRow> rows;
+
+    EllipseRows(const Surface &s, long long l, long long t, long long r, long long b)
+        : first(std::max(t, 0LL)) {
+        const long long last = std::min(b, static_cast<long long>(s.height) - 1);
+        rows.resize(last >= first ? static_cast<std::size_t>(last - first + 1) : 0);
+        auto add = [&](long long y, long long xl, long long xr) {
+            if (y >= first && y <= last)
+                rows[static_cast<std::size_t>(y - first)].add(xl, xr);
+        };
+        ellipse_outline(l, t, r, b, [&](long long xl, long long xr, long long up, long long down) {
+            add(up, xl, xr);
+            if (down != up)
+                add(down, xl, xr);
+        });
+    }
+};
 
 // A point in 64 bits, for sums of far-off coordinates.
 struct Pt {
@@ -180,8 +189,12 @@ long long round_half_up(double v) { return static_cast<long long>(std::floor(v +
 // unites them. Pieces that cannot reach the surface are left out.
 class Stroke {
 public:
-    Stroke(const Surface &s, const Nib &nib)
-        : nib_(nib), width_(s.width), height_(s.height), runs_(static_cast<std::size_t>(s.height)) {}
+    // For points on rows [y_min, y_max]: only the surface's rows a nib's
+    // width around them are kept.
+    Stroke(const Surface &s, const Nib &nib, long long y_min, long long y_max)
+        : nib_(nib), width_(s.width), height_(s.height), top_(std::max(y_min - nib.width, 0LL)),
+          bottom_(std::min(y_max + nib.width, height_ - 1)),
+          runs_(bottom_ >= top_ ? static_cast<std::size_t>(bottom_ - top_ + 1) : 0) {}
 
     void point(long long x, long long y) {
         if (far_off(x, y, x, y))
@@ -206,8 +219,8 @@ public:
             return;
         }
         if (dx == 0) {
-            const long long y_end = std::min(std::max(y1, y2), height_);
-            for (long long y = std::max(std::min(y1, y2), 0LL); y < y_end; y++)
+            const long long y_end = std::min(std::max(y1, y2), bottom_ + 1);
+            for (long long y = std::max(std::min(y1, y2), top_); y < y_end; y++)
                 add_run(y, x1 - w / 2, x1 - w / 2 + w - 1);
             return;
         }
@@ -229,14 +242,14 @@ public:
                                       {x1 + wide.x, y1 - wide.y},
                                       {x2 + wide.x, y2 - wide.y},
                                       {x2 - narrow.x, y2 + narrow.y}};
-        polygon_spans(band, 0, height_ - 1,
+        polygon_spans(band, top_, bottom_,
                       [this](long long y, long long a, long long b) { add_run(y, a, b); });
     }
 
     void paint(Surface &s, std::uint32_t p) const {
-        for (std::size_t y = 0; y < runs_.size(); y++)
-            for (const auto &run : runs_[y])
-                span(s, static_cast<long long>(y), run.first, run.second, p);
+        for (std::size_t i = 0; i < runs_.size(); i++)
+            for (const auto &run : runs_[i])
+                span(s, top_ + static_cast<long long>(i), run.first, run.second, p);
     }
 
 private:
@@ -249,11 +262,11 @@ private:
     // touches; a row holds few runs, so a linear pass is enough. Runs are
     // clipped to a pen's width off the surface, which bounds their count.
     void add_run(long long y, long long lo, long long hi) {
-        if (y < 0 || y >= height_ || lo > hi)
+        if (y < top_ || y > bottom_ || lo > hi)
             return;
         lo = std::max(lo, -1LL);
         hi = std::min(hi, width_);
-        auto &row = runs_[static_cast<std::size_t>(y)];
+        auto &row = runs_[static_cast<std::size_t>(y - top_)];
         std::size_t i = 0;
         while (i < row.size() && row[i].second + 1 < lo)
             i++;
@@ -270,6 +283,7 @@ private:
 
     const Nib &nib_;
     long long width_, height_;
+    long long top_, bottom_; // the rows kept
     std::vector<std::vector<std::pair<long long, long long>>> runs_; // sorted, apart
 };
 
@@ -308,7 +322,7 @@ void line(Surface &s, long long x0, long long y0, long long x1, long long y1, in
         return;
     }
     const Nib nib(width);
-    Stroke stroke(s, nib);
+    Stroke stroke(s, nib, std::min(y0, y1), std::max(y0, y1));
     stroke.point(x0, y0);
     stroke.point(x1, y1);
     stroke.segment(x0, y0, x1, y1);
@@ -369,7 +383,7 @@ void rectangle(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
     // A wide pen draws the closed path through the outline's corner pixels,
     // so its corners are round.
     const Nib nib(pw);
-    Stroke stroke(s, nib);
+    Stroke stroke(s, nib, t, b - 1);
     const Pt corners[] = {{l, t}, {r - 1, t}, {r - 1, b - 1}, {l, b - 1}};
     for (int i = 0; i < 4; i++) {
         const Pt &p = corners[i], &q = corners[(i + 1) % 4];
@@ -399,11 +413,12 @@ void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
     if (r - l <= 0 || b - t <= 0 || (paint.pen_hollow && paint.brush_hollow))
         return;
     // The outline runs through the pixels just inside the box.
-    const std::vector<EllipseRow> rows = ellipse_rows(s, l, t, r - 1, b - 1);
+    const EllipseRows outline(s, l, t, r - 1, b - 1);
     const std::uint32_t pen = pixel_of(paint.pen_color), brush = pixel_of(paint.brush_color);
     const int pw = std::clamp(paint.pen_width, 1, PLAT_MAX_PEN_WIDTH);
-    for (long long y = 0; y < s.height; y++) {
-        const EllipseRow &row = rows[static_cast<std::size_t>(y)];
+    for (std::size_t i = 0; i < outline.rows.size(); i++) {
+        const long long y = outline.first + static_cast<long long>(i);
+        const EllipseRow &row = outline.rows[i];
         if (!row.seen)
             continue;
         if (paint.pen_hollow) {
@@ -422,7 +437,7 @@ void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
     // A wide pen draws the outline as a closed path through its pixels: a
     // nib on each, a band across each step between neighbours.
     const Nib nib(pw);
-    Stroke stroke(s, nib);
+    Stroke stroke(s, nib, t, b - 1);
     bool first = true;
     long long last_l = 0, last_r = 0, last_up = 0, last_down = 0;
     auto lay = [&](long long xl, long long xr, long long up, long long down) {
