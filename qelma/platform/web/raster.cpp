@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace raster {
 
@@ -33,53 +34,299 @@ void span(Surface &s, long long y, long long x0, long long x1, std::uint32_t p) 
     std::fill(s.row(static_cast<int>(y)) + x0, s.row(static_cast<int>(y)) + x1 + 1, p);
 }
 
-// The pixel columns of one row of a filled ellipse centred at (cx, cy) with
-// radii (a, b) in pixel-corner coordinates: those whose centres lie inside.
-// False when the row has none.
-bool ellipse_row(double cx, double cy, double a, double b, long long y, long long *x0,
-                 long long *x1) {
-    if (a <= 0 || b <= 0)
-        return false;
-    const double dy = (static_cast<double>(y) + 0.5 - cy) / b;
-    if (dy * dy > 1.0)
-        return false;
-    const double half = a * std::sqrt(1.0 - dy * dy);
-    *x0 = static_cast<long long>(std::ceil(cx - half - 0.5));
-    *x1 = static_cast<long long>(std::floor(cx + half - 0.5));
-    return *x0 <= *x1;
+// Visits the outline of the ellipse whose pixel box is [x0, x1] x [y0, y1],
+// all inclusive, by an integer midpoint algorithm (A. Zingl's): from the
+// middle rows out to the top and bottom, each step gives a left and a right
+// column and an upper and a lower row, four outline pixels. The error terms
+// are whole numbers, so the outline is symmetric and repeatable; boxes up to
+// twice the coordinate limit keep them well inside 64 bits.
+template <class Visit>
+void ellipse_outline(long long x0, long long y0, long long x1, long long y1, Visit visit) {
+    const long long a = x1 - x0, b = y1 - y0, b1 = b & 1;
+    long long dx = 4 * (1 - a) * b * b, dy = 4 * (b1 + 1) * a * a;
+    long long err = dx + dy + b1 * a * a;
+    long long lower = y0 + (b + 1) / 2, upper = lower - b1;
+    const long long step_a = 8 * a * a, step_b = 8 * b * b;
+    do {
+        visit(x0, x1, upper, lower);
+        const long long e2 = 2 * err;
+        if (e2 <= dy) {
+            lower++;
+            upper--;
+            dy += step_a;
+            err += dy;
+        }
+        if (e2 >= dx) {
+            x0++;
+            x1--;
+            dx += step_b;
+            err += dx;
+        }
+    } while (x0 <= x1);
+    // A box one or two columns wide runs out of columns before its rows: its
+    // tips go on straight up and down. (Wider boxes stop where the columns
+    // meet, as GDI's do.)
+    while (a <= 1 && lower - upper <= b) {
+        visit(x0 - 1, x1 + 1, upper, lower);
+        lower++;
+        upper--;
+    }
 }
 
-// Pixels of a line from (x0, y0) to (x1, y1), both ends included, with a
-// square nib of side width centred on each (1: the line itself).
+// One row's share of an ellipse outline: its outer and inner columns on the
+// left (the run of outline pixels there) and on the right.
+struct EllipseRow {
+    long long outer_l = 0, inner_l = 0, inner_r = 0, outer_r = 0;
+    bool seen = false;
+
+    void add(long long xl, long long xr) {
+        if (!seen) {
+            outer_l = inner_l = xl;
+            inner_r = outer_r = xr;
+            seen = true;
+            return;
+        }
+        outer_l = std::min(outer_l, xl);
+        inner_l = std::max(inner_l, xl);
+        inner_r = std::min(inner_r, xr);
+        outer_r = std::max(outer_r, xr);
+    }
+};
+
+// The outline's runs on the rows of the surface from first on (rows off it
+// are dropped).
+struct EllipseRows {
+    long long first = 0;
+    std::vector<EllipseRow> rows;
+
+    EllipseRows(const Surface &s, long long l, long long t, long long r, long long b)
+        : first(std::max(t, 0LL)) {
+        const long long last = std::min(b, static_cast<long long>(s.height) - 1);
+        rows.resize(last >= first ? static_cast<std::size_t>(last - first + 1) : 0);
+        auto add = [&](long long y, long long xl, long long xr) {
+            if (y >= first && y <= last)
+                rows[static_cast<std::size_t>(y - first)].add(xl, xr);
+        };
+        ellipse_outline(l, t, r, b, [&](long long xl, long long xr, long long up, long long down) {
+            add(up, xl, xr);
+            if (down != up)
+                add(down, xl, xr);
+        });
+    }
+};
+
+// A point in 64 bits, for sums of far-off coordinates.
+struct Pt {
+    long long x, y;
+};
+
+// The spans of a polygon's fill on rows [y_first, y_last], by the even-odd
+// rule: a pixel is filled when its own point lies inside, an edge's left
+// side counting as inside and its right side not. Calls fill(y, x0, x1) for
+// each span, x1 included.
+template <class Fill>
+void polygon_spans(const std::vector<Pt> &pts, long long y_first, long long y_last, Fill fill) {
+    long long min_y = pts[0].y, max_y = pts[0].y;
+    for (const Pt &p : pts) {
+        min_y = std::min(min_y, p.y);
+        max_y = std::max(max_y, p.y);
+    }
+    // Each edge's crossing of a row, rounded up to a whole column; the order
+    // of the rounded crossings is the order of the true ones.
+    std::vector<long long> crossings;
+    const std::size_t n = pts.size();
+    for (long long y = std::max(min_y, y_first); y <= std::min(max_y, y_last); y++) {
+        crossings.clear();
+        for (std::size_t i = 0; i < n; i++) {
+            const Pt &p = pts[i], &q = pts[(i + 1) % n];
+            if ((p.y <= y) == (q.y <= y))
+                continue;
+            // x = p.x + (y - p.y) * (q.x - p.x) / (q.y - p.y), exactly.
+            long long num = (y - p.y) * (q.x - p.x), den = q.y - p.y;
+            if (den < 0) {
+                num = -num;
+                den = -den;
+            }
+            crossings.push_back(p.x + num / den + (num % den > 0 ? 1 : 0));
+        }
+        std::sort(crossings.begin(), crossings.end());
+        for (std::size_t i = 0; i + 1 < crossings.size(); i += 2)
+            if (crossings[i] < crossings[i + 1])
+                fill(y, crossings[i], crossings[i + 1] - 1);
+    }
+}
+
+// A wide pen's round nib: the filled ellipse of a width x width box whose
+// middle pixel (for even widths the lower right of the middle four) is the
+// point drawn. rows[i] holds the column offsets of row offset first + i.
+struct Nib {
+    int width;
+    int first;
+    std::vector<std::pair<long long, long long>> rows;
+
+    explicit Nib(int w) : width(w), first(-w / 2), rows(static_cast<std::size_t>(w)) {
+        for (auto &row : rows)
+            row = {w, -w};
+        auto add = [this](long long xl, long long xr, long long y) {
+            auto &row = rows[static_cast<std::size_t>(y - first)];
+            row = {std::min(row.first, xl), std::max(row.second, xr)};
+        };
+        ellipse_outline(first, first, first + w - 1, first + w - 1,
+                        [&](long long xl, long long xr, long long up, long long down) {
+                            add(xl, xr, up);
+                            add(xl, xr, down);
+                        });
+    }
+};
+
+long long round_half_up(double v) { return static_cast<long long>(std::floor(v + 0.5)); }
+
+// The pixels a wide pen covers along one stroke, kept as runs per row of the
+// surface: the stroke is gathered piece by piece (a nib on each point, a
+// band the pen's width across each segment between points), then painted a
+// row at a time, so a wide pen costs its width per point rather than its
+// area. The pieces are united exactly, gaps between them included, as GDI
+// unites them. Pieces that cannot reach the surface are left out.
+class Stroke {
+public:
+    // For points on rows [y_min, y_max]: only the surface's rows a nib's
+    // width around them are kept.
+    Stroke(const Surface &s, const Nib &nib, long long y_min, long long y_max)
+        : nib_(nib), width_(s.width), height_(s.height), top_(std::max(y_min - nib.width, 0LL)),
+          bottom_(std::min(y_max + nib.width, height_ - 1)),
+          runs_(bottom_ >= top_ ? static_cast<std::size_t>(bottom_ - top_ + 1) : 0) {}
+
+    void point(long long x, long long y) {
+        if (far_off(x, y, x, y))
+            return;
+        for (std::size_t i = 0; i < nib_.rows.size(); i++)
+            add_run(y + nib_.first + static_cast<long long>(i), x + nib_.rows[i].first,
+                    x + nib_.rows[i].second);
+    }
+
+    // The band across the segment from (x1, y1) to (x2, y2), its ends left
+    // to the nibs. Along an axis it is a box the pen's width across, placed
+    // as the nib is; otherwise a four-sided band whose half widths across
+    // are rounded to whole pixels, the larger half on one side as GDI's.
+    void segment(long long x1, long long y1, long long x2, long long y2) {
+        const long long dx = x2 - x1, dy = y2 - y1, w = nib_.width;
+        if ((dx == 0 && dy == 0) || far_off(std::min(x1, x2), std::min(y1, y2),
+                                            std::max(x1, x2), std::max(y1, y2)))
+            return;
+        if (dy == 0) {
+            for (long long y = y1 - w / 2; y < y1 - w / 2 + w; y++)
+                add_run(y, std::min(x1, x2), std::max(x1, x2) - 1);
+            return;
+        }
+        if (dx == 0) {
+            const long long y_end = std::min(std::max(y1, y2), bottom_ + 1);
+            for (long long y = std::max(std::min(y1, y2), top_); y < y_end; y++)
+                add_run(y, x1 - w / 2, x1 - w / 2 + w - 1);
+            return;
+        }
+        const double len = std::hypot(static_cast<double>(dx), static_cast<double>(dy));
+        const double across_x = static_cast<double>(w * std::llabs(dy)) / len;
+        const double across_y = static_cast<double>(w * std::llabs(dx)) / len;
+        Pt narrow{round_half_up(across_x / 2), round_half_up(across_y / 2)};
+        Pt wide{round_half_up((across_x + 1) / 2), round_half_up((across_y + 1) / 2)};
+        if (dx < 0) {
+            wide.y = -wide.y;
+            narrow.y = -narrow.y;
+        }
+        if (dy < 0) {
+            std::swap(narrow, wide);
+            wide.x = -wide.x;
+            narrow.x = -narrow.x;
+        }
+        const std::vector<Pt> band = {{x1 - narrow.x, y1 + narrow.y},
+                                      {x1 + wide.x, y1 - wide.y},
+                                      {x2 + wide.x, y2 - wide.y},
+                                      {x2 - narrow.x, y2 + narrow.y}};
+        polygon_spans(band, top_, bottom_,
+                      [this](long long y, long long a, long long b) { add_run(y, a, b); });
+    }
+
+    void paint(Surface &s, std::uint32_t p) const {
+        for (std::size_t i = 0; i < runs_.size(); i++)
+            for (const auto &run : runs_[i])
+                span(s, top_ + static_cast<long long>(i), run.first, run.second, p);
+    }
+
+private:
+    bool far_off(long long x0, long long y0, long long x1, long long y1) const {
+        const long long m = nib_.width;
+        return x1 < -m || y1 < -m || x0 >= width_ + m || y0 >= height_ + m;
+    }
+
+    // Adds [lo, hi] to row y's runs, merging it with those it overlaps or
+    // touches; a row holds few runs, so a linear pass is enough. Runs are
+    // clipped to a pen's width off the surface, which bounds their count.
+    void add_run(long long y, long long lo, long long hi) {
+        if (y < top_ || y > bottom_ || lo > hi)
+            return;
+        lo = std::max(lo, -1LL);
+        hi = std::min(hi, width_);
+        auto &row = runs_[static_cast<std::size_t>(y - top_)];
+        std::size_t i = 0;
+        while (i < row.size() && row[i].second + 1 < lo)
+            i++;
+        std::size_t j = i;
+        while (j < row.size() && row[j].first <= hi + 1) {
+            lo = std::min(lo, row[j].first);
+            hi = std::max(hi, row[j].second);
+            j++;
+        }
+        row.erase(row.begin() + static_cast<std::ptrdiff_t>(i),
+                  row.begin() + static_cast<std::ptrdiff_t>(j));
+        row.insert(row.begin() + static_cast<std::ptrdiff_t>(i), {lo, hi});
+    }
+
+    const Nib &nib_;
+    long long width_, height_;
+    long long top_, bottom_; // the rows kept
+    std::vector<std::vector<std::pair<long long, long long>>> runs_; // sorted, apart
+};
+
+// Visits the pixels of a line from (x0, y0) to (x1, y1), both ends included:
+// along the longer axis one pixel a step, across it the pixel nearest the
+// true line, a tie going to the smaller coordinate whichever way the line
+// runs (so a line and its reverse cover the same pixels).
+template <class Visit>
+void line_points(long long x0, long long y0, long long x1, long long y1, Visit visit) {
+    const long long adx = std::llabs(x1 - x0), ady = std::llabs(y1 - y0);
+    const bool x_major = adx >= ady;
+    const long long steps = x_major ? adx : ady, across = x_major ? ady : adx;
+    const long long s_along = (x_major ? x0 < x1 : y0 < y1) ? 1 : -1;
+    const long long s_across = (x_major ? y0 < y1 : x0 < x1) ? 1 : -1;
+    for (long long i = 0; i <= steps; i++) {
+        // i * across / steps, rounded; one half exactly goes down if the
+        // line runs up the axis, so the smaller coordinate wins.
+        long long off = 0;
+        if (steps > 0) {
+            const long long twice = 2 * i * across + steps, denom = 2 * steps;
+            off = twice / denom - (twice % denom == 0 && s_across > 0 ? 1 : 0);
+        }
+        if (x_major)
+            visit(x0 + s_along * i, y0 + s_across * off);
+        else
+            visit(x0 + s_across * off, y0 + s_along * i);
+    }
+}
+
+// A line drawn with a pen of the given width (1: the line's own pixels; a
+// wide pen: its band with a round nib at each end).
 void line(Surface &s, long long x0, long long y0, long long x1, long long y1, int width,
           std::uint32_t p) {
-    const long long dx = std::llabs(x1 - x0), dy = -std::llabs(y1 - y0);
-    const long long sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    const int lo = -(width - 1) / 2, hi = width / 2;
-    long long err = dx + dy;
-    for (;;) {
-        if (width <= 1) {
-            put(s, x0, y0, p);
-        } else {
-            // A round nib: the pixels whose centres lie within width / 2.
-            const double r = width / 2.0;
-            for (int j = lo; j <= hi; j++)
-                for (int i = lo; i <= hi; i++)
-                    if (i * i + j * j <= r * r)
-                        put(s, x0 + i, y0 + j, p);
-        }
-        if (x0 == x1 && y0 == y1)
-            break;
-        const long long e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
-        }
+    if (width <= 1) {
+        line_points(x0, y0, x1, y1, [&](long long x, long long y) { put(s, x, y, p); });
+        return;
     }
+    const Nib nib(width);
+    Stroke stroke(s, nib, std::min(y0, y1), std::max(y0, y1));
+    stroke.point(x0, y0);
+    stroke.point(x1, y1);
+    stroke.segment(x0, y0, x1, y1);
+    stroke.paint(s, p);
 }
 
 } // namespace
@@ -124,128 +371,115 @@ void rectangle(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
         return;
     if (!paint.brush_hollow && w > 2 && h > 2)
         fill_rect(s, l + 1, t + 1, r - 1, b - 1, paint.brush_color);
-    // The outline's pixels, widened about themselves for a wide pen.
-    const int pw = std::max(1, paint.pen_width);
-    const long long lo = (pw - 1) / 2, hi = pw / 2;
+    const int pw = std::clamp(paint.pen_width, 1, PLAT_MAX_PEN_WIDTH);
     const PlatColor c = paint.pen_color;
-    fill_rect(s, l - lo, t - lo, r + hi, t + hi + 1, c);
-    fill_rect(s, l - lo, b - 1 - lo, r + hi, b + hi, c);
-    fill_rect(s, l - lo, t - lo, l + hi + 1, b + hi, c);
-    fill_rect(s, r - 1 - lo, t - lo, r + hi, b + hi, c);
+    if (pw == 1) {
+        fill_rect(s, l, t, r, t + 1, c);
+        fill_rect(s, l, b - 1, r, b, c);
+        fill_rect(s, l, t, l + 1, b, c);
+        fill_rect(s, r - 1, t, r, b, c);
+        return;
+    }
+    // A wide pen draws the closed path through the outline's corner pixels,
+    // so its corners are round.
+    const Nib nib(pw);
+    Stroke stroke(s, nib, t, b - 1);
+    const Pt corners[] = {{l, t}, {r - 1, t}, {r - 1, b - 1}, {l, b - 1}};
+    for (int i = 0; i < 4; i++) {
+        const Pt &p = corners[i], &q = corners[(i + 1) % 4];
+        stroke.point(p.x, p.y);
+        stroke.segment(p.x, p.y, q.x, q.y);
+    }
+    stroke.paint(s, pixel_of(c));
 }
 
 void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
              const Paint &paint) {
-    long long l = std::min(left_in, right_in), r = std::max(left_in, right_in);
-    long long t = std::min(top_in, bottom_in), b = std::max(top_in, bottom_in);
-    const int pw = std::max(1, paint.pen_width);
-    if (paint.pen_hollow) {
-        r -= 1; // the fill alone is one column and one row smaller
+    // Clamped like every coordinate, which also keeps the outline's error
+    // terms inside 64 bits.
+    const auto lim = [](int v) {
+        return static_cast<long long>(std::clamp(v, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT));
+    };
+    long long l = std::min(lim(left_in), lim(right_in)), r = std::max(lim(left_in), lim(right_in));
+    long long t = std::min(lim(top_in), lim(bottom_in)), b = std::max(lim(top_in), lim(bottom_in));
+    // Without a pen the fill takes the outline's shape, for a box under
+    // three pixels wide or high that of the box one column and one row
+    // smaller, as GDI's. (A one-pixel box with a pen is that pixel, as
+    // Windows draws it; Wine draws nothing.)
+    if (paint.pen_hollow && (r - l < 3 || b - t < 3)) {
+        r -= 1;
         b -= 1;
     }
-    const long long w = r - l, h = b - t;
-    if (w <= 0 || h <= 0)
+    if (r - l <= 0 || b - t <= 0 || (paint.pen_hollow && paint.brush_hollow))
         return;
-    const PlatColor fill_colour = paint.pen_hollow ? paint.brush_color : paint.pen_color;
-    // A box one pixel thin is a line of its colour.
-    if (w == 1 || h == 1) {
-        if (!paint.pen_hollow || !paint.brush_hollow)
-            fill_rect(s, l, t, r, b, fill_colour);
-        return;
-    }
-    const double cx = (l + r) / 2.0, cy = (t + b) / 2.0;
-    const long long y_first = std::max(t - pw, 0LL);
-    const long long y_last = std::min(b + pw, static_cast<long long>(s.height) - 1);
+    // The outline runs through the pixels just inside the box.
+    const EllipseRows outline(s, l, t, r - 1, b - 1);
     const std::uint32_t pen = pixel_of(paint.pen_color), brush = pixel_of(paint.brush_color);
-    if (paint.pen_hollow) {
-        if (paint.brush_hollow)
-            return;
-        for (long long y = y_first; y <= y_last; y++) {
-            long long x0, x1;
-            if (ellipse_row(cx, cy, w / 2.0, h / 2.0, y, &x0, &x1))
-                span(s, y, x0, x1, brush);
-        }
-        return;
-    }
-    if (pw <= 1) {
-        // The outline is every pixel of the filled shape with a neighbour
-        // above, below, left or right outside it.
-        const double a = w / 2.0, bb = h / 2.0;
-        for (long long y = y_first; y <= y_last; y++) {
-            long long x0, x1, u0 = 0, u1 = -1, d0 = 0, d1 = -1;
-            if (!ellipse_row(cx, cy, a, bb, y, &x0, &x1))
-                continue;
-            const bool up = ellipse_row(cx, cy, a, bb, y - 1, &u0, &u1);
-            const bool down = ellipse_row(cx, cy, a, bb, y + 1, &d0, &d1);
-            // Inner pixels: inside the spans of both neighbouring rows.
-            const long long i0 = std::max({x0 + 1, up ? u0 : x1 + 1, down ? d0 : x1 + 1});
-            const long long i1 = std::min({x1 - 1, up ? u1 : x0 - 1, down ? d1 : x0 - 1});
-            if (i0 > i1) {
-                span(s, y, x0, x1, pen);
-                continue;
-            }
-            span(s, y, x0, i0 - 1, pen);
-            span(s, y, i1 + 1, x1, pen);
-            if (!paint.brush_hollow)
-                span(s, y, i0, i1, brush);
-        }
-        return;
-    }
-    // A wide pen is centred on the path through the outline's pixel centres.
-    const double a = (w - 1) / 2.0, bb = (h - 1) / 2.0, half = pw / 2.0;
-    for (long long y = y_first; y <= y_last; y++) {
-        long long o0, o1, n0, n1;
-        if (!ellipse_row(cx, cy, a + half, bb + half, y, &o0, &o1))
+    const int pw = std::clamp(paint.pen_width, 1, PLAT_MAX_PEN_WIDTH);
+    for (std::size_t i = 0; i < outline.rows.size(); i++) {
+        const long long y = outline.first + static_cast<long long>(i);
+        const EllipseRow &row = outline.rows[i];
+        if (!row.seen)
             continue;
-        if (!ellipse_row(cx, cy, a - half, bb - half, y, &n0, &n1)) {
-            span(s, y, o0, o1, pen);
+        if (paint.pen_hollow) {
+            span(s, y, row.outer_l, row.outer_r, brush);
             continue;
         }
-        span(s, y, o0, n0 - 1, pen);
-        span(s, y, n1 + 1, o1, pen);
         if (!paint.brush_hollow)
-            span(s, y, n0, n1, brush);
+            span(s, y, row.inner_l + 1, row.inner_r - 1, brush);
+        if (pw == 1) {
+            span(s, y, row.outer_l, row.inner_l, pen);
+            span(s, y, row.inner_r, row.outer_r, pen);
+        }
     }
+    if (paint.pen_hollow || pw == 1)
+        return;
+    // A wide pen draws the outline as a closed path through its pixels: a
+    // nib on each, a band across each step between neighbours.
+    const Nib nib(pw);
+    Stroke stroke(s, nib, t, b - 1);
+    bool first = true;
+    long long last_l = 0, last_r = 0, last_up = 0, last_down = 0;
+    auto lay = [&](long long xl, long long xr, long long up, long long down) {
+        for (const long long x : {xl, xr})
+            for (const long long y : {up, down})
+                stroke.point(x, y);
+        if (!first) {
+            stroke.segment(last_l, last_up, xl, up);
+            stroke.segment(last_l, last_down, xl, down);
+            stroke.segment(last_r, last_up, xr, up);
+            stroke.segment(last_r, last_down, xr, down);
+        }
+        first = false;
+        last_l = xl;
+        last_r = xr;
+        last_up = up;
+        last_down = down;
+    };
+    ellipse_outline(l, t, r - 1, b - 1, lay);
+    stroke.paint(s, pen);
 }
 
 void polygon(Surface &s, const PlatPoint *points, int count, const Paint &paint) {
     if (!points || count < 2)
         return;
     std::vector<PlatPoint> pts(points, points + count);
-    long long min_y = PLAT_COORD_LIMIT, max_y = -PLAT_COORD_LIMIT;
     for (PlatPoint &p : pts) {
         p.x = std::clamp(p.x, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT);
         p.y = std::clamp(p.y, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT);
-        min_y = std::min<long long>(min_y, p.y);
-        max_y = std::max<long long>(max_y, p.y);
     }
     if (!paint.brush_hollow) {
+        // The outline, drawn through the same points, covers the edges.
         const std::uint32_t brush = pixel_of(paint.brush_color);
-        std::vector<double> crossings;
-        const long long y0 = std::max(min_y, 0LL);
-        const long long y1 = std::min(max_y, static_cast<long long>(s.height) - 1);
-        for (long long y = y0; y <= y1; y++) {
-            const double yc = static_cast<double>(y) + 0.5;
-            crossings.clear();
-            for (int i = 0; i < count; i++) {
-                const PlatPoint &p = pts[static_cast<std::size_t>(i)];
-                const PlatPoint &q = pts[static_cast<std::size_t>((i + 1) % count)];
-                if ((p.y <= yc) == (q.y <= yc))
-                    continue;
-                crossings.push_back(p.x + (yc - p.y) * (q.x - p.x) / static_cast<double>(q.y - p.y));
-            }
-            std::sort(crossings.begin(), crossings.end());
-            for (std::size_t i = 0; i + 1 < crossings.size(); i += 2) {
-                // Pixels whose centres lie in [xa, xb).
-                const long long xa = static_cast<long long>(std::ceil(crossings[i] - 0.5));
-                const long long xb = static_cast<long long>(std::ceil(crossings[i + 1] - 0.5)) - 1;
-                span(s, y, xa, xb, brush);
-            }
-        }
+        std::vector<Pt> corners;
+        for (const PlatPoint &p : pts)
+            corners.push_back({p.x, p.y});
+        polygon_spans(corners, 0, s.height - 1,
+                      [&](long long y, long long x0, long long x1) { span(s, y, x0, x1, brush); });
     }
     if (!paint.pen_hollow) {
         const std::uint32_t pen = pixel_of(paint.pen_color);
-        const int pw = std::max(1, paint.pen_width);
+        const int pw = std::clamp(paint.pen_width, 1, PLAT_MAX_PEN_WIDTH);
         // Edges wholly off the surface by more than the pen are skipped.
         for (int i = 0; i < count; i++) {
             const PlatPoint &p = pts[static_cast<std::size_t>(i)];

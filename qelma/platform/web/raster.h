@@ -6,9 +6,17 @@
 // order (R, G, B, A) of the canvas's image data.
 //
 // Rules: a rectangle or ellipse box leaves out its right column and bottom
-// row; a one-pixel pen outlines the pixels just inside the box, a wide pen is
-// centred on that outline; a null pen leaves the fill one column and one row
-// smaller. Polygons fill by the even-odd rule, sampled at pixel centres.
+// row; a one-pixel pen outlines the pixels just inside the box; a null pen
+// leaves a rectangle's fill one column and one row smaller, an ellipse's only
+// when the box is under three pixels thick. An ellipse's outline is the
+// integer midpoint ellipse through the box's inner pixels. Lines take, at
+// each step along their longer axis, the pixel nearest the true line, a tie
+// going to the smaller coordinate. Polygons fill by the even-odd rule: a
+// pixel is filled when its own point lies inside, the left edges counting as
+// inside and the right edges not; their outline covers the edges. A wide pen
+// draws the same outline path (a rectangle's through its corner pixels) as a
+// band of its width across each segment and a round nib, the filled ellipse
+// of a width-square box, on each point, even widths leaning up and left.
 // Every coordinate is clipped to the surface, so far-off shapes cost what
 // their visible part costs.
 #ifndef QELMA_PLATFORM_WEB_RASTER_H
