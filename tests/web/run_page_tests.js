@@ -73,7 +73,7 @@ async function parity(context) {
           mine.rgb[3 * i + 2] === ref.rgb[3 * i + 2]) same++;
     const share = same / (ref.w * ref.h);
     console.log(`     parity ${name}: ${(100 * share).toFixed(3)} % of pixels as GDI draws them`);
-    check(share >= 0.99, `parity ${name}: at least 99 % of pixels match`);
+    check(share >= 0.999, `parity ${name}: at least 99.9 % of pixels match`);
     const log = await page.evaluate(n => FS.readFile(n + '.log', { encoding: 'utf8' }), name);
     const refLog = fs.readFileSync(path.join(root, 'tests', 'data', 'parity', name + '.log'), 'latin1');
     check(log === refLog, `parity ${name}: the same drawing calls as the reference`);
