@@ -4,13 +4,13 @@
 //   qelma_clock cpu SECONDS    processor time of the animating game, nobody touching it
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/resource.h>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "game/game_loop.h"
 #include "game/game_state.h"
 #include "qelma/qelma.h"
@@ -56,18 +56,12 @@ static int ticks(int n) {
         periods.push_back(std::chrono::duration<double, std::milli>(now - last).count());
         last = now;
     }
-    double sum = 0;
-    std::vector<double> deviations;
-    for (double p : periods) {
-        sum += p;
-        deviations.push_back(std::fabs(p - 100.0));
-    }
-    std::sort(deviations.begin(), deviations.end());
-    double p99 = deviations[static_cast<std::size_t>(0.99 * static_cast<double>(deviations.size() - 1))];
+    const TickFigures f = tick_figures(periods);
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("tick_count %d\ntick_mean_ms %.3f\ntick_p99_deviation_ms %.3f\ntick_max_deviation_ms %.3f\n"
-                "waiting_cpu_percent_of_one_core %.2f\n",
-                n, sum / n, p99, deviations.back(), 100.0 * (cpu_seconds() - c0) / wall);
+    std::printf(
+        "tick_count %d\ntick_mean_ms %.3f\ntick_p99_deviation_ms %.3f\ntick_max_deviation_ms %.3f\n"
+        "waiting_cpu_percent_of_one_core %.2f\n",
+        n, f.mean_ms, f.p99_deviation_ms, f.max_deviation_ms, 100.0 * (cpu_seconds() - c0) / wall);
     qelma_end();
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "game/game_loop.h"
 #include "game/game_state.h"
 #include "game/picture.h"
@@ -25,21 +26,6 @@ static void open_session_once() {
         qelma_clear_canvas();
         opened = true;
     }
-}
-
-// A busy state: ten placed cars, a blast and a verdict.
-static GameState busy_state(int points) {
-    GameState g{};
-    init_game_state(g);
-    g.points = points;
-    for (int n = 1; n <= MAX_EXTRA_CARS; ++n) {
-        g.extra_x[n] = -270 + 55 * n;
-        g.extra_y[n] = n % 2 == 0 ? LANE_UPPER : LANE_LOWER;
-        g.extra_dir[n] = n % 2 == 0 ? 1 : -1;
-    }
-    g.extra_count = MAX_EXTRA_CARS;
-    g.crash_phase = 1;
-    return g;
 }
 
 static void whole_frame(benchmark::State &state, int points) {

@@ -5,14 +5,14 @@
 #include <emscripten.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "game/game_state.h"
+#include "bench/bench_support.h"
 #include "game/game_loop.h"
+#include "game/game_state.h"
 #include "qelma/qelma.h"
 #include "qelma/session/session.h"
 
@@ -24,27 +24,12 @@ void open_session() {
     qelma_set_logging(0);
 }
 
-// The busy night frame of the desktop's benchmark: ten placed cars, a blast.
-GameState busy_night() {
-    GameState g{};
-    init_game_state(g);
-    g.points = 70;
-    for (int n = 1; n <= MAX_EXTRA_CARS; ++n) {
-        g.extra_x[n] = -270 + 55 * n;
-        g.extra_y[n] = n % 2 == 0 ? LANE_UPPER : LANE_LOWER;
-        g.extra_dir[n] = n % 2 == 0 ? 1 : -1;
-    }
-    g.extra_count = MAX_EXTRA_CARS;
-    g.crash_phase = 1;
-    return g;
-}
-
 int frames(int n) {
     open_session();
     plat_kill_timer(session.graphics_window, QELMA_TIMER_ID);
     std::vector<double> times;
     for (int i = 0; i < n; i++) {
-        GameState g = busy_night();
+        GameState g = busy_state(70); // the busy night frame of the desktop's benchmark
         const double t0 = emscripten_get_now();
         redraw(g);
         times.push_back(emscripten_get_now() - t0);
@@ -70,16 +55,9 @@ int ticks(int n) {
         periods.push_back(now - last);
         last = now;
     }
-    double sum = 0;
-    std::vector<double> deviations;
-    for (double p : periods) {
-        sum += p;
-        deviations.push_back(std::fabs(p - 100.0));
-    }
-    std::sort(deviations.begin(), deviations.end());
-    const double p99 =
-        deviations[static_cast<std::size_t>(0.99 * static_cast<double>(deviations.size() - 1))];
-    std::printf("tick_count %d\ntick_mean_ms %.3f\ntick_p99_deviation_ms %.3f\n", n, sum / n, p99);
+    const TickFigures f = tick_figures(periods);
+    std::printf("tick_count %d\ntick_mean_ms %.3f\ntick_p99_deviation_ms %.3f\n", n, f.mean_ms,
+                f.p99_deviation_ms);
     qelma_end();
     return 0;
 }
