@@ -7,7 +7,8 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   'use strict';
   const VK = { ControlLeft: 17, ControlRight: 17, ShiftLeft: 16, ShiftRight: 16, AltLeft: 18,
                AltRight: 18, Enter: 13, NumpadEnter: 13, Escape: 27, Space: 32, Backspace: 8,
-               Tab: 9, ArrowLeft: 37, ArrowUp: 38, ArrowRight: 39, ArrowDown: 40 };
+               Tab: 9 };
+  // Arrow and editing keys by what they are, on the keypad or not.
   const NAV = { ArrowLeft: 37, ArrowUp: 38, ArrowRight: 39, ArrowDown: 40, Home: 36, End: 35,
                 PageUp: 33, PageDown: 34, Insert: 45, Delete: 46, Clear: 12 };
   const panels = [];      // by window id: { root, title, bar, canvas, ctx }
@@ -287,19 +288,18 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     }
     const paths = [...written];
     written.clear();
+    const failed = err => { // kept for the next save
+      console.error('QELMA: saving the script folder failed', err);
+      paths.forEach(p => written.add(p));
+    };
     let store;
     try {
       const tx = db.transaction([IDBFS.DB_STORE_NAME], 'readwrite');
-      const fail = () => {
-        console.error('QELMA: saving the script folder failed', tx.error);
-        paths.forEach(p => written.add(p));
-      };
       tx.onerror = e => e.preventDefault();
-      tx.onabort = fail;
+      tx.onabort = () => failed(tx.error);
       store = tx.objectStore(IDBFS.DB_STORE_NAME);
     } catch (e) {
-      console.error('QELMA: saving the script folder failed', e);
-      paths.forEach(p => written.add(p));
+      failed(e);
       return;
     }
     for (const path of paths) {
@@ -359,8 +359,6 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       }
     });
   }
-  // For the page's controls: what is still to be saved, saved now.
-  Module.qelmaSave = save;
   // What the program has written but its streams still hold reaches the
   // folder, and the folder the database: for a page that is hidden, frozen
   // or going away, whose program may never run again.
