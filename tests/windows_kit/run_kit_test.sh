@@ -105,15 +105,30 @@ prefix_state() {
     grep -i 'qelma' "$WINEPREFIX"/*.reg || true
 }
 
-# wait_for_windows LOG: a game started by "driver quit ... UNTIL" in the
-# background shows its windows (at most a minute).
-wait_for_windows() {
+# hold_game DIR ROOT: the game in DIR runs in the background until
+# release_game ROOT lets Ctrl+Q end it; returns once it shows its windows
+# (at most a minute).
+hold_game() {
+    rm -f "$2/go"
+    : >"$2/held.log"
+    driver quit "$(winpath "$1/cargame.exe")" "$(winpath "$1")" "$(winpath "$2/go")" \
+        >"$2/held.log" 2>&1 &
+    held=$!
     waited=0
-    until grep -q 'both windows are shown' "$1" || [ $waited -ge 600 ]; do
+    until grep -q 'both windows are shown' "$2/held.log" || [ $waited -ge 600 ]; do
         sleep 0.1
         waited=$((waited + 1))
     done
-    grep -q 'both windows are shown' "$1" || fail "the held game did not start: $(cat "$1")"
+    grep -q 'both windows are shown' "$2/held.log" ||
+        fail "the held game did not start: $(cat "$2/held.log")"
+}
+
+# release_game ROOT: the game that hold_game started ends, with code 0.
+release_game() {
+    touch "$1/go"
+    code=0
+    wait "$held" || code=$?
+    [ "$code" -eq 0 ] || fail "the held game ended with $code: $(cat "$1/held.log")"
 }
 
 # same_prefix ROOT: the prefix is as it was before the installation.
@@ -322,19 +337,12 @@ if [ "$stage" = install ]; then
     # touches nothing there and says so.
     unzip -q "$zip" -d "$root/unpacked"
     copy="$root/unpacked/qelma-$version-win64"
-    : >"$root/held.log"
-    driver quit "$(winpath "$copy/cargame.exe")" "$(winpath "$copy")" "$(winpath "$root/go")" \
-        >"$root/held.log" 2>&1 &
-    held=$!
-    wait_for_windows "$root/held.log"
+    hold_game "$copy" "$root"
     code=0
     driver run "$(winpath "$installer")" /S "/D=$(winpath "$copy")" || code=$?
     [ "$code" -eq 2 ] || fail "installing over the running game exited with $code, not 2"
     [ ! -e "$copy/Uninstall.exe" ] || fail "the installer went on while the game ran"
-    touch "$root/go"
-    code=0
-    wait "$held" || code=$?
-    [ "$code" -eq 0 ] || fail "the held game ended with $code: $(cat "$root/held.log")"
+    release_game "$root"
 
     step "uninstall"
     uninstall
@@ -418,13 +426,7 @@ if [ "$stage" = upgrade ]; then
     check_installed "$second"
 
     step "uninstall and install while the game runs"
-    # The game runs from the folder until the file "go" appears.
-    rm -f "$root/go"
-    : >"$root/held.log"
-    driver quit "$(winpath "$second/cargame.exe")" "$(winpath "$second")" "$(winpath "$root/go")" \
-        >"$root/held.log" 2>&1 &
-    held=$!
-    wait_for_windows "$root/held.log"
+    hold_game "$second" "$root"
     # The uninstaller runs in place (_?=) so that its own exit code is seen.
     code=0
     driver run "$(winpath "$second/Uninstall.exe")" /S "_?=$(winpath "$second")" || code=$?
@@ -437,10 +439,7 @@ if [ "$stage" = upgrade ]; then
     driver run "$(winpath "$installer")" /S "/D=$(winpath "$root/third/QELMA")" || code=$?
     [ "$code" -eq 2 ] || fail "installing while the registered game runs exited with $code, not 2"
     [ ! -e "$root/third/QELMA/cargame.exe" ] || fail "the installer went on while the registered game ran"
-    touch "$root/go"
-    code=0
-    wait "$held" || code=$?
-    [ "$code" -eq 0 ] || fail "the held game ended with $code: $(cat "$root/held.log")"
+    release_game "$root"
     # Nothing was taken away: the installation is whole and still works.
     check_installed "$second"
     play "$second"
