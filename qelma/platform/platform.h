@@ -13,7 +13,9 @@
 //  - Sent messages run the window procedure at once: WM_CREATE (inside
 //    plat_create_window), WM_SIZE (whenever the client size changes, also while
 //    a window is created, given a menu and shown), WM_PAINT (when the toolkit
-//    repaints the window or after plat_invalidate), WM_CLOSE and WM_DESTROY.
+//    repaints the window or after plat_invalidate), WM_CLOSE and WM_DESTROY,
+//    and WM_ENDSESSION (wparam 1) when the program may be ended without
+//    running again: the user logs off, or a web page is hidden or left.
 //  - Everything else is queued in one FIFO per thread and leaves it through
 //    plat_peek_message: clicks, key-downs and key-ups, characters, menu
 //    commands (WM_COMMAND with the item id in wparam), timer ticks, posted
@@ -93,6 +95,7 @@ inline constexpr PlatColor PLAT_INVALID_COLOR = 0xFFFFFFFFu;
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
+#define WM_ENDSESSION 0x0016
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102

@@ -56,10 +56,7 @@ static void record_event(int kind, bool played, bool played_new_line) {
         refuse_recording_during_playback();
         return;
     }
-    if (session.periodic_run > 0) {
-        record_script_event(QELMA_PERIODIC, 0, 0, 0);
-        session.periodic_run = 0;
-    }
+    write_periodic_run();
     record_script_event(kind, session.event_x, session.event_y, session.event_key);
 }
 
@@ -179,6 +176,13 @@ PlatResult draw_window_proc(PlatWindow window, unsigned message, PlatWParam wpar
     case WM_DESTROY:
         plat_kill_timer(window, QELMA_TIMER_ID);
         plat_post_quit_message(0);
+        return 0;
+    case WM_ENDSESSION:
+        // The program may be ended without running again: the recording so
+        // far is written out, as a program that ends writes it.
+        if (wparam != 0) {
+            write_out_recording();
+        }
         return 0;
     case WM_COMMAND:
         run_menu_command(static_cast<unsigned>(wparam));

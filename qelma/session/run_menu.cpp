@@ -67,10 +67,7 @@ void run_menu_command(unsigned id) {
         if (session.recording) {
             session.recording = false;
             set_mark(CMD_RECORD, false);
-            if (session.periodic_run > 0) {
-                record_script_event(QELMA_PERIODIC, 0, 0, 0);
-                session.periodic_run = 0;
-            }
+            write_periodic_run();
             close_script_file_on_switch_off();
         } else {
             session.recording = true;

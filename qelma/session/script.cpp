@@ -45,7 +45,27 @@ void close_script_file_on_switch_off() {
     if (session.recording && session.script_for_writing) {
         return; // the recording still writes here; its lines would be lost
     }
+    if ((session.playing_back || session.play_one_pending) && !session.script_for_writing) {
+        return; // a playback switched on reads here; closing would rewind it
+    }
     close_script_file();
+}
+
+void write_periodic_run() {
+    if (session.periodic_run > 0) {
+        record_script_event(QELMA_PERIODIC, 0, 0, 0);
+        session.periodic_run = 0;
+    }
+}
+
+void write_out_recording() {
+    if (session.recording && !script_held_by_playback()) {
+        write_periodic_run();
+    }
+    if (session.script_file != nullptr && session.script_for_writing &&
+        std::fflush(session.script_file) != 0) {
+        report_write_error();
+    }
 }
 
 bool script_held_by_playback() {
@@ -94,8 +114,29 @@ void record_script_event(int kind, int x, int y, signed char key) {
     }
 }
 
+// True when the name "QELMA.SCR" no longer leads to what the open stream
+// reads: the file was replaced (another file put in its place) or written
+// since the stream was opened.
+static bool script_file_replaced() {
+    struct stat open_file {};
+    struct stat named {};
+    if (fstat(fileno(session.script_file), &open_file) != 0 ||
+        stat(SCRIPT_FILE_NAME, &named) != 0) {
+        return false; // nothing new to play there
+    }
+    return open_file.st_dev != named.st_dev || open_file.st_ino != named.st_ino ||
+           session.script_opened_size != named.st_size ||
+           session.script_opened_mtime != named.st_mtime;
+}
+
 // Opens the file for reading; false (after the message) when it cannot be.
 static bool open_for_reading() {
+    if (session.script_file != nullptr && !session.script_for_writing &&
+        session.script_finished && script_file_replaced()) {
+        // A playback that ended left its stream at the old file's end; the
+        // script now in its place plays from its first line.
+        close_script_file();
+    }
     if (session.script_file != nullptr) {
         if (!session.script_for_writing) {
             return true;
@@ -119,6 +160,8 @@ static bool open_for_reading() {
     session.script_file = f;
     session.script_for_writing = false;
     session.script_finished = false;
+    session.script_opened_size = info.st_size;
+    session.script_opened_mtime = info.st_mtime;
     return true;
 }
 

@@ -59,9 +59,8 @@ extern "C" int qelma_end(void) {
     session.window_dc = nullptr;
     // Periodic events counted since the last written line are written too,
     // so that a recording keeps every event the program received.
-    if (session.recording && session.periodic_run > 0) {
-        record_script_event(QELMA_PERIODIC, 0, 0, 0);
-        session.periodic_run = 0;
+    if (session.recording) {
+        write_periodic_run();
     }
     close_script_file();
     return 1;

@@ -55,6 +55,8 @@ struct Session {
     std::FILE *script_file = nullptr;     // "QELMA.SCR" while open
     bool script_for_writing = false;      // script_file was opened by the writer
     bool script_finished = false;         // the reader met the end or a line it cannot use
+    long long script_opened_size = 0;     // size and change time of the file the reader
+    long long script_opened_mtime = 0;    //   opened, to see it replaced later
     int periodic_run = 0;                 // recording: periodic events not yet written
     int playback_run = 0;                 // playback: periodic events left from the last line
 };
@@ -92,8 +94,16 @@ void refuse_recording_during_playback();
 // periodic count being played.
 void close_script_file();
 // Closes the script file when a switch goes off, whichever side opened it,
-// except a stream that a recording still switched on is writing into.
+// except a stream that a recording still switched on is writing into, or
+// one that a playback still switched on is reading.
 void close_script_file_on_switch_off();
+// Writes a recording's pending run of periodic events as one line.
+void write_periodic_run();
+// The program may end without running again (the system session ends, the
+// page goes away) or the file is wanted whole now: a recording's pending
+// periodic run and its buffered lines reach the file. The stream stays open
+// and the recording goes on.
+void write_out_recording();
 
 // Text window geometry for a screen of w x h pixels.
 struct WindowPlace {

@@ -254,4 +254,57 @@ TEST_F(ScriptCycle, PlaybackOffLeavesARecordingsStreamOpen) {
     EXPECT_EQ(read_file("QELMA.SCR"), "QELMA_MOUSE(1, 1);\nQELMA_MOUSE(2, 2);\n");
 }
 
+// Record switched on and off while a playback runs leaves the playback's
+// stream alone: the script goes on where it was, and no event comes twice.
+TEST_F(ScriptCycle, RecordOnAndOffDuringAPlaybackDoesNotRewindIt) {
+    write_file("QELMA.SCR", "QELMA_KBD(49);\nQELMA_KBD(50);\nQELMA_KBD(51);\nQELMA_KBD(52);\n");
+    shortcut('P');
+    std::string keys;
+    for (int i = 0; i < 2; ++i) {
+        keys += static_cast<char>(next_event().key);
+    }
+    run_menu_command(CMD_RECORD);
+    run_menu_command(CMD_RECORD);
+    EXPECT_NE(session.script_file, nullptr);
+    for (int i = 0; i < 2; ++i) {
+        keys += static_cast<char>(next_event().key);
+    }
+    EXPECT_EQ(keys, "1234");
+    expect_playback({});
+}
+
+// A finished playback's stream stays at the old file's end, but a script
+// put in the file's place since plays from its first line; the file itself
+// unchanged still meets the end at once.
+TEST_F(ScriptCycle, AScriptPutInPlaceAfterAPlaybackEndedPlaysFromItsStart) {
+    write_file("QELMA.SCR", "QELMA_MOUSE(1, 1);\n");
+    shortcut('P');
+    expect_playback({mouse(1, 1)});
+    shortcut('P');
+    expect_playback({});
+    write_file("QELMA.SCR", "QELMA_MOUSE(-250, 232);\nQELMA_MOUSE(2, 2);\n");
+    shortcut('P');
+    expect_playback({mouse(-250, 232), mouse(2, 2)});
+}
+
+// Told that the program may end without running again, a recording writes
+// its pending run of ticks and its buffered lines, and goes on recording.
+TEST_F(ScriptCycle, EndOfSessionWritesOutTheRecordingSoFar) {
+    shortcut('R');
+    shortcut('A');
+    EXPECT_EQ(click(5, 5).x, 5);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(tick().kind, QELMA_PERIODIC);
+    }
+    draw_window_proc(session.graphics_window, WM_ENDSESSION, 1, 0);
+    EXPECT_EQ(read_file("QELMA.SCR"), "QELMA_MOUSE(5, 5);\nQELMA_PERIODIC(3);\n");
+    EXPECT_TRUE(session.recording);
+    EXPECT_EQ(tick().kind, QELMA_PERIODIC);
+    shortcut('R');
+    shortcut('H');
+    run_queued();
+    EXPECT_EQ(read_file("QELMA.SCR"),
+              "QELMA_MOUSE(5, 5);\nQELMA_PERIODIC(3);\nQELMA_PERIODIC(1);\n");
+}
+
 } // namespace

@@ -146,6 +146,7 @@ static bool seam_message(UINT message) {
     case WM_SIZE:
     case WM_PAINT:
     case WM_CLOSE:
+    case WM_ENDSESSION:
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_CHAR:
