@@ -224,7 +224,8 @@ static const char *find_run(const char *s, bool signed_runs, const char *line_st
     return nullptr;
 }
 
-// Ends playback at the end of the script or at a line it cannot use. The
+// Ends playback at the end of the script or at a line it cannot use (each
+// said in the log: a file that is not a script stops for a reason). The
 // stream stays open where it stopped, so that playing again meets the same
 // end, until a switch closes it or the next recorded line takes the file.
 static int finish_playback() {
@@ -315,6 +316,7 @@ int read_script_event() {
         return 1;
     }
     default:
-        return finish_playback(); // another keyword letter: silently
+        // Another keyword letter: a file that is not a script, most likely.
+        return refuse_line("Unknown event");
     }
 }

@@ -125,7 +125,9 @@ TEST_F(Scripts, OddButReadableLines) {
     EXPECT_EQ(events[4].kind, QELMA_KBD);
     EXPECT_EQ(events[4].key, 233) << "a character above 127 plays back as recorded";
     EXPECT_EQ(events[5].x, 99) << "X at index 6 ended playback";
-    EXPECT_EQ(lines, std::vector<std::string>{}) << "an unknown keyword stops silently";
+    EXPECT_EQ(lines, std::vector<std::string>{
+                         "Unknown event in script file QELMA.SCR; playback stopped\n"})
+        << "an unknown keyword stops playback and says why";
 }
 
 TEST_F(Scripts, CharactersAbove127RoundTrip) {
@@ -158,6 +160,7 @@ TEST_F(Scripts, LastLineWithoutLineEndIsNotPlayed) {
 TEST_F(Scripts, MalformedLinesStopPlaybackWithAMessage) {
     const char *cases[][2] = {
         {"QELMA\n", "Line too short in script file QELMA.SCR; playback stopped\n"},
+        {"This is not a script\n", "Unknown event in script file QELMA.SCR; playback stopped\n"},
         {"QELMA_KBD();\n", "Missing number in script file QELMA.SCR; playback stopped\n"},
         {"QELMA_MOUSE(5);\n", "Missing number in script file QELMA.SCR; playback stopped\n"},
         {"QELMA_MOUSE(99999999999, 1);\n",
