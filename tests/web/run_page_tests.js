@@ -316,16 +316,25 @@ async function game(context) {
   await page.keyboard.press('Control+P');
   const replayed = await until(page, s => instructions(s) === 0, 10000);
   check(waiting > 50 && replayed !== null, 'the reloaded script plays back: its click on Go starts the game');
-  // A script loaded from disk may be anything: binary bytes and a line of
-  // 100 000 characters play back without hanging the page.
-  const junk = Buffer.concat([Buffer.from([0, 255, 1, 10, 200, 13, 10]), Buffer.alloc(100000, 0x41),
-                              Buffer.from('\n'), require('crypto').randomBytes(200000)]);
+  // A script loaded from disk may be anything: after a line that plays
+  // (keypad 2: the red car drops into the lower lane), binary bytes and a
+  // line of 100 000 characters play back without hanging the page.
+  const junk = Buffer.concat([Buffer.from('QELMA_KBD(50);\n'), Buffer.from([0, 255, 1, 10, 200, 13, 10]),
+                              Buffer.alloc(100000, 0x41), Buffer.from('\n'), require('crypto').randomBytes(200000)]);
+  const carBottom = shot => {
+    for (let y = ORIGIN.y + 125; y >= ORIGIN.y + 80; y--)
+      if (countColour(shot, RED, 0, y, shot.w, y + 1)) return y;
+    return -1;
+  };
+  const upper = carBottom(await grab(page));
   await page.setInputFiles('#qelma-load', { name: 'junk.scr', mimeType: 'application/octet-stream', buffer: junk });
   await page.waitForFunction(() => /Loaded junk\.scr/.test(document.getElementById('qelma-status').textContent));
   const loaded = await page.evaluate(() => FS.readFile('QELMA.SCR').length);
   check(loaded === junk.length, 'a loaded script is kept byte for byte');
   await page.keyboard.press('Control+P');
   await page.waitForTimeout(300);
+  const lower = carBottom(await grab(page));
+  check(upper > 0 && lower === upper + 10, `the loaded script's first line plays: the red car drops a lane (${upper} -> ${lower})`);
   const delay = await page.evaluate(() => new Promise(r => {
     const t = performance.now();
     setTimeout(() => r(performance.now() - t), 0);
@@ -601,6 +610,214 @@ async function recordingsSurvive(context) {
   }
 }
 
+// ---- the script file as the page and its controls handle it
+const SCRIPT_PATH = '/qelma/QELMA.SCR';
+
+// A file put into QELMA.SCR with the page's Load control; the status line
+// names it whether it was loaded or refused.
+async function loadScript(page, name, text) {
+  await page.setInputFiles('#qelma-load', { name, mimeType: 'text/plain', buffer: Buffer.from(text) });
+  await page.waitForFunction(n => document.getElementById('qelma-status').textContent.includes(n), name);
+  await page.evaluate(() => Module.qelmaPage.whenIdle());
+}
+
+// The copy of QELMA.SCR in the browser's database, as a reload would find it.
+async function storedScript(page) {
+  return page.evaluate(p => new Promise(resolve => {
+    const rq = IDBFS.dbs['/qelma'].transaction(['FILE_DATA'], 'readonly').objectStore('FILE_DATA').get(p);
+    rq.onsuccess = () => resolve(rq.result ? new TextDecoder('latin1').decode(rq.result.contents) : null);
+    rq.onerror = () => resolve(null);
+  }), SCRIPT_PATH);
+}
+
+// The Run menu's checked items.
+async function marks(page) {
+  return page.$$eval('.qelma-popup .qelma-item', els => els.filter(e => e.querySelector('.check').textContent)
+    .map(e => e.children[1].textContent).sort().join(','));
+}
+
+// Ctrl with the key at `code` that the layout labels `key`, as the browser
+// reports it on such a keyboard.
+async function ctrlKey(page, key, code) {
+  const cdp = await page.context().newCDPSession(page);
+  const ctrl = { key: 'Control', code: 'ControlLeft', windowsVirtualKeyCode: 17 };
+  const letter = { key, code, windowsVirtualKeyCode: key.toUpperCase().charCodeAt(0), modifiers: 2 };
+  await cdp.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', modifiers: 2, ...ctrl });
+  await cdp.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', ...letter });
+  await cdp.send('Input.dispatchKeyEvent', { type: 'keyUp', ...letter });
+  await cdp.send('Input.dispatchKeyEvent', { type: 'keyUp', ...ctrl });
+  await cdp.detach();
+  await page.evaluate(() => Module.qelmaPage.whenIdle());
+}
+
+// Pixels of the text panel that are not its white background.
+async function logInk(page) {
+  return page.$eval('.qelma-window:nth-child(2) canvas', c => {
+    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+    let n = 0;
+    for (let i = 0; i < d.length; i += 4) n += d[i] !== 255 || d[i + 1] !== 255 || d[i + 2] !== 255;
+    return n;
+  });
+}
+
+const inputLines = text => (text || '').split('\n').filter(l => /^QELMA_(MOUSE|KBD)/.test(l)).join(' ');
+
+// Load, Save, focus and playback while a recording or a playback holds
+// QELMA.SCR: nothing recorded is lost or mixed, and a loaded script plays.
+async function scriptFiles(context) {
+  const page = await context.newPage();
+  await showGame(page);
+  const canvas = await page.$('.qelma-window canvas');
+  await canvas.click({ position: at(0, -200) });
+  await page.keyboard.press('Control+R');
+  await canvas.click({ position: at(-230, 130) }); // "New Car"
+  await keypad(page, 8);
+  await keypad(page, 2);
+  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  const recorded = 'QELMA_MOUSE(-230, 130);\nQELMA_KBD(56);\nQELMA_KBD(50);\n';
+  let stored = null;
+  for (let i = 0; i < 30 && inputLines(stored) !== inputLines(recorded); i++) {
+    await page.waitForTimeout(100);
+    stored = await storedScript(page);
+  }
+  check(inputLines(stored) === inputLines(recorded),
+        `during a recording the stored QELMA.SCR holds every line so far (${JSON.stringify(stored)})`);
+  const sofar = await readScript(page);
+  const other = Array.from({ length: 14 }, (_, i) => `QELMA_MOUSE(${i}, ${i});\n`).join('');
+  await loadScript(page, 'fourteen.scr', other);
+  const refused = await page.textContent('#qelma-status');
+  check(/Not loaded/.test(refused) && (await readScript(page)) === sofar,
+        `a load during a recording is refused and says why, the recording untouched ("${refused}")`);
+  check(await page.evaluate(() => document.activeElement === document.querySelector('.qelma-window canvas')),
+        'after the Load control the keys are the drawing panel\'s again');
+  // A focus event and Ctrl+R in one turn: the stored snapshot read for the
+  // focus is older than the file the recording closes, and must not win.
+  await page.evaluate(() => {
+    dispatchEvent(new Event('focus'));
+    const key = (type, key, code) => dispatchEvent(new KeyboardEvent(type, { key, code, ctrlKey: type === 'keydown' }));
+    key('keydown', 'Control', 'ControlLeft'); key('keydown', 'r', 'KeyR'); key('keyup', 'Control', 'ControlLeft');
+  });
+  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  await page.waitForTimeout(500);
+  const stopped = (await readScript(page)) || '';
+  check(stopped.startsWith(sofar) && inputLines(stopped) === inputLines(recorded) && !(await marks(page)).includes('Record'),
+        'a focus event as the recording stops keeps the fresh recording, not an older stored copy');
+
+  // A playback that reached its end, then another script loaded: Ctrl+P
+  // plays the new one from its first line.
+  await loadScript(page, 'ground.scr', 'QELMA_MOUSE(0, -200);\n');
+  await page.keyboard.press('Control+P');
+  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  await loadScript(page, 'go.scr', 'QELMA_MOUSE(-250, 232);\n');
+  await page.keyboard.press('Control+P');
+  check((await until(page, s => instructions(s) === 0, 5000)) !== null,
+        'a script loaded after a playback ended plays from its first line: its click on Go starts the game');
+  // A file that is not a script says so in the log.
+  const inkBefore = await logInk(page);
+  await loadScript(page, 'notes.txt', 'This is not a script\n');
+  await page.keyboard.press('Control+P');
+  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  const inkAfter = await logInk(page);
+  if (inkAfter <= inkBefore) await page.screenshot({ path: '/tmp/pt/ink.png' });
+  check(inkAfter > inkBefore, `a file that is not a script, played, writes its message in the text panel (${inkBefore} -> ${inkAfter})`);
+
+  // Save during a recording: every line so far, the running ticks too; the
+  // Ctrl shortcuts still reach the program while the button has the focus.
+  await page.keyboard.press('Control+A');
+  await page.keyboard.press('Control+R');
+  await canvas.click({ position: at(-250, 207) }); // "Pause"
+  await keypad(page, 8);
+  await keypad(page, 6);
+  await page.waitForTimeout(700);
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#qelma-save')]);
+  const saved = fs.readFileSync(await download.path(), 'latin1');
+  check(inputLines(saved) === 'QELMA_MOUSE(-250, 207); QELMA_KBD(56); QELMA_KBD(54);' && /QELMA_PERIODIC\(\d+\);\n$/.test(saved),
+        `Save during a recording downloads every line so far and the running ticks (${JSON.stringify(saved)})`);
+  check(await page.evaluate(() => document.activeElement === document.querySelector('.qelma-window canvas')),
+        'after the Save button the keys are the drawing panel\'s again');
+  await page.focus('#qelma-save');
+  await page.keyboard.press('Control+R');
+  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  const after = await readScript(page);
+  check(!(await marks(page)).includes('Record') && after.startsWith(saved.slice(0, saved.lastIndexOf('QELMA_PERIODIC'))),
+        'Ctrl+R with the Save button focused stops the recording, which keeps what was saved');
+  await page.close();
+}
+
+// Reloaded during a run of ticks, the recording keeps them: replayed, it
+// ends on the picture the user last saw. The page's clock stands still, so
+// that the ticks are exactly those let through.
+async function reloadKeepsTicks() {
+  const browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: chromiumArgs });
+  try {
+    const context = await browser.newContext({ viewport: { width: 1400, height: 1000 } });
+    await context.clock.install({ time: 0 });
+    await context.clock.pauseAt(1000);
+    const page = await context.newPage();
+    await showGame(page);
+    await page.keyboard.press('Control+R');
+    await page.click('.qelma-window canvas', { position: at(-250, 232) }); // "Go"
+    for (let i = 0; i < 15; i++) {
+      await context.clock.runFor(100);
+      await page.evaluate(() => Module.qelmaPage.whenIdle());
+    }
+    const seen = await grab(page);
+    await page.reload();
+    await gameShown(page);
+    // The reloaded program gives the browser a turn while it starts; 50 ms
+    // let that through, short of the first tick.
+    await context.clock.runFor(50);
+    await page.evaluate(() => Module.qelmaPage.whenIdle());
+    const script = await readScript(page);
+    await page.keyboard.press('Control+P');
+    await page.evaluate(() => Module.qelmaPage.whenIdle());
+    const replayed = await grab(page);
+    check(/QELMA_PERIODIC\(1[45]\);\n$/.test(script || '') && Buffer.compare(seen.rgba, replayed.rgba) === 0,
+          `a reload during a run of ticks keeps them: the replay ends on the picture last seen (${JSON.stringify(script)})`);
+  } finally {
+    await browser.close();
+  }
+}
+
+// Shortcut letters as the keyboard layout labels them; Tab and the panel
+// that has the keys.
+async function keys(context) {
+  const page = await context.newPage();
+  await showGame(page);
+  await page.click('.qelma-window canvas', { position: at(0, -200) });
+  // The code of the key that each layout labels with the letter.
+  const layouts = {
+    AZERTY: { l: 'KeyL', r: 'KeyR', a: 'KeyQ' },
+    QWERTZ: { l: 'KeyL', r: 'KeyR', a: 'KeyA' },
+    Dvorak: { l: 'KeyP', r: 'KeyO', a: 'KeyA' },
+  };
+  const start = await marks(page);
+  for (const [name, code] of Object.entries(layouts)) {
+    await ctrlKey(page, 'l', code.l);
+    const logging = await marks(page);
+    await ctrlKey(page, 'r', code.r);
+    const recording = await marks(page);
+    await ctrlKey(page, 'a', code.a); // animates; by position on AZERTY it would quit
+    await ctrlKey(page, 'r', code.r);
+    await ctrlKey(page, 'l', code.l);
+    const ended = await page.evaluate(() => !!Module.qelmaEnded);
+    check(logging !== start && !logging.includes('Playback') && recording.includes('Record') &&
+          !ended && (await marks(page)) === start,
+          `${name}: Ctrl+L, Ctrl+R and Ctrl+A act by the letters on the keys (${start} / ${logging} / ${recording})`);
+  }
+  // Tab leaves the drawing panel for the next place on the page; the panel
+  // with the keys shows it, a page control takes it from both.
+  const hasKeys = () => page.$$eval('.qelma-window', ws => ws.map(w => w.classList.contains('qelma-has-keys')).join());
+  const before = await hasKeys();
+  await page.keyboard.press('Tab');
+  const moved = await page.evaluate(() => document.activeElement !== document.querySelector('.qelma-window canvas'));
+  const afterTab = await hasKeys();
+  await page.focus('#qelma-save');
+  check(before === 'true,false' && moved && afterTab === 'false,true' && (await hasKeys()) === 'false,false',
+        `Tab moves on from the drawing panel; the title of the panel with the keys shows it (${before} / ${afterTab})`);
+  await page.close();
+}
+
 let base;
 const chromiumPath = process.env.QELMA_CHROMIUM || '/usr/bin/chromium';
 const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
@@ -624,11 +841,14 @@ const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disa
     if (run('examples')) await examples(context);
     if (run('game')) await game(context);
     if (run('survive')) await recordingsSurvive(context);
+    if (run('scripts')) await scriptFiles(context);
+    if (run('reload')) await reloadKeepsTicks();
+    if (run('keys')) await keys(context);
     if (run('windows')) await windowsScript(context);
     if (run('waiting')) await waiting(context);
     if (run('replay')) await replayAgainstDesktop(await wholeGame(context));
   } catch (e) {
-    check(false, 'page tests ran to the end: ' + e.message);
+    check(false, "page tests ran to the end: " + e.stack);
   } finally {
     await context.close();
     server.close();

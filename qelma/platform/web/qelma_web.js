@@ -103,6 +103,17 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   }
 
   // ---- keys: Windows' virtual keys and the typed Latin-1 character
+  // The letter a key stands for, as Windows takes it: from the keyboard
+  // layout (AZERTY's A is the key where QWERTY has Q), and by position only
+  // where the layout writes another alphabet, as Windows' Cyrillic or Greek
+  // layouts keep the Latin letters' codes. 0 for a key that is no letter here.
+  function letterKey(e) {
+    const k = e.key || '';
+    if (/^[a-zA-Z]$/.test(k)) return k.toUpperCase().charCodeAt(0);
+    const m = /^Key([A-Z])$/.exec(e.code || '');
+    if (m && k.length === 1 && k.toLowerCase() !== k.toUpperCase()) return m[1].charCodeAt(0);
+    return 0;
+  }
   function virtualKey(e) {
     const c = e.code || '';
     let m;
@@ -110,12 +121,13 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     // is the arrow or editing key it is labelled with, as on Windows.
     if ((m = /^Numpad([0-9])$/.exec(c)) && e.key === m[1]) return 0x60 + Number(m[1]);
     if (/^Numpad/.test(c) && NAV[e.key]) return NAV[e.key];
-    if ((m = /^Key([A-Z])$/.exec(c))) return m[1].charCodeAt(0);
+    const letter = letterKey(e);
+    if (letter) return letter;
     if ((m = /^Digit([0-9])$/.exec(c))) return m[1].charCodeAt(0);
     return VK[c] || NAV[e.key] || 0;
   }
   function typedChar(e) {
-    if (e.ctrlKey && !e.altKey && /^Key[A-Z]$/.test(e.code || '')) return e.code.charCodeAt(3) - 64;
+    if (e.ctrlKey && !e.altKey && letterKey(e)) return letterKey(e) - 64;
     if (e.key === 'Enter') return 13;
     if (e.key === 'Backspace') return 8;
     if (e.key === 'Escape') return 27;
@@ -123,9 +135,27 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     if (e.key && e.key.length === 1 && e.key.charCodeAt(0) <= 0xFF) return e.key.charCodeAt(0);
     return 0;
   }
+  // A key pressed while one of the page's own controls has the focus stays
+  // the control's (Tab, Enter, Space, typing), but for the program's Ctrl
+  // shortcuts, which still reach the program.
+  function inControls(el) {
+    return !!(el && el.closest && el.closest('.qelma-page-controls'));
+  }
+  function forControl(e) {
+    if (!inControls(e.target) || e.key === 'Control') return false;
+    return !(e.ctrlKey && !e.altKey && letterKey(e));
+  }
+  // The panel that has the keys shows it in its title bar, as Windows shows
+  // the active window; none does while a page control has them.
+  function markKeys() {
+    const controls = inControls(document.activeElement);
+    panels.forEach((p, id) => p && p.root.classList.toggle('qelma-has-keys', !controls && id === focused));
+  }
   function onKey(e, down) {
     if (Module.qelmaEnded) return;
-    if (e.target && e.target.closest && e.target.closest('.qelma-page-controls')) return;
+    if (forControl(e)) return;
+    // Tab moves between the page's controls and the panels, as on any page.
+    if (e.key === 'Tab' && !e.ctrlKey && !e.altKey) return;
     // Alt with a mnemonic opens that menu of the drawing window's bar.
     if (down && e.altKey && !e.ctrlKey && e.key && e.key.length === 1) {
       const p = panels[0];
@@ -201,13 +231,21 @@ var Module = typeof Module !== 'undefined' ? Module : {};
         poke();
       });
       canvas.addEventListener('contextmenu', e => e.preventDefault());
-      root.addEventListener('focusin', () => { focused = id; });
+      root.addEventListener('focusin', () => { focused = id; markKeys(); });
     },
     windowShow(id, show) {
       const p = panels[id];
       if (!p) return;
       p.root.hidden = !show;
       if (show && id === 0) { p.canvas.focus(); focused = 0; }
+      markKeys();
+    },
+    // After a page control has been used the keys go back to the panel that
+    // had them, so that the keypad steers and Ctrl+R records again.
+    keysBack() {
+      const p = panels[focused];
+      if (p && !p.root.hidden) p.canvas.focus();
+      markKeys();
     },
     present(id, pixels, w, h) {
       const p = panels[id];
@@ -347,7 +385,9 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       const when = entry.timestamp.getTime();
       let local = null;
       try { local = FS.stat(p); } catch (e) { /* not here yet */ }
-      if (local && local.mtime.getTime() === when) return;
+      // Only a newer copy is taken: one this page wrote since the snapshot
+      // was read is never replaced by an older one.
+      if (local && local.mtime.getTime() >= when) return;
       loading = true;
       try {
         FS.writeFile(p, entry.contents);
@@ -404,6 +444,9 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       Asyncify.whenDone().then(code => ended(code | 0),
                                e => { console.error('QELMA: the program failed', e); ended(1); });
   }]);
+  // WebKit may end a page's database work once pagehide has run; it reports
+  // leaving with beforeunload first, where the save still completes.
+  addEventListener('beforeunload', saveAll);
   addEventListener('pagehide', saveAll);
   document.addEventListener('freeze', saveAll);
   document.addEventListener('visibilitychange', () => {
@@ -411,6 +454,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     else refresh();
   });
   addEventListener('focus', refresh);
+  document.addEventListener('focusin', markKeys);
   addEventListener('keydown', e => onKey(e, true));
   addEventListener('keyup', e => onKey(e, false));
   addEventListener('mousedown', e => { if (!e.target.closest('.qelma-menubar')) closeMenus(); });

@@ -13,7 +13,10 @@
 // browser a turn now and then.
 // Leaves out: child windows, moving and sizing windows, minimise, maximise.
 // Departs from Windows: a panel has no frame, so the client area is the outer
-// size asked for less the menu bar's height (WEB_MENU_BAR_HEIGHT).
+// size asked for less the menu bar's height (WEB_MENU_BAR_HEIGHT); output
+// streams are flushed whenever the program waits with nothing to do; and
+// WM_ENDSESSION comes whenever the page may not run again (hidden, frozen,
+// left) or saves the program's script for the user.
 #include "qelma/platform/web/web_platform.h"
 #include "qelma/platform/winlayer/menu_model.h"
 #include "qelma/platform/winlayer/queue.h"
@@ -203,9 +206,15 @@ EMSCRIPTEN_KEEPALIVE void qelma_web_timer(void *timer) {
 }
 
 // The page is hidden, frozen or going away, and the program may never run
-// again: what its output streams hold (a recording's last lines) is written
-// out, as a program that ends writes it on a desktop.
+// again, or the page saves a file of the program's for the user: each
+// window hears WM_ENDSESSION, as at the end of a Windows session (a
+// recording writes its pending periodic run), and what the output streams
+// hold reaches the files, as a program that ends writes it on a desktop.
 EMSCRIPTEN_KEEPALIVE void qelma_web_flush() {
+    for (PlatWindow w : windows) {
+        if (winlayer::window_ok(w))
+            winlayer::send(w, WM_ENDSESSION, 1, 0);
+    }
     std::fflush(nullptr);
 }
 
@@ -232,6 +241,10 @@ void tk_process_events(bool wait) {
     present_all();
     const double now = emscripten_get_now();
     if (wait && winlayer::empty()) {
+        // A page can go away without a word (a crash, a browser that does
+        // not report leaving): lines written before the program sleeps
+        // reach the folder, which saves them.
+        std::fflush(nullptr);
         js_wait();
         last_yield_ms = emscripten_get_now();
     } else if (now - last_yield_ms > 50) {
