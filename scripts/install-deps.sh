@@ -16,9 +16,10 @@ for option in "$@"; do
     --bench) pkgs="$pkgs libbenchmark-dev python3 libx11-6 libxtst6 bc" ;;
     --fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
     --web)
-        # Emscripten and the Chromium the page tests drive; node and npm from
+        # Emscripten and the browsers the page tests drive (Chromium, and
+        # WebKitGTK's MiniBrowser through WebKitWebDriver); node and npm from
         # Debian unless the machine already has its own.
-        pkgs="$pkgs emscripten chromium"
+        pkgs="$pkgs emscripten chromium webkit2gtk-driver"
         command -v node >/dev/null 2>&1 || pkgs="$pkgs nodejs"
         command -v npm >/dev/null 2>&1 || pkgs="$pkgs npm"
         web=1 ;;

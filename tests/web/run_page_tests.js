@@ -818,6 +818,76 @@ async function keys(context) {
   await page.close();
 }
 
+// WebKit (Safari's engine), driven as plain W3C WebDriver through Debian's
+// WebKitWebDriver and MiniBrowser under a virtual X server: a recording
+// keeps its lines in the stored folder while it runs, and its last run of
+// ticks when the page is reloaded.
+async function webkit() {
+  const miniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
+  if (!fs.existsSync(miniBrowser)) {
+    console.log('     webkit: skipped, it needs Debian\'s webkit2gtk-driver (scripts/install-deps.sh --web)');
+    return;
+  }
+  const port = 4400 + Math.floor(Math.random() * 500);
+  const driver = require('child_process').spawn('xvfb-run', ['-a', 'WebKitWebDriver', '--port=' + port],
+                                                { stdio: 'ignore', detached: true });
+  const wd = async (method, url, body) => {
+    const r = await fetch(`http://127.0.0.1:${port}${url}`, { method, body: body && JSON.stringify(body),
+                                                             headers: { 'Content-Type': 'application/json' } });
+    const j = await r.json();
+    if (j.value && j.value.error) throw new Error(`WebKitWebDriver: ${j.value.error}: ${j.value.message}`);
+    return j.value;
+  };
+  let session = null;
+  try {
+    for (let i = 0; i < 50 && !session; i++) {
+      await new Promise(r => setTimeout(r, 200));
+      session = await wd('POST', '/session', { capabilities: { alwaysMatch: {
+        'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] } } } }).catch(() => null);
+    }
+    if (!session) throw new Error('WebKitWebDriver did not start');
+    const url = u => `/session/${session.sessionId}${u}`;
+    const js = (script, ...args) => wd('POST', url('/execute/async'), { script: script + '.then(arguments[arguments.length - 1])', args });
+    const shown = async () => {
+      for (let i = 0; i < 100; i++) {
+        if (await js('Promise.resolve(document.querySelectorAll(".qelma-window:not([hidden])").length === 2 && !!Module.calledRun)')) break;
+        await new Promise(r => setTimeout(r, 100));
+      }
+      await js('Module.qelmaPage.whenIdle()');
+    };
+    await wd('POST', url('/url'), { url: base + '/game/cargame.html' });
+    await shown();
+    // Ctrl+R, a click on the road, keypad 8, as the page's listeners get them.
+    await js(`(async () => {
+      const key = (type, key, code, ctrlKey) => dispatchEvent(new KeyboardEvent(type, { key, code, ctrlKey }));
+      key('keydown', 'Control', 'ControlLeft', true); key('keydown', 'r', 'KeyR', true); key('keyup', 'Control', 'ControlLeft', false);
+      await Module.qelmaPage.whenIdle();
+      const c = document.querySelector('.qelma-window canvas'), r = c.getBoundingClientRect();
+      for (const type of ['mousedown', 'mouseup'])
+        c.dispatchEvent(new MouseEvent(type, { clientX: r.left + ${at(100, -105).x}, clientY: r.top + ${at(100, -105).y}, button: 0, bubbles: true }));
+      await Module.qelmaPage.whenIdle();
+      key('keydown', '8', 'Numpad8', false); key('keyup', '8', 'Numpad8', false);
+      await Module.qelmaPage.whenIdle();
+    })()`);
+    await new Promise(r => setTimeout(r, 1500));
+    const stored = await js(`new Promise(done => {
+      const rq = IDBFS.dbs['/qelma'].transaction(['FILE_DATA'], 'readonly').objectStore('FILE_DATA').get('/qelma/QELMA.SCR');
+      rq.onsuccess = () => done(rq.result ? new TextDecoder('latin1').decode(rq.result.contents) : null);
+      rq.onerror = () => done(null);
+    })`);
+    check(inputLines(stored) === 'QELMA_MOUSE(100, -105); QELMA_KBD(56);',
+          `webkit: during a recording the stored QELMA.SCR holds every line so far (${JSON.stringify(stored)})`);
+    await wd('POST', url('/refresh'), {});
+    await shown();
+    const kept = await js('Promise.resolve((() => { try { return FS.readFile("QELMA.SCR", { encoding: "utf8" }); } catch (e) { return null; } })())');
+    check(inputLines(kept) === 'QELMA_MOUSE(100, -105); QELMA_KBD(56);' && /QELMA_KBD\(56\);\nQELMA_PERIODIC\(\d+\);\n$/.test(kept || ''),
+          `webkit: a reload during a recording keeps its lines and its last run of ticks (${JSON.stringify(kept)})`);
+  } finally {
+    if (session) await wd('DELETE', `/session/${session.sessionId}`).catch(() => {});
+    try { process.kill(-driver.pid); } catch (e) { /* gone already */ }
+  }
+}
+
 let base;
 const chromiumPath = process.env.QELMA_CHROMIUM || '/usr/bin/chromium';
 const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
@@ -844,6 +914,7 @@ const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disa
     if (run('scripts')) await scriptFiles(context);
     if (run('reload')) await reloadKeepsTicks();
     if (run('keys')) await keys(context);
+    if (run('webkit')) await webkit();
     if (run('windows')) await windowsScript(context);
     if (run('waiting')) await waiting(context);
     if (run('replay')) await replayAgainstDesktop(await wholeGame(context));
