@@ -417,6 +417,17 @@ async function wholeGame(context) {
   return script || '';
 }
 
+// The game's page in a context of its own whose clock stands still: no tick
+// comes but those the test lets through.
+async function stillGame(browser) {
+  const context = await browser.newContext({ viewport: { width: 1400, height: 1000 } });
+  await context.clock.install({ time: 0 });
+  await context.clock.pauseAt(1000);
+  const page = await context.newPage();
+  await showGame(page);
+  return { context, page };
+}
+
 // The number of events a script plays before it ends, as the reader counts
 // them: a periodic line gives its count, a mouse or key line one, an empty
 // line none; another line, or the last line without its end, ends it.
@@ -473,11 +484,7 @@ async function replayAgainstDesktop(script) {
   let keep = false;
   const browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: chromiumArgs });
   try {
-    const context = await browser.newContext({ viewport: { width: 1400, height: 1000 } });
-    await context.clock.install({ time: 0 });
-    await context.clock.pauseAt(1000);
-    const page = await context.newPage();
-    await showGame(page);
+    const { page } = await stillGame(browser);
     await page.setInputFiles('#qelma-load', { name: 'recorded.scr', mimeType: 'text/plain', buffer: Buffer.from(script) });
     await page.evaluate(() => Module.qelmaPage.whenIdle());
     for (const ref of drawn) { ref.worst = 1; ref.compared = 0; }
@@ -570,20 +577,26 @@ async function windowsScript(context) {
   await page.close();
 }
 
+// A fresh game page that records a click on "New Car" and keypad digits,
+// and is left recording.
+async function recordNewCarAndKeys(context, digits) {
+  const page = await context.newPage();
+  await showGame(page);
+  const canvas = await page.$('.qelma-window canvas');
+  await canvas.click({ position: at(0, -200) });
+  await page.keyboard.press('Control+R');
+  await canvas.click({ position: at(-230, 130) }); // "New Car"
+  for (const digit of digits) await keypad(page, digit);
+  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  return { page, canvas };
+}
+
 // A recording whose page goes away keeps every line the program wrote: a
 // reload during the recording, and a page frozen in the background and never
 // woken again, as a browser does with tabs it discards.
 async function recordingsSurvive(context) {
   for (const how of ['reload', 'freeze']) {
-    const page = await context.newPage();
-    await showGame(page);
-    const canvas = await page.$('.qelma-window canvas');
-    await canvas.click({ position: at(0, -200) });
-    await page.keyboard.press('Control+R');
-    await canvas.click({ position: at(-230, 130) }); // "New Car"
-    await keypad(page, 2);
-    await keypad(page, 8);
-    await page.evaluate(() => Module.qelmaPage.whenIdle());
+    const { page } = await recordNewCarAndKeys(context, [2, 8]);
     let reader = page;
     if (how === 'reload') {
       await page.reload();
@@ -665,15 +678,7 @@ const inputLines = text => (text || '').split('\n').filter(l => /^QELMA_(MOUSE|K
 // Load, Save, focus and playback while a recording or a playback holds
 // QELMA.SCR: nothing recorded is lost or mixed, and a loaded script plays.
 async function scriptFiles(context) {
-  const page = await context.newPage();
-  await showGame(page);
-  const canvas = await page.$('.qelma-window canvas');
-  await canvas.click({ position: at(0, -200) });
-  await page.keyboard.press('Control+R');
-  await canvas.click({ position: at(-230, 130) }); // "New Car"
-  await keypad(page, 8);
-  await keypad(page, 2);
-  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  const { page, canvas } = await recordNewCarAndKeys(context, [8, 2]);
   const recorded = 'QELMA_MOUSE(-230, 130);\nQELMA_KBD(56);\nQELMA_KBD(50);\n';
   let stored = null;
   for (let i = 0; i < 30 && inputLines(stored) !== inputLines(recorded); i++) {
@@ -750,11 +755,7 @@ async function scriptFiles(context) {
 async function reloadKeepsTicks() {
   const browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: chromiumArgs });
   try {
-    const context = await browser.newContext({ viewport: { width: 1400, height: 1000 } });
-    await context.clock.install({ time: 0 });
-    await context.clock.pauseAt(1000);
-    const page = await context.newPage();
-    await showGame(page);
+    const { context, page } = await stillGame(browser);
     await page.keyboard.press('Control+R');
     await page.click('.qelma-window canvas', { position: at(-250, 232) }); // "Go"
     for (let i = 0; i < 15; i++) {
