@@ -1,5 +1,5 @@
 # The Windows package of a Win32 build (the `windows` preset): the car game
-# and the kit for writing QELMA programs with MinGW-w64, as a 64-bit NSIS
+# and the kit for writing QELMA programs with Visual Studio or MinGW-w64, as a 64-bit NSIS
 # installer and as a zip of the same files.
 #
 #   cpack --config build/windows/CPackConfig.cmake -B build/windows/package
@@ -10,6 +10,8 @@
 #   Getting started on Windows.txt      how to play and how to build a program
 #   LICENSE.txt
 #   include/qelma/qelma.h               the kit: header,
+#   bin/qelma.dll                       the library as a DLL, for any compiler,
+#   lib/qelma.lib, lib/libqelma.dll.a   its import libraries (Visual Studio, MinGW-w64),
 #   lib/libqelma.a                      static library for MinGW-w64,
 #   lib/cmake/QELMA/                    CMake package (QELMA::qelma),
 #   lib/pkgconfig/qelma.pc              pkg-config file,

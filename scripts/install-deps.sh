@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need.
 # Packages that are already present are skipped; nothing is installed by hand.
+# (--windows: clang, lld and llvm make and try the import library for Visual Studio.)
 # Usage: scripts/install-deps.sh [--windows] [--bench] [--fuzz] [--web]
 set -eu
 
@@ -12,7 +13,7 @@ pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-de
       lintian desktop-file-utils xdotool"
 for option in "$@"; do
     case "$option" in
-    --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine nsis unzip" ;;
+    --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine nsis unzip clang lld llvm" ;;
     --bench) pkgs="$pkgs libbenchmark-dev python3 libx11-6 libxtst6 bc" ;;
     --fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
     --web)

@@ -230,7 +230,7 @@ if [ "$stage" = package ]; then
     zip_files >"$WORK_DIR/zip.txt"
     cat "$WORK_DIR/zip.txt"
     for f in cargame.exe "Getting started on Windows.txt" LICENSE.txt include/qelma/qelma.h \
-        lib/libqelma.a lib/cmake/QELMA/QELMAConfig.cmake lib/cmake/QELMA/QELMAConfigVersion.cmake \
+        lib/libqelma.a bin/qelma.dll lib/libqelma.dll.a lib/qelma.lib lib/cmake/QELMA/QELMAConfig.cmake lib/cmake/QELMA/QELMAConfigVersion.cmake \
         lib/cmake/QELMA/QELMATargets.cmake lib/pkgconfig/qelma.pc examples/CMakeLists.txt \
         examples/hello.c examples/shapes.c examples/bounce.c; do
         grep -q -x -F "$f" "$WORK_DIR/zip.txt" || fail "the zip lacks $f"
@@ -297,6 +297,11 @@ if [ "$stage" = install ]; then
 
     step "a user's program with CMake (find_package(QELMA))"
     if build_with_cmake "$SOURCE_DIR/tests/windows_kit/consumer" "$root/consumer-cmake" "$folder"; then
+        # QELMA::qelma is qelma.dll, copied beside the programs by the package.
+        x86_64-w64-mingw32-objdump -p "$root/consumer-cmake/app_console.exe" | grep -q 'DLL Name: qelma.dll' ||
+            fail "app_console.exe does not use qelma.dll"
+        cmp -s "$root/consumer-cmake/qelma.dll" "$folder/bin/qelma.dll" ||
+            fail "qelma.dll was not copied beside the programs in their build folder"
         run_app "$root/consumer-cmake/app_console.exe" "(Windows CUI)"
         grep -q 'app: QELMA_QUIT received' "$root/consumer-cmake/app_console.exe.out" ||
             fail "the console program printed nothing on its console"
