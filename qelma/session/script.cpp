@@ -114,19 +114,31 @@ void record_script_event(int kind, int x, int y, signed char key) {
     }
 }
 
-// True when the name "QELMA.SCR" no longer leads to what the open stream
-// reads: the file was replaced (another file put in its place) or written
-// since the stream was opened.
-static bool script_file_replaced() {
-    struct stat open_file {};
+// What the name "QELMA.SCR" leads to now: false when nothing. Taken from
+// the name both times, never from the open stream, since some systems
+// (Windows' C runtime) describe an open descriptor with other numbers.
+static bool stamp_of_script(ScriptStamp *stamp) {
     struct stat named {};
-    if (fstat(fileno(session.script_file), &open_file) != 0 ||
-        stat(SCRIPT_FILE_NAME, &named) != 0) {
+    if (stat(SCRIPT_FILE_NAME, &named) != 0) {
+        return false;
+    }
+    *stamp = ScriptStamp{static_cast<long long>(named.st_dev), static_cast<long long>(named.st_ino),
+                         static_cast<long long>(named.st_size),
+                         static_cast<long long>(named.st_mtime)};
+    return true;
+}
+
+// True when the name "QELMA.SCR" no longer leads to what the open stream
+// reads: another file was put in its place, or it was written since the
+// stream was opened.
+static bool script_file_replaced() {
+    ScriptStamp now{};
+    if (!stamp_of_script(&now)) {
         return false; // nothing new to play there
     }
-    return open_file.st_dev != named.st_dev || open_file.st_ino != named.st_ino ||
-           session.script_opened_size != named.st_size ||
-           session.script_opened_mtime != named.st_mtime;
+    const ScriptStamp &then = session.script_opened;
+    return now.device != then.device || now.inode != then.inode || now.size != then.size ||
+           now.mtime != then.mtime;
 }
 
 // Opens the file for reading; false (after the message) when it cannot be.
@@ -160,8 +172,9 @@ static bool open_for_reading() {
     session.script_file = f;
     session.script_for_writing = false;
     session.script_finished = false;
-    session.script_opened_size = info.st_size;
-    session.script_opened_mtime = info.st_mtime;
+    if (!stamp_of_script(&session.script_opened)) {
+        session.script_opened = ScriptStamp{};
+    }
     return true;
 }
 

@@ -26,6 +26,11 @@ enum {
     CMD_INFO = 9,
 };
 
+// A file as its name shows it: identity, size and change time (seconds).
+struct ScriptStamp {
+    long long device = 0, inode = 0, size = 0, mtime = 0;
+};
+
 struct Session {
     PlatWindow graphics_window = nullptr; // none until set-up: calls that test it return 0
     PlatWindow text_window = nullptr;     // shows the message log
@@ -55,8 +60,7 @@ struct Session {
     std::FILE *script_file = nullptr;     // "QELMA.SCR" while open
     bool script_for_writing = false;      // script_file was opened by the writer
     bool script_finished = false;         // the reader met the end or a line it cannot use
-    long long script_opened_size = 0;     // size and change time of the file the reader
-    long long script_opened_mtime = 0;    //   opened, to see it replaced later
+    ScriptStamp script_opened;            // the file the reader opened, to see it replaced
     int periodic_run = 0;                 // recording: periodic events not yet written
     int playback_run = 0;                 // playback: periodic events left from the last line
 };
