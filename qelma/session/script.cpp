@@ -114,12 +114,14 @@ void record_script_event(int kind, int x, int y, signed char key) {
     }
 }
 
-// What the name "QELMA.SCR" leads to now: false when nothing. Taken from
-// the name both times, never from the open stream, since some systems
-// (Windows' C runtime) describe an open descriptor with other numbers.
+// What the name "QELMA.SCR" leads to now: false (and an empty stamp) when
+// nothing. Taken from the name both times, never from the open stream,
+// since some systems (Windows' C runtime) describe an open descriptor with
+// other numbers.
 static bool stamp_of_script(ScriptStamp *stamp) {
     struct stat named {};
     if (stat(SCRIPT_FILE_NAME, &named) != 0) {
+        *stamp = ScriptStamp{};
         return false;
     }
     *stamp = ScriptStamp{static_cast<long long>(named.st_dev), static_cast<long long>(named.st_ino),
@@ -172,9 +174,7 @@ static bool open_for_reading() {
     session.script_file = f;
     session.script_for_writing = false;
     session.script_finished = false;
-    if (!stamp_of_script(&session.script_opened)) {
-        session.script_opened = ScriptStamp{};
-    }
+    stamp_of_script(&session.script_opened);
     return true;
 }
 

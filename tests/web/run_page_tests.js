@@ -107,14 +107,14 @@ const ORIGIN = { x: 300, y: 260 }; // canvas point (0, 0) in the 601 x 520 drawi
 function at(x, y) { return { x: ORIGIN.x + x, y: ORIGIN.y - y }; }
 
 // The drawing area's pixels as RGBA bytes.
-async function grab(page) {
-  const b64 = await page.evaluate(() => {
-    const c = document.querySelector('.qelma-window canvas');
+async function grab(page, panel = 0) {
+  const b64 = await page.evaluate(n => {
+    const c = document.querySelectorAll('.qelma-window canvas')[n];
     const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
     let s = '';
     for (let i = 0; i < d.length; i += 8192) s += String.fromCharCode.apply(null, d.subarray(i, i + 8192));
     return [c.width, c.height, btoa(s)];
-  });
+  }, panel);
   return { w: b64[0], h: b64[1], rgba: Buffer.from(b64[2], 'base64') };
 }
 
@@ -171,8 +171,19 @@ async function keypad(page, digit) {
   await cdp.detach();
 }
 
+// Expressions evaluated in the page, by Playwright or by WebDriver: the
+// program's QELMA.SCR, and the copy of it in the browser's database, as a
+// reload would find it (each a promise of its text, or null).
+const SCRIPT_TEXT = `Promise.resolve((() => {
+  try { return FS.readFile('QELMA.SCR', { encoding: 'utf8' }); } catch (e) { return null; } })())`;
+const STORED_SCRIPT_TEXT = `new Promise(done => {
+  const rq = IDBFS.dbs['/qelma'].transaction(['FILE_DATA'], 'readonly').objectStore('FILE_DATA').get('/qelma/QELMA.SCR');
+  rq.onsuccess = () => done(rq.result ? new TextDecoder('latin1').decode(rq.result.contents) : null);
+  rq.onerror = () => done(null);
+})`;
+
 async function readScript(page) {
-  return page.evaluate(() => { try { return FS.readFile('QELMA.SCR', { encoding: 'utf8' }); } catch (e) { return null; } });
+  return page.evaluate(SCRIPT_TEXT);
 }
 
 // The examples start in the page and draw something other than their window's
@@ -624,7 +635,6 @@ async function recordingsSurvive(context) {
 }
 
 // ---- the script file as the page and its controls handle it
-const SCRIPT_PATH = '/qelma/QELMA.SCR';
 
 // A file put into QELMA.SCR with the page's Load control; the status line
 // names it whether it was loaded or refused.
@@ -634,13 +644,8 @@ async function loadScript(page, name, text) {
   await page.evaluate(() => Module.qelmaPage.whenIdle());
 }
 
-// The copy of QELMA.SCR in the browser's database, as a reload would find it.
 async function storedScript(page) {
-  return page.evaluate(p => new Promise(resolve => {
-    const rq = IDBFS.dbs['/qelma'].transaction(['FILE_DATA'], 'readonly').objectStore('FILE_DATA').get(p);
-    rq.onsuccess = () => resolve(rq.result ? new TextDecoder('latin1').decode(rq.result.contents) : null);
-    rq.onerror = () => resolve(null);
-  }), SCRIPT_PATH);
+  return page.evaluate(STORED_SCRIPT_TEXT);
 }
 
 // The Run menu's checked items.
@@ -665,12 +670,8 @@ async function ctrlKey(page, key, code) {
 
 // Pixels of the text panel that are not its white background.
 async function logInk(page) {
-  return page.$eval('.qelma-window:nth-child(2) canvas', c => {
-    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-    let n = 0;
-    for (let i = 0; i < d.length; i += 4) n += d[i] !== 255 || d[i + 1] !== 255 || d[i + 2] !== 255;
-    return n;
-  });
+  const shot = await grab(page, 1);
+  return shot.w * shot.h - countColour(shot, WHITE, 0, 0, shot.w, shot.h);
 }
 
 const inputLines = text => (text || '').split('\n').filter(l => /^QELMA_(MOUSE|KBD)/.test(l)).join(' ');
@@ -871,16 +872,12 @@ async function webkit() {
       await Module.qelmaPage.whenIdle();
     })()`);
     await new Promise(r => setTimeout(r, 1500));
-    const stored = await js(`new Promise(done => {
-      const rq = IDBFS.dbs['/qelma'].transaction(['FILE_DATA'], 'readonly').objectStore('FILE_DATA').get('/qelma/QELMA.SCR');
-      rq.onsuccess = () => done(rq.result ? new TextDecoder('latin1').decode(rq.result.contents) : null);
-      rq.onerror = () => done(null);
-    })`);
+    const stored = await js(STORED_SCRIPT_TEXT);
     check(inputLines(stored) === 'QELMA_MOUSE(100, -105); QELMA_KBD(56);',
           `webkit: during a recording the stored QELMA.SCR holds every line so far (${JSON.stringify(stored)})`);
     await wd('POST', url('/refresh'), {});
     await shown();
-    const kept = await js('Promise.resolve((() => { try { return FS.readFile("QELMA.SCR", { encoding: "utf8" }); } catch (e) { return null; } })())');
+    const kept = await js(SCRIPT_TEXT);
     check(inputLines(kept) === 'QELMA_MOUSE(100, -105); QELMA_KBD(56);' && /QELMA_KBD\(56\);\nQELMA_PERIODIC\(\d+\);\n$/.test(kept || ''),
           `webkit: a reload during a recording keeps its lines and its last run of ticks (${JSON.stringify(kept)})`);
   } finally {

@@ -240,6 +240,9 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       if (show && id === 0) { p.canvas.focus(); focused = 0; }
       markKeys();
     },
+    // The program's files complete now (a recording's lines and its running
+    // ticks included), and saved: for a page that goes away, or saves one.
+    writeOut() { saveAll(); },
     // After a page control has been used the keys go back to the panel that
     // had them, so that the keypad steers and Ctrl+R records again.
     keysBack() {
