@@ -72,6 +72,13 @@ mkdir -p "$work/play"
 # Starts the game, waits (bounded) for its drawing window, gives it the focus
 # and types Ctrl+Q; the game's exit status is the result.
 cat >"$work/play.sh" <<'PLAY'
+# The virtual X server answers first (on a busy machine xvfb-run may start
+# the program before it does; at most ten seconds).
+tries=0
+until xdpyinfo >/dev/null 2>&1 || [ $tries -ge 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+done
 cargame 2>"$1/cargame.err" &
 pid=$!
 window=""
