@@ -6,11 +6,12 @@
 set -eu
 
 # fonts-liberation2: the face of the library's texts (Arial's metrics);
+# libgif-dev and libpng-dev: the pictures and GIFs of qelma-replay;
 # lintian, desktop-file-utils and xdotool: the Debian package tests.
 web=0
 pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev
       libgl-dev fonts-dejavu-core fonts-liberation2 xvfb xauth x11-utils dpkg-dev file
-      lintian desktop-file-utils xdotool"
+      lintian desktop-file-utils xdotool libgif-dev libpng-dev"
 for option in "$@"; do
     case "$option" in
     --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine nsis unzip clang lld llvm" ;;

@@ -82,6 +82,7 @@ extern "C" int qelma_log_printf(const char *format, ...) {
 
     store_line(text);
     show_log_line(text);
+    replay_log_line(text);
     release_formatted(buffer, text);
     return produced;
 }

@@ -244,6 +244,10 @@ int plat_text_out(PlatDC dc, int x, int y, const char *text, int length);
 int plat_scroll_dc(PlatDC dc, int dx, int dy);
 int plat_bit_blt(PlatDC dest, int x, int y, int w, int h, PlatDC src, int src_x, int src_y,
                  unsigned long rop);
+// As GetDIBits: the w x h pixels at (x, y) as 0xRRGGBB, top row first, into
+// rgb (w * h entries). 0, with rgb untouched, for a null or stale context or
+// a rectangle that is empty or not wholly inside the surface.
+int plat_read_pixels(PlatDC dc, int x, int y, int w, int h, std::uint32_t *rgb);
 
 // Movable memory blocks (GlobalAlloc with GMEM_MOVEABLE and friends).
 PlatMem plat_global_alloc(std::size_t bytes);

@@ -61,6 +61,7 @@ static void record_event(int kind, bool played, bool played_new_line) {
 }
 
 extern "C" int qelma_next_event(int *x, int *y, char *key) {
+    replay_wait_started();
     session.pending_event = NO_EVENT;
     session.event_x = 0;
     session.event_y = 0;
@@ -83,6 +84,10 @@ extern "C" int qelma_next_event(int *x, int *y, char *key) {
                 break;
             }
             session.playing_back = false;
+            if (replay_script_ended()) {
+                session.pending_event = QELMA_QUIT; // the replayed script is over
+                break;
+            }
         }
         if ((session.single_step || session.animating) && session.pending_event == NO_EVENT) {
             session.tick_pending = 0;
@@ -109,6 +114,7 @@ extern "C" int qelma_next_event(int *x, int *y, char *key) {
     if (key != nullptr) {
         *key = static_cast<char>(session.event_key);
     }
+    replay_event_returned(session.pending_event);
     return session.quit_requested ? QELMA_QUIT : session.pending_event;
 }
 

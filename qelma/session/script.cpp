@@ -15,10 +15,17 @@
 #include <sys/stat.h>
 
 #include "qelma/qelma.h"
+#include "qelma/session/replay_stream.h"
 #include "qelma/session/session.h"
 
 // A line is read in pieces of at most 511 characters, its line end included.
 static constexpr int SCRIPT_LINE_BUFFER = 512;
+
+// The file played: "QELMA.SCR", or the script that qelma-replay names.
+static const char *script_name() {
+    const char *replayed = replay_script_name();
+    return replayed != nullptr ? replayed : SCRIPT_FILE_NAME;
+}
 
 static void report_write_error() {
     qelma_log_printf("Error writing script file %s\n", SCRIPT_FILE_NAME);
@@ -78,6 +85,9 @@ void refuse_recording_during_playback() {
 }
 
 void record_script_event(int kind, int x, int y, signed char key) {
+    if (replay_active()) {
+        return; // a replay leaves the user's own QELMA.SCR as it is
+    }
     if (script_held_by_playback()) {
         // Playback is reading the file; writing would destroy what it reads.
         refuse_recording_during_playback();
@@ -120,7 +130,7 @@ void record_script_event(int kind, int x, int y, signed char key) {
 // other numbers.
 static bool stamp_of_script(ScriptStamp *stamp) {
     struct stat named {};
-    if (stat(SCRIPT_FILE_NAME, &named) != 0) {
+    if (stat(script_name(), &named) != 0) {
         *stamp = ScriptStamp{};
         return false;
     }
@@ -158,20 +168,21 @@ static bool open_for_reading() {
         // Recording holds the file: reading it now would read a half-written
         // stream the wrong way.
         qelma_log_printf("Cannot play back script file %s while recording into it\n",
-                         SCRIPT_FILE_NAME);
+                         script_name());
         return false;
     }
-    std::FILE *f = std::fopen(SCRIPT_FILE_NAME, "rt");
+    std::FILE *f = std::fopen(script_name(), "rt");
     struct stat info {};
     if (f != nullptr && (fstat(fileno(f), &info) != 0 || S_ISDIR(info.st_mode))) {
         std::fclose(f); // a directory opens on some systems but holds no lines
         f = nullptr;
     }
     if (f == nullptr) {
-        qelma_log_printf("Cannot open script file %s for reading\n", SCRIPT_FILE_NAME);
+        qelma_log_printf("Cannot open script file %s for reading\n", script_name());
         return false;
     }
     session.script_file = f;
+    session.script_lines_read = 0;
     session.script_for_writing = false;
     session.script_finished = false;
     stamp_of_script(&session.script_opened);
@@ -241,19 +252,30 @@ static const char *find_run(const char *s, bool signed_runs, const char *line_st
 // said in the log: a file that is not a script stops for a reason). The
 // stream stays open where it stopped, so that playing again meets the same
 // end, until a switch closes it or the next recorded line takes the file.
-static int finish_playback() {
+static int finish_playback(unsigned how) {
+    replay_script_stopped(how);
     session.script_finished = true;
     stop_playback();
     return 0;
 }
 
 static int refuse_line(const char *why) {
-    qelma_log_printf("%s in script file %s; playback stopped\n", why, SCRIPT_FILE_NAME);
-    return finish_playback();
+    qelma_log_printf("%s in script file %s; playback stopped\n", why, script_name());
+    return finish_playback(REPLAY_END_BAD_LINE);
+}
+
+// One line (or a piece of a long one), counted for the messages of a replay.
+static bool read_line(char *line, int size) {
+    if (std::fgets(line, size, session.script_file) == nullptr) {
+        return false;
+    }
+    ++session.script_lines_read;
+    return true;
 }
 
 int read_script_event() {
     if (!open_for_reading()) {
+        replay_script_stopped(REPLAY_END_UNREADABLE);
         stop_playback();
         return 0;
     }
@@ -264,17 +286,17 @@ int read_script_event() {
     }
 
     char line[SCRIPT_LINE_BUFFER];
-    bool got = std::fgets(line, sizeof line, session.script_file) != nullptr;
+    bool got = read_line(line, sizeof line);
     while (got && is_empty_line(line) && !std::feof(session.script_file)) {
-        got = std::fgets(line, sizeof line, session.script_file) != nullptr;
+        got = read_line(line, sizeof line);
     }
     if (!got && std::ferror(session.script_file)) {
-        qelma_log_printf("Cannot read script file %s\n", SCRIPT_FILE_NAME);
-        return finish_playback();
+        qelma_log_printf("Cannot read script file %s\n", script_name());
+        return finish_playback(REPLAY_END_UNREADABLE);
     }
     if (!got || std::feof(session.script_file)) {
-        qelma_log_printf("EOF encountered in script file %s\n", SCRIPT_FILE_NAME);
-        return finish_playback();
+        qelma_log_printf("EOF encountered in script file %s\n", script_name());
+        return finish_playback(REPLAY_END_OF_SCRIPT);
     }
     if (std::strlen(line) < 7 || line[6] == '\n' || line[6] == '\r') {
         return refuse_line("Line too short");

@@ -51,6 +51,7 @@ extern "C" int qelma_begin(void *instance, void *previous_instance, char *comman
     plat_show_window(session.graphics_window, show_command);
 
     plat_set_timer(session.graphics_window, QELMA_TIMER_ID, QELMA_TIMER_PERIOD_MS);
+    replay_begin();
     return 1;
 }
 
@@ -63,5 +64,6 @@ extern "C" int qelma_end(void) {
         write_periodic_run();
     }
     close_script_file();
+    replay_end();
     return 1;
 }

@@ -63,6 +63,7 @@ struct Session {
     ScriptStamp script_opened;            // the file the reader opened, to see it replaced
     int periodic_run = 0;                 // recording: periodic events not yet written
     int playback_run = 0;                 // playback: periodic events left from the last line
+    int script_lines_read = 0;            // playback: lines read since the file was opened
 };
 
 extern Session session;
@@ -108,6 +109,24 @@ void write_periodic_run();
 // periodic run and its buffered lines reach the file. The stream stays open
 // and the recording goes on.
 void write_out_recording();
+
+// Replay by qelma-replay (replay_stream.h): a program whose environment
+// names a script plays it from its first wait on and reports what it draws.
+bool replay_active();
+// The script being replayed, or null when the program runs normally.
+const char *replay_script_name();
+// In qelma_begin, once the canvas is there: reads the environment.
+void replay_begin();
+// At the start of each wait, and with the kind of event each wait returns.
+void replay_wait_started();
+void replay_event_returned(int kind);
+// The reader stopped (a ReplayEnd): the last picture and the end are told;
+// the wait then returns QELMA_QUIT, and the wait after that ends the program.
+void replay_script_stopped(unsigned how);
+bool replay_script_ended();
+void replay_log_line(const char *text);
+// In qelma_end: the program's last picture, if the script has not ended.
+void replay_end();
 
 // Text window geometry for a screen of w x h pixels.
 struct WindowPlace {

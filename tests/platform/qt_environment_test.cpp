@@ -87,6 +87,10 @@ TEST_F(QtEnvironment, XServerChosenOnlyBesideAWaylandCompositorAndWithoutAUserCh
     // The user's own choice stands, whatever it is.
     EXPECT_EQ(plat_qt_choose_platform(env("wayland", "wayland-1", ":3")), "");
     EXPECT_EQ(plat_qt_choose_platform(env("offscreen", "wayland-1", ":3")), "");
+    // A replayed program needs no display, whatever the user chose.
+    QtDisplayEnvironment replayed = env("xcb", "wayland-1", ":3");
+    replayed.replay_script = "game.SCR";
+    EXPECT_EQ(plat_qt_choose_platform(replayed), "offscreen");
     // Only one of the two: Qt's own choice is the right one.
     EXPECT_EQ(plat_qt_choose_platform(env(nullptr, "wayland-1", nullptr)), "");
     EXPECT_EQ(plat_qt_choose_platform(env(nullptr, "wayland-1", "")), "");

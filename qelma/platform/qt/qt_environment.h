@@ -17,6 +17,7 @@ struct QtDisplayEnvironment {
     const char *display;         // DISPLAY
     const char *runtime_dir;     // XDG_RUNTIME_DIR, where Wayland sockets lie
     const char *x11_socket_dir;  // where local X servers listen, "/tmp/.X11-unix"
+    const char *replay_script = nullptr; // QELMA_REPLAY_SCRIPT: qelma-replay runs us
 };
 
 // True when a Wayland compositor accepts a connection on the socket that
@@ -26,7 +27,8 @@ bool plat_qt_wayland_reachable(const QtDisplayEnvironment &env);
 // (":0", "unix:0") accepts a connection on its socket; a display on another
 // host ("host:10") is taken as reachable without connecting.
 bool plat_qt_x_server_reachable(const QtDisplayEnvironment &env);
-// The Qt platform to ask for: "xcb" when the user has chosen none and both a
+// The Qt platform to ask for: "offscreen" when qelma-replay runs the
+// program (no one looks, and no display is needed); "xcb" when the user has chosen none and both a
 // Wayland compositor and an X server are reachable (under Wayland a window
 // cannot place itself, and QELMA's two windows have fixed places); otherwise
 // empty, leaving the choice to Qt.

@@ -336,6 +336,19 @@ int plat_bit_blt(PlatDC dest, int x, int y, int w, int h, PlatDC src, int src_x,
     return 1;
 }
 
+int plat_read_pixels(PlatDC dc, int x, int y, int w, int h, std::uint32_t *rgb) {
+    QImage *img = plat_qt_target(dc);
+    if (!img || !rgb || w <= 0 || h <= 0 || x < 0 || y < 0 || x > img->width() - w ||
+        y > img->height() - h)
+        return 0;
+    for (int row = 0; row < h; ++row) {
+        const auto *line = reinterpret_cast<const QRgb *>(img->constScanLine(y + row)) + x;
+        for (int column = 0; column < w; ++column)
+            *rgb++ = line[column] & 0xFFFFFFu;
+    }
+    return 1;
+}
+
 PlatColor plat_get_pixel(PlatDC dc, int x, int y) {
     QImage *img = plat_qt_target(dc);
     if (!img || x < 0 || y < 0 || x >= img->width() || y >= img->height())

@@ -194,6 +194,20 @@ int plat_bit_blt(PlatDC dest, int x, int y, int w, int h, PlatDC src, int src_x,
     return 1;
 }
 
+int plat_read_pixels(PlatDC dc, int x, int y, int w, int h, std::uint32_t *rgb) {
+    raster::Surface *s = surface_of(dc);
+    if (!s || !rgb || w <= 0 || h <= 0 || x < 0 || y < 0 || x > s->width - w || y > s->height - h)
+        return 0;
+    for (int row = 0; row < h; ++row) {
+        const std::uint32_t *line = s->row(y + row) + x;
+        for (int column = 0; column < w; ++column) {
+            const PlatColor c = raster::color_of(line[column]);
+            *rgb++ = plat_red(c) << 16 | plat_green(c) << 8 | plat_blue(c);
+        }
+    }
+    return 1;
+}
+
 PlatColor plat_get_pixel(PlatDC dc, int x, int y) {
     raster::Surface *s = surface_of(dc);
     if (!s || x < 0 || y < 0 || x >= s->width || y >= s->height)

@@ -823,6 +823,52 @@ int plat_bit_blt(PlatDC dest, int x, int y, int w, int h, PlatDC src, int src_x,
                                                                                                 : 0;
 }
 
+// Copied through a 32-bit top-down DIB section, which reads any context
+// (GetDIBits wants the bitmap deselected).
+int plat_read_pixels(PlatDC dc, int x, int y, int w, int h, std::uint32_t *rgb) {
+    if (dc == nullptr || rgb == nullptr || w <= 0 || h <= 0 || x < 0 || y < 0) {
+        return 0;
+    }
+    HDC source = hdc_of(dc);
+    BITMAP current{};
+    HGDIOBJ selected = GetCurrentObject(source, OBJ_BITMAP);
+    if (GetObjectType(source) == OBJ_MEMDC &&
+        (GetObjectA(selected, sizeof current, &current) == 0 || x > current.bmWidth - w ||
+         y > current.bmHeight - h)) {
+        return 0;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HDC copy = CreateCompatibleDC(source);
+    HBITMAP dib = CreateDIBSection(copy, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    int done = 0;
+    if (copy != nullptr && dib != nullptr && bits != nullptr) {
+        HGDIOBJ old = SelectObject(copy, dib);
+        if (BitBlt(copy, 0, 0, w, h, source, x, y, SRCCOPY)) {
+            GdiFlush();
+            const auto *pixels = static_cast<const std::uint32_t *>(bits);
+            for (std::size_t i = 0; i < static_cast<std::size_t>(w) * h; ++i) {
+                rgb[i] = pixels[i] & 0xFFFFFFu; // BGRA in memory: 0xRRGGBB as a number
+            }
+            done = 1;
+        }
+        SelectObject(copy, old);
+    }
+    if (dib != nullptr) {
+        DeleteObject(dib);
+    }
+    if (copy != nullptr) {
+        DeleteDC(copy);
+    }
+    return done;
+}
+
 PlatColor plat_get_pixel(PlatDC dc, int x, int y) {
     if (dc == nullptr) {
         return CLR_INVALID;

@@ -1,0 +1,182 @@
+// A program run by qelma-replay: its events come from the script that the
+// environment names, from its first wait on, and the pictures it draws and
+// the lines it logs go to the command as records (replay_stream.h). The
+// program itself is not changed; without the variables nothing here acts.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "qelma/draw/draw.h"
+#include "qelma/qelma.h"
+#include "qelma/session/replay_stream.h"
+#include "qelma/session/session.h"
+
+namespace {
+
+struct Replay {
+    bool active = false;
+    std::string script;                // the script played instead of QELMA.SCR
+    std::FILE *stream = nullptr;       // the records, to the command
+    std::uint32_t waits = 0;           // waits begun
+    std::uint32_t ticks = 0;           // periodic events returned
+    bool picture_due = true;           // the next wait begins with a picture
+    bool ended = false;                // the script's end has been told
+    std::vector<std::uint32_t> last;   // the pixels of the last 'F'
+    std::vector<std::uint32_t> now;
+    std::chrono::steady_clock::time_point flushed{};
+};
+
+Replay &replay = *new Replay; // lives to the process's very end
+
+// Writing stops where the stream is gone (the program ended its session, or
+// was started by hand with only the script named).
+void put_bytes(const void *bytes, std::size_t size) {
+    if (replay.stream != nullptr) {
+        std::fwrite(bytes, 1, size, replay.stream);
+    }
+}
+
+void put(std::uint32_t value) { put_bytes(&value, sizeof value); }
+
+void put_tag(char tag) { put_bytes(&tag, 1); }
+
+void flush() {
+    if (replay.stream != nullptr) {
+        std::fflush(replay.stream);
+    }
+}
+
+// Records reach the command at least five times a second, so that it sees a
+// program that is still asking for events even while no picture fills the
+// buffer.
+void flush_now_and_then() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - replay.flushed >= std::chrono::milliseconds(200)) {
+        flush();
+        replay.flushed = now;
+    }
+}
+
+void send_picture(bool final) {
+    const std::size_t count = static_cast<std::size_t>(QELMA_CANVAS_WIDTH) * QELMA_CANVAS_HEIGHT;
+    replay.now.resize(count);
+    if (plat_read_pixels(session.canvas_dc, 0, 0, QELMA_CANVAS_WIDTH, QELMA_CANVAS_HEIGHT,
+                         replay.now.data()) == 0) {
+        std::fill(replay.now.begin(), replay.now.end(), 0u); // no canvas: a black picture
+    }
+    if (replay.now == replay.last) {
+        put_tag('S');
+        put(replay.ticks);
+        put(final ? 1 : 0);
+        return;
+    }
+    put_tag('F');
+    put(replay.ticks);
+    put(final ? 1 : 0);
+    put(QELMA_CANVAS_WIDTH);
+    put(QELMA_CANVAS_HEIGHT);
+    put_bytes(replay.now.data(), sizeof(std::uint32_t) * count);
+    replay.last.swap(replay.now);
+}
+
+} // namespace
+
+bool replay_active() { return replay.active; }
+
+const char *replay_script_name() { return replay.active ? replay.script.c_str() : nullptr; }
+
+void replay_begin() {
+    const char *script = std::getenv(REPLAY_SCRIPT_VARIABLE);
+    const char *stream = std::getenv(REPLAY_STREAM_VARIABLE);
+    if (script == nullptr || script[0] == '\0' || replay.active) {
+        return;
+    }
+    replay.stream = stream != nullptr && stream[0] != '\0' ? std::fopen(stream, "wb") : nullptr;
+    if (replay.stream != nullptr) {
+        std::setvbuf(replay.stream, nullptr, _IOFBF, 1 << 20);
+    } else {
+        // Started by hand with only the script named: play it all the same.
+        std::fprintf(stderr, "QELMA: cannot write the replay stream %s; playing %s without it\n",
+                     stream != nullptr ? stream : "(none)", script);
+    }
+    replay.active = true;
+    replay.script = script;
+    put_tag('H');
+    put(REPLAY_STREAM_VERSION);
+    put(PALETTE_SIZE);
+    for (std::uint32_t colour : palette_rgb) {
+        put(colour);
+    }
+    // Every event comes from the script, as a playback switched on before
+    // the first wait.
+    session.playing_back = true;
+    flush();
+}
+
+void replay_wait_started() {
+    if (!replay.active) {
+        return;
+    }
+    if (replay.ended) {
+        // The program was told to quit and asks again: it is ended here,
+        // with what it wrote flushed.
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
+    ++replay.waits;
+    if (replay.picture_due) {
+        send_picture(false);
+        replay.picture_due = false;
+    }
+    put_tag('W');
+    put(replay.waits);
+    flush_now_and_then();
+}
+
+void replay_event_returned(int kind) {
+    if (replay.active && kind == QELMA_PERIODIC) {
+        ++replay.ticks;
+        replay.picture_due = true;
+    }
+}
+
+void replay_script_stopped(unsigned how) {
+    if (!replay.active || replay.ended) {
+        return;
+    }
+    send_picture(true);
+    put_tag('E');
+    put(how);
+    put(static_cast<std::uint32_t>(session.script_lines_read));
+    flush();
+    replay.ended = true;
+}
+
+bool replay_script_ended() { return replay.active && replay.ended; }
+
+void replay_log_line(const char *text) {
+    if (!replay.active) {
+        return;
+    }
+    const std::size_t length = std::strlen(text);
+    put_tag('L');
+    put(static_cast<std::uint32_t>(length));
+    put_bytes(text, length);
+}
+
+void replay_end() {
+    if (!replay.active) {
+        return;
+    }
+    if (!replay.ended) {
+        send_picture(true); // the program ended before its script did
+    }
+    if (replay.stream != nullptr) {
+        std::fclose(replay.stream);
+        replay.stream = nullptr; // late log lines go nowhere
+    }
+    replay.ended = true;
+}

@@ -1,0 +1,35 @@
+// What a program started by qelma-replay tells the command, and how.
+//
+// qelma-replay starts the program with two variables in its environment:
+// REPLAY_SCRIPT_VARIABLE names the script that the program's events come
+// from, and REPLAY_STREAM_VARIABLE a file (a pipe) that the library writes
+// records into while the program runs. A program started without them is an
+// ordinary QELMA program.
+//
+// Each record is a tag byte and then 32-bit unsigned numbers in the host's
+// byte order (both ends run on the same machine):
+//   'H' version, palette size n, n colours 0xRRGGBB   qelma_begin ran
+//   'W' waits so far                                  the program asks for an event
+//   'F' picture, final, width, height, width*height pixels 0xRRGGBB, top row first
+//   'S' picture, final                                the same pixels as the last 'F'
+//   'L' length, the characters                        a line of the message log
+//   'E' how, line                                     the script's end: REPLAY_END_*
+// A picture is numbered by the periodic events the program has had when it
+// asks for the next event: picture 0 is the start, picture k follows the k-th
+// tick. "final" marks the picture at the script's end (or the program's).
+#ifndef QELMA_SESSION_REPLAY_STREAM_H
+#define QELMA_SESSION_REPLAY_STREAM_H
+
+#include <cstdint>
+
+inline constexpr const char *REPLAY_SCRIPT_VARIABLE = "QELMA_REPLAY_SCRIPT";
+inline constexpr const char *REPLAY_STREAM_VARIABLE = "QELMA_REPLAY_STREAM";
+inline constexpr std::uint32_t REPLAY_STREAM_VERSION = 1;
+
+enum ReplayEnd : std::uint32_t {
+    REPLAY_END_OF_SCRIPT = 0, // every line was played
+    REPLAY_END_BAD_LINE = 1,  // a line the program cannot use stopped it
+    REPLAY_END_UNREADABLE = 2 // the script could not be opened or read
+};
+
+#endif // QELMA_SESSION_REPLAY_STREAM_H

@@ -1,0 +1,175 @@
+// The animated GIF of qelma-replay, through giflib.
+#include "replay/gif_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <gif_lib.h>
+#include <unistd.h>
+
+GifWriter::~GifWriter() {
+    std::string ignored;
+    close(&ignored);
+}
+
+bool GifWriter::failed(const char *what, int code, std::string *error) {
+    *error = path_ + ": " + what + ": " + GifErrorString(code);
+    return false;
+}
+
+bool GifWriter::open(const std::string &path, std::string *error) {
+    path_ = path;
+    // Made here rather than by giflib, which would make it readable by its
+    // owner alone.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    int code = 0;
+    gif_ = EGifOpenFileHandle(fd, &code);
+    if (gif_ == nullptr) {
+        ::close(fd);
+        return failed("cannot create", code, error);
+    }
+    return true;
+}
+
+void GifWriter::set_palette(const std::vector<std::uint32_t> &colours) {
+    palette_.assign(colours.begin(), colours.begin() + std::min<std::size_t>(colours.size(), 256));
+    if (palette_.empty())
+        palette_.push_back(0);
+    nearest_.clear();
+}
+
+std::uint8_t GifWriter::index_of(std::uint32_t colour) {
+    auto known = nearest_.find(colour);
+    if (known != nearest_.end())
+        return known->second;
+    std::size_t best = 0;
+    long best_distance = LONG_MAX;
+    for (std::size_t i = 0; i < palette_.size(); ++i) {
+        long distance = 0;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const long d = static_cast<long>((colour >> shift) & 0xFF) -
+                           static_cast<long>((palette_[i] >> shift) & 0xFF);
+            distance += d * d;
+        }
+        if (distance < best_distance) {
+            best_distance = distance;
+            best = i;
+        }
+    }
+    nearest_.emplace(colour, static_cast<std::uint8_t>(best));
+    return static_cast<std::uint8_t>(best);
+}
+
+bool GifWriter::add(const Picture &picture, int centiseconds, std::string *error) {
+    if (gif_ == nullptr)
+        return true;
+    if (has_pending_ && picture == pending_) {
+        pending_time_ += centiseconds;
+        return true;
+    }
+    if (has_pending_ && !write_pending(error))
+        return false;
+    pending_ = picture;
+    pending_time_ = centiseconds;
+    has_pending_ = true;
+    return true;
+}
+
+bool GifWriter::write_pending(std::string *error) {
+    const Picture &picture = pending_;
+    const int width = picture.width;
+    const int height = picture.height;
+    if (shown_.width == 0) {
+        // The screen: the first picture's size and the table, padded to a
+        // power of two as GIF wants.
+        int size = 2;
+        while (size < static_cast<int>(palette_.size()))
+            size *= 2;
+        std::vector<GifColorType> colours(static_cast<std::size_t>(size), GifColorType{0, 0, 0});
+        for (std::size_t i = 0; i < palette_.size(); ++i)
+            colours[i] = GifColorType{static_cast<GifByteType>(palette_[i] >> 16),
+                                      static_cast<GifByteType>(palette_[i] >> 8),
+                                      static_cast<GifByteType>(palette_[i])};
+        ColorMapObject *map = GifMakeMapObject(size, colours.data());
+        EGifSetGifVersion(gif_, true); // GIF89a: frame times and the loop
+        const int done = map != nullptr ? EGifPutScreenDesc(gif_, width, height, 8, 0, map) : GIF_ERROR;
+        GifFreeMapObject(map);
+        if (done == GIF_ERROR)
+            return failed("cannot write the screen", gif_->Error, error);
+        const GifByteType loop[3] = {1, 0, 0}; // play for ever
+        if (EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
+            EGifPutExtensionBlock(gif_, 11, "NETSCAPE2.0") == GIF_ERROR ||
+            EGifPutExtensionBlock(gif_, 3, loop) == GIF_ERROR ||
+            EGifPutExtensionTrailer(gif_) == GIF_ERROR)
+            return failed("cannot write the loop", gif_->Error, error);
+        shown_.width = width;
+        shown_.height = height;
+        shown_.pixels.assign(picture.pixels.size(), ~0u); // nothing shown: all of it changes
+    }
+    if (width != shown_.width || height != shown_.height) {
+        *error = path_ + ": the pictures changed size";
+        return false;
+    }
+    // The rectangle that holds every changed pixel.
+    int left = width, right = -1, top = height, bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t *now = picture.pixels.data() + static_cast<std::size_t>(y) * width;
+        const std::uint32_t *before = shown_.pixels.data() + static_cast<std::size_t>(y) * width;
+        if (std::equal(now, now + width, before))
+            continue;
+        top = std::min(top, y);
+        bottom = y;
+        int x = 0;
+        while (now[x] == before[x])
+            ++x;
+        left = std::min(left, x);
+        x = width - 1;
+        while (now[x] == before[x])
+            --x;
+        right = std::max(right, x);
+    }
+    if (bottom < 0) {
+        // Different, and yet drawn the same (colours that map to one entry):
+        // one pixel keeps the frame and its time.
+        left = right = top = bottom = 0;
+    }
+    GraphicsControlBlock control{};
+    control.DisposalMode = DISPOSE_DO_NOT;
+    control.UserInputFlag = false;
+    control.DelayTime = std::min(pending_time_, 65535);
+    control.TransparentColor = NO_TRANSPARENT_COLOR;
+    GifByteType extension[4];
+    EGifGCBToExtension(&control, extension);
+    if (EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_ERROR ||
+        EGifPutImageDesc(gif_, left, top, right - left + 1, bottom - top + 1, false, nullptr) ==
+            GIF_ERROR)
+        return failed("cannot write a frame", gif_->Error, error);
+    line_.resize(static_cast<std::size_t>(right - left + 1));
+    for (int y = top; y <= bottom; ++y) {
+        const std::uint32_t *row = picture.pixels.data() + static_cast<std::size_t>(y) * width;
+        for (int x = left; x <= right; ++x)
+            line_[x - left] = index_of(row[x]);
+        if (EGifPutLine(gif_, line_.data(), right - left + 1) == GIF_ERROR)
+            return failed("cannot write a frame", gif_->Error, error);
+    }
+    shown_.pixels = picture.pixels;
+    has_pending_ = false;
+    return true;
+}
+
+bool GifWriter::close(std::string *error) {
+    if (gif_ == nullptr)
+        return true;
+    bool ok = !has_pending_ || write_pending(error);
+    int code = 0;
+    if (EGifCloseFile(gif_, &code) == GIF_ERROR && ok)
+        ok = failed("cannot finish", code, error);
+    gif_ = nullptr;
+    return ok;
+}

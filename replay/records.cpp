@@ -1,0 +1,135 @@
+// The replayed program's records, read as they arrive.
+#include "replay/records.h"
+
+#include <cstring>
+
+#include "qelma/session/replay_stream.h"
+
+namespace {
+
+// Limits beyond anything the library sends, so that a damaged stream cannot
+// ask for unbounded memory.
+constexpr std::uint32_t LARGEST_SIDE = 16384;
+constexpr std::uint32_t LONGEST_LINE = 1 << 20;
+constexpr std::uint32_t LARGEST_PALETTE = 256;
+
+} // namespace
+
+bool RecordReader::take(const void *bytes, std::size_t size, std::string *error) {
+    const auto *start = static_cast<const unsigned char *>(bytes);
+    buffer_.insert(buffer_.end(), start, start + size);
+    for (;;) {
+        const int got = read_one(error);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+    }
+    // What has been read is dropped now and then, not after every record.
+    if (read_ > (1u << 22) || read_ == buffer_.size()) {
+        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(read_));
+        read_ = 0;
+    }
+    return true;
+}
+
+int RecordReader::read_one(std::string *error) {
+    const std::size_t available = buffer_.size() - read_;
+    if (available == 0)
+        return 0;
+    const unsigned char *at = buffer_.data() + read_;
+    auto number = [&](std::size_t index) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, at + 1 + 4 * index, 4);
+        return value;
+    };
+    auto have = [&](std::size_t numbers, std::size_t extra = 0) {
+        return available >= 1 + 4 * numbers + extra;
+    };
+    const char tag = static_cast<char>(at[0]);
+    std::size_t length = 0;
+    switch (tag) {
+    case 'H': {
+        if (!have(2))
+            return 0;
+        const std::uint32_t colours = number(1);
+        if (number(0) != REPLAY_STREAM_VERSION || colours > LARGEST_PALETTE) {
+            *error = "the program's QELMA speaks another replay version";
+            return -1;
+        }
+        if (!have(2 + colours))
+            return 0;
+        report_.began = true;
+        report_.palette.assign(colours, 0);
+        for (std::uint32_t i = 0; i < colours; ++i)
+            report_.palette[i] = number(2 + i);
+        length = 1 + 4 * (2 + colours);
+        break;
+    }
+    case 'W':
+        if (!have(1))
+            return 0;
+        report_.waits = number(0);
+        length = 5;
+        break;
+    case 'E':
+        if (!have(2))
+            return 0;
+        report_.ended = true;
+        report_.end_how = number(0);
+        report_.end_line = number(1);
+        length = 9;
+        break;
+    case 'L': {
+        if (!have(1))
+            return 0;
+        const std::uint32_t n = number(0);
+        if (n > LONGEST_LINE) {
+            *error = "a log line of the replay stream is too long";
+            return -1;
+        }
+        if (!have(1, n))
+            return 0;
+        report_.log.emplace_back(reinterpret_cast<const char *>(at + 5), n);
+        length = 5 + n;
+        break;
+    }
+    case 'S':
+    case 'F': {
+        if (!have(tag == 'S' ? 2 : 4))
+            return 0;
+        std::size_t pixels = 0;
+        if (tag == 'F') {
+            const std::uint32_t w = number(2), h = number(3);
+            if (w == 0 || h == 0 || w > LARGEST_SIDE || h > LARGEST_SIDE) {
+                *error = "a picture of the replay stream has an impossible size";
+                return -1;
+            }
+            pixels = static_cast<std::size_t>(w) * h;
+            if (!have(4, 4 * pixels))
+                return 0;
+            report_.picture.width = static_cast<int>(w);
+            report_.picture.height = static_cast<int>(h);
+            report_.picture.pixels.resize(pixels);
+            std::memcpy(report_.picture.pixels.data(), at + 17, 4 * pixels);
+        } else if (!report_.has_picture) {
+            *error = "the replay stream repeats a picture it never sent";
+            return -1;
+        }
+        report_.has_picture = true;
+        report_.picture_number = number(0);
+        report_.picture_final = number(1) != 0;
+        report_.picture_repeated = tag == 'S';
+        length = tag == 'S' ? 9 : 17 + 4 * pixels;
+        read_ += length;
+        if (sink_ != nullptr && !sink_->picture(report_, error))
+            return -1;
+        return 1;
+    }
+    default:
+        *error = "the replay stream is damaged (a record of kind " + std::to_string(at[0]) + ")";
+        return -1;
+    }
+    read_ += length;
+    return 1;
+}

@@ -1,0 +1,55 @@
+// Reading the records a replayed program writes (qelma/session/replay_stream.h)
+// as they arrive, in pieces of any size.
+#ifndef QELMA_REPLAY_RECORDS_H
+#define QELMA_REPLAY_RECORDS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "replay/pictures.h"
+
+// What the program has told so far.
+struct ReplayReport {
+    bool began = false;                 // 'H': a QELMA session began
+    std::vector<std::uint32_t> palette; // its colours
+    std::uint32_t waits = 0;            // waits begun
+    bool ended = false;                 // 'E': the script's end
+    std::uint32_t end_how = 0, end_line = 0;
+    std::vector<std::string> log;       // 'L', in order
+    Picture picture;                    // the latest picture ('F', kept by 'S')
+    std::uint32_t picture_number = 0;
+    bool picture_final = false;
+    bool picture_repeated = false;      // 'S': the same pixels as the picture before
+    bool has_picture = false;
+};
+
+// Called for each picture record, after report.picture is brought up to date.
+class PictureSink {
+  public:
+    virtual ~PictureSink() = default;
+    virtual bool picture(const ReplayReport &report, std::string *error) = 0;
+};
+
+class RecordReader {
+  public:
+    explicit RecordReader(PictureSink *sink) : sink_(sink) {}
+    // Takes the next bytes. False when the stream is damaged or the sink
+    // refused a picture; *error says which.
+    bool take(const void *bytes, std::size_t size, std::string *error);
+    // True when no record is left half-read.
+    bool complete() const { return buffer_.size() == read_; }
+    const ReplayReport &report() const { return report_; }
+
+  private:
+    // 1: one record read; 0: more bytes needed; -1: damaged.
+    int read_one(std::string *error);
+
+    PictureSink *sink_;
+    ReplayReport report_;
+    std::vector<unsigned char> buffer_;
+    std::size_t read_ = 0;
+};
+
+#endif // QELMA_REPLAY_RECORDS_H

@@ -1,0 +1,206 @@
+// qelma-replay's files and its reading of the program's records: GIFs read
+// back through giflib, PNG round trips, differences, damaged streams.
+#include <cstring>
+#include <filesystem>
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "replay/gif_writer.h"
+#include "replay/records.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::uint32_t> PALETTE = {0x000000, 0xFFFFFF, 0xFF0000, 0x0000FF};
+
+Picture filled(std::uint32_t colour, int width = 8, int height = 6) {
+    return Picture{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height, colour)};
+}
+
+Picture with_pixel(Picture p, int x, int y, std::uint32_t colour) {
+    p.pixels[static_cast<std::size_t>(y) * p.width + x] = colour;
+    return p;
+}
+
+fs::path scratch(const char *name) {
+    return fs::temp_directory_path() / ("qelma-replay-output-" + std::to_string(getpid()) + name);
+}
+
+struct GifFrame {
+    int left, top, width, height, delay;
+    std::vector<std::uint8_t> indices;
+};
+
+std::vector<GifFrame> read_gif(const fs::path &path, std::vector<std::uint32_t> *table) {
+    int error = 0;
+    GifFileType *gif = DGifOpenFileName(path.c_str(), &error);
+    EXPECT_NE(gif, nullptr);
+    if (gif == nullptr)
+        return {};
+    EXPECT_EQ(DGifSlurp(gif), GIF_OK);
+    for (int i = 0; gif->SColorMap != nullptr && i < gif->SColorMap->ColorCount; ++i) {
+        const GifColorType c = gif->SColorMap->Colors[i];
+        table->push_back(std::uint32_t{c.Red} << 16 | std::uint32_t{c.Green} << 8 | c.Blue);
+    }
+    std::vector<GifFrame> frames;
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage &image = gif->SavedImages[i];
+        GraphicsControlBlock control{};
+        DGifSavedExtensionToGCB(gif, i, &control);
+        const GifImageDesc &d = image.ImageDesc;
+        frames.push_back(GifFrame{d.Left, d.Top, d.Width, d.Height, control.DelayTime,
+                                  std::vector<std::uint8_t>(image.RasterBits,
+                                                            image.RasterBits + d.Width * d.Height)});
+    }
+    DGifCloseFile(gif, &error);
+    return frames;
+}
+
+TEST(GifWriter, MergesRepeatsCropsToTheChangeAndMapsColoursToTheTable) {
+    const fs::path path = scratch("a.gif");
+    const Picture white = filled(0xFFFFFF);
+    const Picture dot = with_pixel(with_pixel(white, 2, 1, 0xFF0000), 5, 4, 0x0000FF);
+    // A smoothed text pixel nearest to red, another nearest to blue.
+    const Picture smoothed = with_pixel(dot, 3, 3, 0xE01010);
+    const Picture bluish = with_pixel(smoothed, 3, 3, 0x1010E0);
+    {
+        GifWriter gif;
+        std::string error;
+        ASSERT_TRUE(gif.open(path.string(), &error)) << error;
+        gif.set_palette(PALETTE);
+        for (const Picture *p : {&white, &white, &white, &dot, &smoothed, &bluish, &bluish})
+            ASSERT_TRUE(gif.add(*p, 10, &error)) << error;
+        ASSERT_TRUE(gif.close(&error)) << error;
+    }
+    std::vector<std::uint32_t> table;
+    char version[7] = {};
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(std::fread(version, 1, 6, f), 6u);
+    std::fclose(f);
+    EXPECT_STREQ(version, "GIF89a"); // frame times and the loop need it
+    const std::vector<GifFrame> frames = read_gif(path, &table);
+    fs::remove(path);
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_EQ(std::vector<std::uint32_t>(table.begin(), table.begin() + 4), PALETTE);
+    // The first frame is whole; the repeats add up to its time.
+    EXPECT_EQ(frames[0].width, 8);
+    EXPECT_EQ(frames[0].height, 6);
+    EXPECT_EQ(frames[0].delay, 30);
+    EXPECT_EQ(frames[0].indices, std::vector<std::uint8_t>(48, 1));
+    // Only the box around (2, 1) and (5, 4).
+    EXPECT_EQ((std::vector<int>{frames[1].left, frames[1].top, frames[1].width, frames[1].height}),
+              (std::vector<int>{2, 1, 4, 4}));
+    EXPECT_EQ(frames[1].indices.front(), 2);
+    EXPECT_EQ(frames[1].indices.back(), 3);
+    EXPECT_EQ(frames[1].delay, 10);
+    // The smoothed pixels take their nearest entries.
+    EXPECT_EQ((std::vector<int>{frames[2].left, frames[2].top, frames[2].width, frames[2].height}),
+              (std::vector<int>{3, 3, 1, 1}));
+    EXPECT_EQ(frames[2].indices, std::vector<std::uint8_t>{2});
+    EXPECT_EQ(frames[3].indices, std::vector<std::uint8_t>{3});
+    EXPECT_EQ(frames[3].delay, 20);
+}
+
+TEST(Pictures, PngRoundTripsAndDifferencesCountEveryPixel) {
+    const fs::path path = scratch("a.png");
+    const Picture picture = with_pixel(filled(0x336699, 5, 3), 4, 2, 0xFEDCBA);
+    std::string error;
+    ASSERT_TRUE(write_png(path.string(), picture, &error)) << error;
+    Picture back;
+    ASSERT_TRUE(read_png(path.string(), &back, &error)) << error;
+    EXPECT_TRUE(back == picture);
+    // Not a PNG, and a missing file: refused with the name.
+    std::FILE *f = std::fopen(path.c_str(), "wb");
+    std::fputs("GIF89a not at all", f);
+    std::fclose(f);
+    EXPECT_FALSE(read_png(path.string(), &back, &error));
+    EXPECT_NE(error.find("not a PNG"), std::string::npos);
+    fs::remove(path);
+    EXPECT_FALSE(read_png(path.string(), &back, &error));
+    EXPECT_FALSE(write_png("/nonexistent/dir/x.png", picture, &error));
+
+    const Difference same = compare_pictures(picture, picture);
+    EXPECT_EQ(same.differing, 0u);
+    const Difference one = compare_pictures(picture, filled(0x336699, 5, 3));
+    EXPECT_EQ(one.differing, 1u);
+    EXPECT_DOUBLE_EQ(one.percent(), 100.0 / 15);
+    EXPECT_EQ(one.marked.pixels[14], 0xFF0000u);
+    EXPECT_NE(one.marked.pixels[0], 0xFF0000u);
+    const Difference sizes = compare_pictures(picture, filled(0x336699, 6, 3));
+    EXPECT_EQ(sizes.differing, 18u);
+    EXPECT_EQ(sizes.marked.width, 6);
+}
+
+// A stream as the library writes it.
+struct Stream {
+    std::vector<unsigned char> bytes;
+    void tag(char t) { bytes.push_back(static_cast<unsigned char>(t)); }
+    void put(std::uint32_t v) {
+        unsigned char b[4];
+        std::memcpy(b, &v, 4);
+        bytes.insert(bytes.end(), b, b + 4);
+    }
+};
+
+struct Collect : PictureSink {
+    std::vector<std::uint32_t> numbers;
+    bool picture(const ReplayReport &report, std::string *) override {
+        numbers.push_back(report.picture_number * 10 + (report.picture_final ? 1 : 0));
+        return true;
+    }
+};
+
+Stream a_session() {
+    Stream s;
+    s.tag('H'); s.put(1); s.put(2); s.put(0); s.put(0xFFFFFF);
+    s.tag('F'); s.put(0); s.put(0); s.put(2); s.put(1); s.put(0xFF0000); s.put(0x00FF00);
+    s.tag('W'); s.put(1);
+    s.tag('L'); s.put(5); for (char c : std::string("hello")) s.tag(c);
+    s.tag('S'); s.put(1); s.put(0);
+    s.tag('S'); s.put(1); s.put(1);
+    s.tag('E'); s.put(0); s.put(7);
+    return s;
+}
+
+TEST(RecordReader, ReadsTheSameInAnyPiecesAndRefusesDamage) {
+    const Stream s = a_session();
+    for (std::size_t piece : {s.bytes.size(), std::size_t{1}, std::size_t{3}}) {
+        Collect sink;
+        RecordReader reader(&sink);
+        std::string error;
+        for (std::size_t at = 0; at < s.bytes.size(); at += piece)
+            ASSERT_TRUE(reader.take(s.bytes.data() + at, std::min(piece, s.bytes.size() - at), &error))
+                << error;
+        EXPECT_TRUE(reader.complete());
+        const ReplayReport &r = reader.report();
+        EXPECT_TRUE(r.began && r.ended);
+        EXPECT_EQ(r.palette, (std::vector<std::uint32_t>{0, 0xFFFFFF}));
+        EXPECT_EQ(r.end_line, 7u);
+        EXPECT_EQ(r.log, std::vector<std::string>{"hello"});
+        EXPECT_EQ(r.picture.pixels, (std::vector<std::uint32_t>{0xFF0000, 0x00FF00}));
+        EXPECT_EQ(sink.numbers, (std::vector<std::uint32_t>{0, 10, 11}));
+    }
+    // A half record is not complete; damaged records are refused.
+    Stream half = a_session();
+    half.bytes.resize(half.bytes.size() - 2);
+    RecordReader partial(nullptr);
+    std::string error;
+    ASSERT_TRUE(partial.take(half.bytes.data(), half.bytes.size(), &error));
+    EXPECT_FALSE(partial.complete());
+    for (auto damage : {+[](Stream &d) { d.tag('Z'); },
+                        +[](Stream &d) { d.tag('S'); d.put(0); d.put(0); },          // nothing to repeat
+                        +[](Stream &d) { d.tag('F'); d.put(0); d.put(0); d.put(70000); d.put(1); },
+                        +[](Stream &d) { d.tag('L'); d.put(0x7FFFFFFF); },
+                        +[](Stream &d) { d.tag('H'); d.put(99); d.put(0); }}) {
+        Stream d;
+        damage(d);
+        RecordReader reader(nullptr);
+        EXPECT_FALSE(reader.take(d.bytes.data(), d.bytes.size(), &error));
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+} // namespace
