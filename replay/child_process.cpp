@@ -78,6 +78,8 @@ ChildOutcome run_child(const std::vector<std::string> &argv,
     const int writer = fcntl(fds[1], F_DUPFD_CLOEXEC, 10);
     close(fds[1]);
     const int reader = fds[0];
+    // Pictures are large: a roomy pipe spares both sides many switches.
+    fcntl(reader, F_SETPIPE_SZ, 1 << 20);
 
     auto all = variables;
     all.emplace_back(stream_variable, "/dev/fd/" + std::to_string(STREAM_FD));

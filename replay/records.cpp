@@ -96,22 +96,27 @@ int RecordReader::read_one(std::string *error) {
     }
     case 'S':
     case 'F': {
-        if (!have(tag == 'S' ? 2 : 4))
+        if (!have(tag == 'S' ? 2 : 6))
             return 0;
         std::size_t pixels = 0;
         if (tag == 'F') {
-            const std::uint32_t w = number(2), h = number(3);
-            if (w == 0 || h == 0 || w > LARGEST_SIDE || h > LARGEST_SIDE) {
+            const std::uint32_t w = number(2), h = number(3), first = number(4), rows = number(5);
+            const bool whole = first == 0 && rows == h;
+            const bool same_size = report_.has_picture && report_.picture.width == static_cast<int>(w) &&
+                                   report_.picture.height == static_cast<int>(h);
+            if (w == 0 || h == 0 || w > LARGEST_SIDE || h > LARGEST_SIDE || rows == 0 ||
+                first > h || rows > h - first || (!whole && !same_size)) {
                 *error = "a picture of the replay stream has an impossible size";
                 return -1;
             }
-            pixels = static_cast<std::size_t>(w) * h;
-            if (!have(4, 4 * pixels))
+            pixels = static_cast<std::size_t>(w) * rows;
+            if (!have(6, 4 * pixels))
                 return 0;
             report_.picture.width = static_cast<int>(w);
             report_.picture.height = static_cast<int>(h);
-            report_.picture.pixels.resize(pixels);
-            std::memcpy(report_.picture.pixels.data(), at + 17, 4 * pixels);
+            report_.picture.pixels.resize(static_cast<std::size_t>(w) * h);
+            std::memcpy(report_.picture.pixels.data() + static_cast<std::size_t>(w) * first, at + 25,
+                        4 * pixels);
         } else if (!report_.has_picture) {
             *error = "the replay stream repeats a picture it never sent";
             return -1;
@@ -120,7 +125,7 @@ int RecordReader::read_one(std::string *error) {
         report_.picture_number = number(0);
         report_.picture_final = number(1) != 0;
         report_.picture_repeated = tag == 'S';
-        length = tag == 'S' ? 9 : 17 + 4 * pixels;
+        length = tag == 'S' ? 9 : 25 + 4 * pixels;
         read_ += length;
         if (sink_ != nullptr && !sink_->picture(report_, error))
             return -1;

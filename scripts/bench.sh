@@ -15,3 +15,5 @@ $bin/qelma_clock cpu 20
 $bin/qelma_memory 100000
 # The real program under Xvfb, played back unpaced as a user starts it.
 bench/xvfb_playback.sh build/bench/game/cargame
+# qelma-replay against real time.
+bench/replay_speed.sh build/bench

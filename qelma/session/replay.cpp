@@ -2,6 +2,7 @@
 // environment names, from its first wait on, and the pictures it draws and
 // the lines it logs go to the command as records (replay_stream.h). The
 // program itself is not changed; without the variables nothing here acts.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -67,7 +68,22 @@ void send_picture(bool final) {
                          replay.now.data()) == 0) {
         std::fill(replay.now.begin(), replay.now.end(), 0u); // no canvas: a black picture
     }
-    if (replay.now == replay.last) {
+    // Only the band of rows that changed since the last picture travels.
+    const std::size_t width = QELMA_CANVAS_WIDTH;
+    int top = 0, bottom = QELMA_CANVAS_HEIGHT; // rows [top, bottom)
+    if (replay.last.size() == count) {
+        auto same_row = [&](int row) {
+            return std::equal(replay.now.begin() + row * width, replay.now.begin() + (row + 1) * width,
+                              replay.last.begin() + row * width);
+        };
+        while (top < bottom && same_row(top)) {
+            ++top;
+        }
+        while (bottom > top && same_row(bottom - 1)) {
+            --bottom;
+        }
+    }
+    if (top == bottom) {
         put_tag('S');
         put(replay.ticks);
         put(final ? 1 : 0);
@@ -78,7 +94,9 @@ void send_picture(bool final) {
     put(final ? 1 : 0);
     put(QELMA_CANVAS_WIDTH);
     put(QELMA_CANVAS_HEIGHT);
-    put_bytes(replay.now.data(), sizeof(std::uint32_t) * count);
+    put(static_cast<std::uint32_t>(top));
+    put(static_cast<std::uint32_t>(bottom - top));
+    put_bytes(replay.now.data() + top * width, sizeof(std::uint32_t) * width * (bottom - top));
     replay.last.swap(replay.now);
 }
 

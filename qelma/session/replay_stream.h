@@ -10,8 +10,10 @@
 // byte order (both ends run on the same machine):
 //   'H' version, palette size n, n colours 0xRRGGBB   qelma_begin ran
 //   'W' waits so far                                  the program asks for an event
-//   'F' picture, final, width, height, width*height pixels 0xRRGGBB, top row first
-//   'S' picture, final                                the same pixels as the last 'F'
+//   'F' picture, final, width, height, first row, rows, rows*width pixels
+//       0xRRGGBB: the rows that changed since the last picture (the first
+//       picture, or one of another size, has them all)
+//   'S' picture, final                                the same pixels as the last picture
 //   'L' length, the characters                        a line of the message log
 //   'E' how, line                                     the script's end: REPLAY_END_*
 // A picture is numbered by the periodic events the program has had when it

@@ -156,8 +156,11 @@ struct Collect : PictureSink {
 Stream a_session() {
     Stream s;
     s.tag('H'); s.put(1); s.put(2); s.put(0); s.put(0xFFFFFF);
-    s.tag('F'); s.put(0); s.put(0); s.put(2); s.put(1); s.put(0xFF0000); s.put(0x00FF00);
+    s.tag('F'); s.put(0); s.put(0); s.put(2); s.put(2); s.put(0); s.put(2);
+    s.put(0xFF0000); s.put(0x00FF00); s.put(1); s.put(2);
     s.tag('W'); s.put(1);
+    s.tag('F'); s.put(0); s.put(0); s.put(2); s.put(2); s.put(1); s.put(1); // the second row only
+    s.put(3); s.put(4);
     s.tag('L'); s.put(5); for (char c : std::string("hello")) s.tag(c);
     s.tag('S'); s.put(1); s.put(0);
     s.tag('S'); s.put(1); s.put(1);
@@ -180,8 +183,8 @@ TEST(RecordReader, ReadsTheSameInAnyPiecesAndRefusesDamage) {
         EXPECT_EQ(r.palette, (std::vector<std::uint32_t>{0, 0xFFFFFF}));
         EXPECT_EQ(r.end_line, 7u);
         EXPECT_EQ(r.log, std::vector<std::string>{"hello"});
-        EXPECT_EQ(r.picture.pixels, (std::vector<std::uint32_t>{0xFF0000, 0x00FF00}));
-        EXPECT_EQ(sink.numbers, (std::vector<std::uint32_t>{0, 10, 11}));
+        EXPECT_EQ(r.picture.pixels, (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 3, 4}));
+        EXPECT_EQ(sink.numbers, (std::vector<std::uint32_t>{0, 0, 10, 11}));
     }
     // A half record is not complete; damaged records are refused.
     Stream half = a_session();
@@ -192,7 +195,10 @@ TEST(RecordReader, ReadsTheSameInAnyPiecesAndRefusesDamage) {
     EXPECT_FALSE(partial.complete());
     for (auto damage : {+[](Stream &d) { d.tag('Z'); },
                         +[](Stream &d) { d.tag('S'); d.put(0); d.put(0); },          // nothing to repeat
-                        +[](Stream &d) { d.tag('F'); d.put(0); d.put(0); d.put(70000); d.put(1); },
+                        +[](Stream &d) { d.tag('F'); d.put(0); d.put(0); d.put(70000); d.put(1); d.put(0); d.put(1); },
+                        // a band of rows with no whole picture before it, and one past the end
+                        +[](Stream &d) { d.tag('F'); d.put(0); d.put(0); d.put(2); d.put(2); d.put(1); d.put(1); },
+                        +[](Stream &d) { d.tag('F'); d.put(0); d.put(0); d.put(2); d.put(2); d.put(1); d.put(2); },
                         +[](Stream &d) { d.tag('L'); d.put(0x7FFFFFFF); },
                         +[](Stream &d) { d.tag('H'); d.put(99); d.put(0); }}) {
         Stream d;
