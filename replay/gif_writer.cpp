@@ -158,7 +158,7 @@ bool GifWriter::write_pending(std::string *error) {
         if (EGifPutLine(gif_, line_.data(), right - left + 1) == GIF_ERROR)
             return failed("cannot write a frame", gif_->Error, error);
     }
-    shown_.pixels = picture.pixels;
+    shown_.pixels.swap(pending_.pixels); // pending_ is refilled by the next add
     has_pending_ = false;
     return true;
 }

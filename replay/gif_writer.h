@@ -31,10 +31,9 @@ class GifWriter {
     // Writes the last frame and closes the file.
     bool close(std::string *error);
 
+  private:
     // The table entry a colour is drawn with: its own, or the nearest.
     std::uint8_t index_of(std::uint32_t colour);
-
-  private:
     bool write_pending(std::string *error);
     bool failed(const char *what, int code, std::string *error);
 

@@ -83,15 +83,13 @@ void send_picture(bool final) {
             --bottom;
         }
     }
-    if (top == bottom) {
-        put_tag('S');
-        put(replay.ticks);
-        put(final ? 1 : 0);
-        return;
-    }
-    put_tag('F');
+    const bool same = top == bottom;
+    put_tag(same ? 'S' : 'F');
     put(replay.ticks);
     put(final ? 1 : 0);
+    if (same) {
+        return;
+    }
     put(QELMA_CANVAS_WIDTH);
     put(QELMA_CANVAS_HEIGHT);
     put(static_cast<std::uint32_t>(top));
