@@ -1,20 +1,17 @@
 // qelma-replay as a user runs it: real programs (the car game and a probe
 // that misbehaves on request), real scripts, exit codes, messages and files.
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "game/game_loop.h"
-#include "qelma/qelma.h"
-#include "qelma/session/session.h"
 #include "replay/pictures.h"
+#include "replay/replay_command.h"
+#include "support/qelma_test.h"
 
 namespace fs = std::filesystem;
 
@@ -25,27 +22,14 @@ struct Ran {
     std::string messages;
 };
 
-std::string quoted(const std::string &word) {
-    std::string out = "'";
-    for (char c : word)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-// Runs qelma-replay with the words given, in dir, with the environment
-// prefix env ("VAR=value ..."), and collects what it says.
-Ran replay(const fs::path &dir, const std::vector<std::string> &words, const std::string &env = "") {
-    std::string command = "cd " + quoted(dir.string()) + " && " + env + " " + quoted(QELMA_REPLAY_BIN);
-    for (const std::string &word : words)
-        command += " " + quoted(word);
-    command += " 2>&1";
-    FILE *pipe = popen(command.c_str(), "r");
-    std::string said;
-    char buffer[4096];
-    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-        said += buffer;
-    const int status = pipe != nullptr ? pclose(pipe) : -1;
-    return Ran{WIFEXITED(status) ? WEXITSTATUS(status) : -1, said};
+// Runs the command as main does, in the test's directory, and collects what
+// it says (its own messages and those of the program it runs).
+Ran replay(const std::vector<std::string> &words) {
+    ReplayOptions options;
+    std::string error;
+    ::testing::internal::CaptureStderr();
+    const int code = parse_replay_options(words, &options, &error) ? run_replay(options) : EXIT_BAD_INPUT;
+    return Ran{code, ::testing::internal::GetCapturedStderr() + error};
 }
 
 std::string file_bytes(const fs::path &path) {
@@ -57,21 +41,12 @@ std::string file_bytes(const fs::path &path) {
 
 class Replay : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("qelma-replay-test-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    fs::path script(const std::string &lines, const std::string &name = "run.SCR") {
-        std::ofstream(dir_ / name) << lines;
-        return dir_ / name;
+    fs::path script(const std::string &lines) {
+        std::ofstream(dir_.path / "run.SCR") << lines;
+        return dir_.path / "run.SCR";
     }
 
-    fs::path dir_;
+    qt_test::TempDir dir_; // also the current directory
 };
 
 struct OutcomeCase {
@@ -92,16 +67,16 @@ const std::string PROBE = QELMA_REPLAY_PROBE;
 TEST_P(ReplayOutcome, EndsWithItsCodeAndSaysWhy) {
     const OutcomeCase &c = GetParam();
     std::vector<std::string> words = c.options;
-    words.push_back(c.script != nullptr ? script(c.script).string() : (dir_ / "none.SCR").string());
+    words.push_back(c.script != nullptr ? script(c.script).string() : "none.SCR");
     words.push_back("--");
     words.insert(words.end(), c.program.begin(), c.program.end());
-    const Ran ran = replay(dir_, words);
+    const Ran ran = replay(words);
     EXPECT_EQ(ran.code, c.code) << ran.messages;
     if (c.message[0] == '\0')
         EXPECT_EQ(ran.messages, "");
     else
         EXPECT_NE(ran.messages.find(c.message), std::string::npos) << ran.messages;
-    EXPECT_FALSE(fs::exists(dir_ / "QELMA.SCR")); // the user's own script is not made
+    EXPECT_FALSE(fs::exists("QELMA.SCR")); // the user's own script is not made
 }
 
 const char TICKS[] = "QELMA_PERIODIC(5);\nQELMA_MOUSE(3, -4);\nQELMA_KBD(97);\nQELMA_PERIODIC(2);\n";
@@ -129,18 +104,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Replay, ExpectPassesForTheSameProgramAndMarksWhatAnotherDraws) {
     const fs::path run = script(TICKS);
-    ASSERT_EQ(replay(dir_, {"--png", "ref.png", run.string(), "--", PROBE, "draw", "2"}).code, 0);
-    EXPECT_EQ(replay(dir_, {"--expect", "ref.png", run.string(), "--", PROBE, "draw", "2"}).code, 0);
-    EXPECT_FALSE(fs::exists(dir_ / "ref-diff.png"));
+    ASSERT_EQ(replay({"--png", "ref.png", run.string(), "--", PROBE, "draw", "2"}).code, 0);
+    EXPECT_EQ(replay({"--expect", "ref.png", run.string(), "--", PROBE, "draw", "2"}).code, 0);
+    EXPECT_FALSE(fs::exists("ref-diff.png"));
 
     // Blue instead of red: the rectangle's and the circles' pixels differ.
-    const Ran changed = replay(dir_, {"--expect", "ref.png", run.string(), "--", PROBE, "draw", "4"});
+    const Ran changed = replay({"--expect", "ref.png", run.string(), "--", PROBE, "draw", "4"});
     EXPECT_EQ(changed.code, 1) << changed.messages;
     EXPECT_NE(changed.messages.find("differences marked in red in ref-diff.png"), std::string::npos);
     Picture reference, marked;
     std::string error;
-    ASSERT_TRUE(read_png((dir_ / "ref.png").string(), &reference, &error)) << error;
-    ASSERT_TRUE(read_png((dir_ / "ref-diff.png").string(), &marked, &error)) << error;
+    ASSERT_TRUE(read_png("ref.png", &reference, &error)) << error;
+    ASSERT_TRUE(read_png("ref-diff.png", &marked, &error)) << error;
     ASSERT_EQ(marked.pixels.size(), reference.pixels.size());
     std::size_t red = 0, were_red = 0;
     for (std::size_t i = 0; i < marked.pixels.size(); ++i) {
@@ -150,10 +125,9 @@ TEST_F(Replay, ExpectPassesForTheSameProgramAndMarksWhatAnotherDraws) {
     EXPECT_EQ(red, were_red); // every red pixel of the reference, and nothing else
     EXPECT_GT(red, 2000u); // the rectangle's outline, 3 pixels wide
     // Within a tolerance above the share of changed pixels it passes.
-    EXPECT_EQ(replay(dir_, {"--expect", "ref.png", "--tolerance", "20", run.string(), "--", PROBE,
-                            "draw", "4"})
-                  .code,
-              0);
+    const Ran tolerated =
+        replay({"--expect", "ref.png", "--tolerance", "20", run.string(), "--", PROBE, "draw", "4"});
+    EXPECT_EQ(tolerated.code, 0);
 }
 
 const std::string GAME = CARGAME_BIN;
@@ -162,16 +136,17 @@ const std::string GAME_SCRIPT = QELMA_GAME_SCRIPT;
 TEST_F(Replay, TwoRunsOfTheGameWriteTheSameGifWithoutAnyDisplay) {
     // A display that does not answer and a platform that needs one: the
     // replay uses neither.
-    const std::string no_screen = "DISPLAY=:987 QT_QPA_PLATFORM=xcb";
-    const Ran first = replay(dir_, {"--gif", "a.gif", "--log", "a.log", GAME_SCRIPT, "--", GAME}, no_screen);
-    const Ran second = replay(dir_, {"--gif", "b.gif", GAME_SCRIPT, "--", GAME}, no_screen);
+    setenv("DISPLAY", ":987", 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    const Ran first = replay({"--gif", "a.gif", "--log", "a.log", GAME_SCRIPT, "--", GAME});
+    const Ran second = replay({"--gif", "b.gif", GAME_SCRIPT, "--", GAME});
     ASSERT_EQ(first.code, 0) << first.messages;
     ASSERT_EQ(second.code, 0) << second.messages;
-    const std::string a = file_bytes(dir_ / "a.gif");
+    const std::string a = file_bytes("a.gif");
     EXPECT_GT(a.size(), 10000u);
     EXPECT_EQ(a.substr(0, 6), "GIF89a");
-    EXPECT_TRUE(a == file_bytes(dir_ / "b.gif"));
-    EXPECT_NE(file_bytes(dir_ / "a.log").find("EOF encountered in script file " + GAME_SCRIPT),
+    EXPECT_TRUE(a == file_bytes("b.gif"));
+    EXPECT_NE(file_bytes("a.log").find("EOF encountered in script file " + GAME_SCRIPT),
               std::string::npos);
 }
 
@@ -179,12 +154,11 @@ TEST_F(Replay, TwoRunsOfTheGameWriteTheSameGifWithoutAnyDisplay) {
 // events, played here in this process as Play One plays them.
 TEST_F(Replay, FramesAreTheGamesOwnCanvas) {
     const int every = 25;
-    const Ran ran = replay(dir_, {"--frames", "frames", "--every", std::to_string(every), GAME_SCRIPT,
-                                  "--", GAME});
+    const Ran ran =
+        replay({"--frames", "frames", "--every", std::to_string(every), GAME_SCRIPT, "--", GAME});
     ASSERT_EQ(ran.code, 0) << ran.messages;
 
-    fs::copy_file(GAME_SCRIPT, dir_ / "QELMA.SCR");
-    fs::current_path(dir_);
+    fs::copy_file(GAME_SCRIPT, "QELMA.SCR");
     GameState g;
     char command_line[] = "";
     game_start(g, nullptr, nullptr, command_line, SW_SHOWNORMAL);
@@ -195,7 +169,7 @@ TEST_F(Replay, FramesAreTheGamesOwnCanvas) {
         std::snprintf(name, sizeof name, "frame-%05d.png", ticks);
         Picture written;
         std::string error;
-        ASSERT_TRUE(read_png((dir_ / "frames" / name).string(), &written, &error)) << error;
+        ASSERT_TRUE(read_png(std::string("frames/") + name, &written, &error)) << error;
         ASSERT_EQ(plat_read_pixels(session.canvas_dc, 0, 0, QELMA_CANVAS_WIDTH, QELMA_CANVAS_HEIGHT,
                                    canvas.data()),
                   1);
@@ -215,7 +189,7 @@ TEST_F(Replay, FramesAreTheGamesOwnCanvas) {
     }
     qelma_end();
     EXPECT_GE(compared, 9);
-    EXPECT_FALSE(fs::exists(dir_ / "frames" / ("frame-" + std::to_string(ticks + every) + ".png")));
+    EXPECT_FALSE(fs::exists(fs::path("frames") / ("frame-" + std::to_string(ticks + every) + ".png")));
 }
 
 } // namespace

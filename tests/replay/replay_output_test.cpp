@@ -1,13 +1,14 @@
 // qelma-replay's files and its reading of the program's records: GIFs read
 // back through giflib, PNG round trips, differences, damaged streams.
 #include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <gif_lib.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "replay/gif_writer.h"
 #include "replay/records.h"
+#include "support/qelma_test.h"
 
 namespace fs = std::filesystem;
 
@@ -22,10 +23,6 @@ Picture filled(std::uint32_t colour, int width = 8, int height = 6) {
 Picture with_pixel(Picture p, int x, int y, std::uint32_t colour) {
     p.pixels[static_cast<std::size_t>(y) * p.width + x] = colour;
     return p;
-}
-
-fs::path scratch(const char *name) {
-    return fs::temp_directory_path() / ("qelma-replay-output-" + std::to_string(getpid()) + name);
 }
 
 struct GifFrame {
@@ -59,7 +56,8 @@ std::vector<GifFrame> read_gif(const fs::path &path, std::vector<std::uint32_t> 
 }
 
 TEST(GifWriter, MergesRepeatsCropsToTheChangeAndMapsColoursToTheTable) {
-    const fs::path path = scratch("a.gif");
+    qt_test::TempDir dir;
+    const fs::path path = "a.gif";
     const Picture white = filled(0xFFFFFF);
     const Picture dot = with_pixel(with_pixel(white, 2, 1, 0xFF0000), 5, 4, 0x0000FF);
     // A smoothed text pixel nearest to red, another nearest to blue.
@@ -74,15 +72,11 @@ TEST(GifWriter, MergesRepeatsCropsToTheChangeAndMapsColoursToTheTable) {
             ASSERT_TRUE(gif.add(*p, 10, &error)) << error;
         ASSERT_TRUE(gif.close(&error)) << error;
     }
+    std::string version(6, '\0');
+    std::ifstream(path, std::ios::binary).read(version.data(), 6);
+    EXPECT_EQ(version, "GIF89a"); // frame times and the loop need it
     std::vector<std::uint32_t> table;
-    char version[7] = {};
-    std::FILE *f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(std::fread(version, 1, 6, f), 6u);
-    std::fclose(f);
-    EXPECT_STREQ(version, "GIF89a"); // frame times and the loop need it
     const std::vector<GifFrame> frames = read_gif(path, &table);
-    fs::remove(path);
     ASSERT_EQ(frames.size(), 4u);
     EXPECT_EQ(std::vector<std::uint32_t>(table.begin(), table.begin() + 4), PALETTE);
     // The first frame is whole; the repeats add up to its time.
@@ -105,7 +99,8 @@ TEST(GifWriter, MergesRepeatsCropsToTheChangeAndMapsColoursToTheTable) {
 }
 
 TEST(Pictures, PngRoundTripsAndDifferencesCountEveryPixel) {
-    const fs::path path = scratch("a.png");
+    qt_test::TempDir dir;
+    const fs::path path = "a.png";
     const Picture picture = with_pixel(filled(0x336699, 5, 3), 4, 2, 0xFEDCBA);
     std::string error;
     ASSERT_TRUE(write_png(path.string(), picture, &error)) << error;
@@ -113,9 +108,7 @@ TEST(Pictures, PngRoundTripsAndDifferencesCountEveryPixel) {
     ASSERT_TRUE(read_png(path.string(), &back, &error)) << error;
     EXPECT_TRUE(back == picture);
     // Not a PNG, and a missing file: refused with the name.
-    std::FILE *f = std::fopen(path.c_str(), "wb");
-    std::fputs("GIF89a not at all", f);
-    std::fclose(f);
+    std::ofstream(path) << "GIF89a not at all";
     EXPECT_FALSE(read_png(path.string(), &back, &error));
     EXPECT_NE(error.find("not a PNG"), std::string::npos);
     fs::remove(path);
@@ -134,14 +127,18 @@ TEST(Pictures, PngRoundTripsAndDifferencesCountEveryPixel) {
     EXPECT_EQ(sizes.marked.width, 6);
 }
 
-// A stream as the library writes it.
+// A stream as the library writes it: records of a tag and numbers.
 struct Stream {
     std::vector<unsigned char> bytes;
-    void tag(char t) { bytes.push_back(static_cast<unsigned char>(t)); }
-    void put(std::uint32_t v) {
-        unsigned char b[4];
-        std::memcpy(b, &v, 4);
-        bytes.insert(bytes.end(), b, b + 4);
+    Stream &operator()(char tag, std::initializer_list<std::uint32_t> numbers, const std::string &text = "") {
+        bytes.push_back(static_cast<unsigned char>(tag));
+        for (std::uint32_t n : numbers) {
+            unsigned char b[4];
+            std::memcpy(b, &n, 4);
+            bytes.insert(bytes.end(), b, b + 4);
+        }
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        return *this;
     }
 };
 
@@ -153,23 +150,15 @@ struct Collect : PictureSink {
     }
 };
 
-Stream a_session() {
-    Stream s;
-    s.tag('H'); s.put(1); s.put(2); s.put(0); s.put(0xFFFFFF);
-    s.tag('F'); s.put(0); s.put(0); s.put(2); s.put(2); s.put(0); s.put(2);
-    s.put(0xFF0000); s.put(0x00FF00); s.put(1); s.put(2);
-    s.tag('W'); s.put(1);
-    s.tag('F'); s.put(0); s.put(0); s.put(2); s.put(2); s.put(1); s.put(1); // the second row only
-    s.put(3); s.put(4);
-    s.tag('L'); s.put(5); for (char c : std::string("hello")) s.tag(c);
-    s.tag('S'); s.put(1); s.put(0);
-    s.tag('S'); s.put(1); s.put(1);
-    s.tag('E'); s.put(0); s.put(7);
-    return s;
-}
+// Begins, sends a 2 x 2 picture and then its second row alone, logs, repeats
+// the picture, marks it final and ends at line 7.
+const Stream A_SESSION = Stream()('H', {1, 2, 0, 0xFFFFFF})
+                             ('F', {0, 0, 2, 2, 0, 2, 0xFF0000, 0x00FF00, 1, 2})('W', {1})
+                             ('F', {0, 0, 2, 2, 1, 1, 3, 4})('L', {5}, "hello")
+                             ('S', {1, 0})('S', {1, 1})('E', {0, 7});
 
 TEST(RecordReader, ReadsTheSameInAnyPiecesAndRefusesDamage) {
-    const Stream s = a_session();
+    const Stream &s = A_SESSION;
     for (std::size_t piece : {s.bytes.size(), std::size_t{1}, std::size_t{3}}) {
         Collect sink;
         RecordReader reader(&sink);
@@ -187,24 +176,17 @@ TEST(RecordReader, ReadsTheSameInAnyPiecesAndRefusesDamage) {
         EXPECT_EQ(sink.numbers, (std::vector<std::uint32_t>{0, 0, 10, 11}));
     }
     // A half record is not complete; damaged records are refused.
-    Stream half = a_session();
-    half.bytes.resize(half.bytes.size() - 2);
     RecordReader partial(nullptr);
     std::string error;
-    ASSERT_TRUE(partial.take(half.bytes.data(), half.bytes.size(), &error));
+    ASSERT_TRUE(partial.take(s.bytes.data(), s.bytes.size() - 2, &error));
     EXPECT_FALSE(partial.complete());
-    for (auto damage : {+[](Stream &d) { d.tag('Z'); },
-                        +[](Stream &d) { d.tag('S'); d.put(0); d.put(0); },          // nothing to repeat
-                        +[](Stream &d) { d.tag('F'); d.put(0); d.put(0); d.put(70000); d.put(1); d.put(0); d.put(1); },
-                        // a band of rows with no whole picture before it, and one past the end
-                        +[](Stream &d) { d.tag('F'); d.put(0); d.put(0); d.put(2); d.put(2); d.put(1); d.put(1); },
-                        +[](Stream &d) { d.tag('F'); d.put(0); d.put(0); d.put(2); d.put(2); d.put(1); d.put(2); },
-                        +[](Stream &d) { d.tag('L'); d.put(0x7FFFFFFF); },
-                        +[](Stream &d) { d.tag('H'); d.put(99); d.put(0); }}) {
-        Stream d;
-        damage(d);
+    for (const Stream &damaged :
+         {Stream()('Z', {}), Stream()('S', {0, 0}) /* nothing to repeat */,
+          Stream()('F', {0, 0, 70000, 1, 0, 1}), Stream()('L', {0x7FFFFFFF}), Stream()('H', {99, 0}),
+          // a band of rows with no whole picture before it, and one past the end
+          Stream()('F', {0, 0, 2, 2, 1, 1}), Stream()('F', {0, 0, 2, 2, 1, 2})}) {
         RecordReader reader(nullptr);
-        EXPECT_FALSE(reader.take(d.bytes.data(), d.bytes.size(), &error));
+        EXPECT_FALSE(reader.take(damaged.bytes.data(), damaged.bytes.size(), &error));
         EXPECT_FALSE(error.empty());
     }
 }
