@@ -93,6 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"badLine", "QELMA_PERIODIC(2);\n\nQELMA_XYZ(1);\n", {}, {PROBE}, 2,
                     "run.SCR:3: Unknown event in script file"},
         OutcomeCase{"noScript", nullptr, {}, {PROBE}, 2, "cannot read the script"},
+        OutcomeCase{"expectNotAPicture", TICKS, {"--expect", "run.SCR"}, {PROBE}, 2, "run.SCR: not a PNG file"},
         OutcomeCase{"notFound", TICKS, {}, {"/nonexistent/program"}, 127, "cannot run"},
         OutcomeCase{"notQelma", TICKS, {}, {"true"}, 125, "true is not a QELMA program"},
         OutcomeCase{"unwritable", TICKS, {"--gif", "/nonexistent/dir/a.gif"}, {PROBE}, 2,

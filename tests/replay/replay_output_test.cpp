@@ -1,5 +1,5 @@
-// qelma-replay's files and its reading of the program's records: GIFs read
-// back through giflib, PNG round trips, differences, damaged streams.
+// qelma-replay's GIFs read back through giflib, and its reading of the
+// program's records, damaged streams among them.
 #include <cstring>
 #include <fstream>
 #include <filesystem>
@@ -96,35 +96,6 @@ TEST(GifWriter, MergesRepeatsCropsToTheChangeAndMapsColoursToTheTable) {
     EXPECT_EQ(frames[2].indices, std::vector<std::uint8_t>{2});
     EXPECT_EQ(frames[3].indices, std::vector<std::uint8_t>{3});
     EXPECT_EQ(frames[3].delay, 20);
-}
-
-TEST(Pictures, PngRoundTripsAndDifferencesCountEveryPixel) {
-    qt_test::TempDir dir;
-    const fs::path path = "a.png";
-    const Picture picture = with_pixel(filled(0x336699, 5, 3), 4, 2, 0xFEDCBA);
-    std::string error;
-    ASSERT_TRUE(write_png(path.string(), picture, &error)) << error;
-    Picture back;
-    ASSERT_TRUE(read_png(path.string(), &back, &error)) << error;
-    EXPECT_TRUE(back == picture);
-    // Not a PNG, and a missing file: refused with the name.
-    std::ofstream(path) << "GIF89a not at all";
-    EXPECT_FALSE(read_png(path.string(), &back, &error));
-    EXPECT_NE(error.find("not a PNG"), std::string::npos);
-    fs::remove(path);
-    EXPECT_FALSE(read_png(path.string(), &back, &error));
-    EXPECT_FALSE(write_png("/nonexistent/dir/x.png", picture, &error));
-
-    const Difference same = compare_pictures(picture, picture);
-    EXPECT_EQ(same.differing, 0u);
-    const Difference one = compare_pictures(picture, filled(0x336699, 5, 3));
-    EXPECT_EQ(one.differing, 1u);
-    EXPECT_DOUBLE_EQ(one.percent(), 100.0 / 15);
-    EXPECT_EQ(one.marked.pixels[14], 0xFF0000u);
-    EXPECT_NE(one.marked.pixels[0], 0xFF0000u);
-    const Difference sizes = compare_pictures(picture, filled(0x336699, 6, 3));
-    EXPECT_EQ(sizes.differing, 18u);
-    EXPECT_EQ(sizes.marked.width, 6);
 }
 
 // A stream as the library writes it: records of a tag and numbers.
