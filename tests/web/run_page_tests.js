@@ -724,7 +724,6 @@ async function scriptFiles(context) {
   await page.keyboard.press('Control+P');
   await page.evaluate(() => Module.qelmaPage.whenIdle());
   const inkAfter = await logInk(page);
-  if (inkAfter <= inkBefore) await page.screenshot({ path: '/tmp/pt/ink.png' });
   check(inkAfter > inkBefore, `a file that is not a script, played, writes its message in the text panel (${inkBefore} -> ${inkAfter})`);
 
   // Save during a recording: every line so far, the running ticks too; the
