@@ -147,16 +147,11 @@ class Outputs : public PictureSink {
 };
 
 // 0 when the last picture is as expected (or nothing is expected), else 1
-// or 2, each after its message.
-int check_expected(const ReplayOptions &options, const ReplayReport &report) {
+// after its message.
+int check_expected(const ReplayOptions &options, const Picture &expected, const ReplayReport &report) {
     if (options.expect.empty())
         return EXIT_PLAYED;
-    Picture expected;
     std::string error;
-    if (!read_png(options.expect, &expected, &error)) {
-        say("cannot read the expected picture " + error);
-        return EXIT_BAD_INPUT;
-    }
     if (!report.has_picture) {
         say("no picture was drawn to compare with " + options.expect);
         return EXIT_NOT_AS_EXPECTED;
@@ -275,8 +270,14 @@ int run_replay(const ReplayOptions &options) {
     }
     std::fclose(script);
 
-    Outputs outputs(options);
+    // The reference is read before anything runs: a bad one ends it here.
+    Picture expected;
     std::string error;
+    if (!options.expect.empty() && !read_png(options.expect, &expected, &error)) {
+        say("cannot read the expected picture " + error);
+        return EXIT_BAD_INPUT;
+    }
+    Outputs outputs(options);
     if (!outputs.open(&error)) {
         say(error);
         return EXIT_BAD_INPUT;
@@ -352,6 +353,6 @@ int run_replay(const ReplayOptions &options) {
         if (code == EXIT_PLAYED)
             code = EXIT_BAD_INPUT;
     }
-    const int expected = check_expected(options, report);
-    return code == EXIT_PLAYED ? expected : code;
+    const int as_expected = check_expected(options, expected, report);
+    return code == EXIT_PLAYED ? as_expected : code;
 }
