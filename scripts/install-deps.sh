@@ -30,10 +30,13 @@ for option in "$@"; do
 done
 
 
-# The page tests' one JavaScript dependency, exactly as the lockfile pins it.
+# The JavaScript the web build needs, exactly as the lockfiles pin it: the
+# page's GIF encoder and the page tests' driver.
 npm_ci() {
     if [ "$web" = 1 ]; then
-        (cd "$(dirname "$0")/../tests/web" && npm ci --no-audit --no-fund --loglevel=error)
+        for dir in qelma/platform/web tests/web; do
+            (cd "$(dirname "$0")/../$dir" && npm ci --no-audit --no-fund --loglevel=error)
+        done
     fi
 }
 

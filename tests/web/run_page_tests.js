@@ -885,6 +885,68 @@ async function webkit() {
   }
 }
 
+// The frames of a GIF, composed as a viewer shows them (omggif, the page's
+// own encoder, reads them back).
+function gifFrames(bytes) {
+  const { GifReader } = require(path.join(root, 'qelma', 'platform', 'web', 'node_modules', 'omggif'));
+  const reader = new GifReader(bytes);
+  const rgba = new Uint8Array(reader.width * reader.height * 4);
+  return Array.from({ length: reader.numFrames() }, (_, i) => {
+    reader.decodeAndBlitFrameRGBA(i, rgba);
+    return { delay: reader.frameInfo(i).delay, rgba: rgba.slice() };
+  });
+}
+
+// Make a GIF: the page replays QELMA.SCR out of sight into the GIF that
+// qelma-replay --gif makes of it on the desktop, frame for frame (the game's
+// frames all differ; the shapes example's repeat and merge into one); a
+// script it cannot play gets no GIF but the line that stopped it.
+async function gifOfScript(context) {
+  const page = await context.newPage();
+  const cases = [
+    { program: 'game/cargame', script: fs.readFileSync(path.join(root, 'docs', 'scripts', 'cargame.SCR'), 'latin1') },
+    { program: 'examples/qelma_shapes', script: 'QELMA_PERIODIC(5);\n' },
+  ];
+  for (const { program, script } of cases) {
+    await page.goto(`${base}/${program}.html`);
+    await gameShown(page);
+    await loadScript(page, 'run.scr', script);
+    const [download] = await Promise.all([page.waitForEvent('download', { timeout: 60000 }), page.click('#qelma-gif')]);
+    const made = gifFrames(fs.readFileSync(await download.path()));
+    const told = await page.textContent('#qelma-status');
+    check(/^Made QELMA\.gif: \d+ frames?, /.test(told) && (await page.$$('iframe')).length === 0 &&
+          await page.evaluate(() => document.activeElement === document.querySelector('.qelma-window canvas')),
+          `${program}: Make a GIF downloads QELMA.gif, says so, and leaves the keys with the drawing panel ("${told}")`);
+    const scriptFile = path.join(os.tmpdir(), `qelma-gif-${process.pid}.SCR`);
+    const desktop = path.join(os.tmpdir(), `qelma-gif-${process.pid}.gif`);
+    fs.writeFileSync(scriptFile, script);
+    const ran = require('child_process').spawnSync(path.join(desktopDir, 'replay', 'qelma-replay'),
+      ['--gif', desktop, scriptFile, '--', path.join(desktopDir, program)]);
+    const expected = ran.status === 0 ? gifFrames(fs.readFileSync(desktop)) : [];
+    fs.rmSync(desktop, { force: true });
+    fs.rmSync(scriptFile, { force: true });
+    // The texts are each system's own letters: a frame agrees in most pixels.
+    let worst = 1;
+    made.forEach((frame, i) => {
+      if (!expected[i] || expected[i].delay !== frame.delay) { worst = 0; return; }
+      let same = 0;
+      for (let p = 0; p < frame.rgba.length; p += 4)
+        same += frame.rgba[p] === expected[i].rgba[p] && frame.rgba[p + 1] === expected[i].rgba[p + 1] &&
+                frame.rgba[p + 2] === expected[i].rgba[p + 2];
+      worst = Math.min(worst, same / (frame.rgba.length / 4));
+    });
+    check(made.length > 0 && made.length === expected.length && worst >= 0.9,
+          `${program}: the page's GIF has qelma-replay's frames and times ` +
+          `(${made.length} / ${expected.length} frames, ${made.map(f => f.delay).slice(0, 3)}..., worst ${worst.toFixed(3)})`);
+  }
+  await loadScript(page, 'broken.scr', 'QELMA_PERIODIC(3);\nQELMA_NOTHING(1);\n');
+  await page.click('#qelma-gif');
+  await page.waitForFunction(() => /^No GIF/.test(document.getElementById('qelma-status').textContent));
+  const refused = await page.textContent('#qelma-status');
+  check(/QELMA\.SCR line 2: Unknown event/.test(refused), `a script with a line it cannot play gets no GIF, and the line ("${refused}")`);
+  await page.close();
+}
+
 let base;
 const chromiumPath = process.env.QELMA_CHROMIUM || '/usr/bin/chromium';
 const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
@@ -915,6 +977,7 @@ const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disa
     if (run('windows')) await windowsScript(context);
     if (run('waiting')) await waiting(context);
     if (run('replay')) await replayAgainstDesktop(await wholeGame(context));
+    if (run('gif')) await gifOfScript(context);
   } catch (e) {
     check(false, "page tests ran to the end: " + e.stack);
   } finally {

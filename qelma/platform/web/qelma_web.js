@@ -237,7 +237,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       const p = panels[id];
       if (!p) return;
       p.root.hidden = !show;
-      if (show && id === 0) { p.canvas.focus(); focused = 0; }
+      if (show && id === 0 && !Module.qelmaReplaying) { p.canvas.focus(); focused = 0; }
       markKeys();
     },
     // The program's files complete now (a recording's lines and its running
