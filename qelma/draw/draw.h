@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "qelma/platform/platform.h"
 #include "qelma/qelma.h"
 
 inline constexpr int PALETTE_SIZE = QELMA_COLOR_COUNT;
@@ -13,6 +14,9 @@ inline constexpr int SUBSTITUTE_COLOR = QELMA_RED;
 // Colours packed as 0x00RRGGBB, indexed by colour index.
 extern const std::uint32_t palette_rgb[PALETTE_SIZE];
 extern const char *const palette_names[PALETTE_SIZE];
+
+// A palette colour as GDI packs it.
+PlatColor palette_color(int index);
 
 // Returns index when it is a palette index; otherwise warns and returns red.
 int validate_color(int index);

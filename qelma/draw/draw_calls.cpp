@@ -7,7 +7,7 @@
 
 #include "qelma/draw/draw.h"
 #include "qelma/log/log.h"
-#include "qelma/session/session.h"
+#include "qelma/session/services.h"
 
 // The largest point size the renderer accepts.
 static constexpr int MAX_POINT_SIZE = 127;
@@ -60,7 +60,7 @@ extern "C" int qelma_draw_circle(int color, int x, int y, int radius) {
         qelma_log_printf("Radius of %d not possible, using radius %d\n", radius, corrected);
         radius = corrected;
     }
-    if (session.logging_on) {
+    if (session_logging()) {
         qelma_log_printf("%s circle at (%d,%d), radius %d\n", palette_names[color], x, y, radius);
     }
     // The box is computed in 64 bits so that a huge radius cannot wrap round.
@@ -79,7 +79,7 @@ extern "C" int qelma_draw_triangle(int color, int x1, int y1, int x2, int y2, in
                                    int width) {
     color = validate_color(color);
     width = checked_width(width);
-    if (session.logging_on) {
+    if (session_logging()) {
         qelma_log_printf("%s triangle at (%d,%d), (%d,%d), (%d,%d)\n", palette_names[color], x1, y1,
                          x2, y2, x3, y3);
     }
@@ -94,7 +94,7 @@ extern "C" int qelma_draw_rectangle(int color, int x1, int y1, int x2, int y2, i
     normalise_box(x1, y1, x2, y2);
     color = validate_color(color);
     width = checked_width(width);
-    if (session.logging_on) {
+    if (session_logging()) {
         if (width == 0) {
             qelma_log_printf("%s rectangle with bounding box (%d,%d) to (%d,%d), filled\n",
                              palette_names[color], x1, y1, x2, y2);
@@ -113,7 +113,7 @@ extern "C" int qelma_draw_oval(int color, int x1, int y1, int x2, int y2, int wi
     normalise_box(x1, y1, x2, y2);
     width = checked_width(width);
     color = validate_color(color);
-    if (session.logging_on) {
+    if (session_logging()) {
         if (width == 0) {
             qelma_log_printf("%s oval with bounding box (%d,%d) to (%d,%d), filled\n",
                              palette_names[color], x1, y1, x2, y2);
@@ -142,7 +142,7 @@ extern "C" int qelma_draw_text(int color, int x, int y, int point_size, const ch
     if (text == nullptr) {
         text = ""; // a missing text draws nothing rather than crashing
     }
-    if (session.logging_on) {
+    if (session_logging()) {
         qelma_log_printf("%s text at (%d,%d), \"%s\"\n", palette_names[color], x, y, text);
     }
 
@@ -178,7 +178,7 @@ extern "C" int qelma_draw_textf(int color, int x, int y, int point_size, const c
 }
 
 extern "C" int qelma_clear_canvas(void) {
-    if (session.logging_on) {
+    if (session_logging()) {
         qelma_log_printf("Clearing the graphics window\n");
     }
     fill_canvas_background();

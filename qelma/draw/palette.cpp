@@ -1,6 +1,6 @@
 // The 24-colour palette, the colour check and the canvas coordinate mapping.
 #include "qelma/draw/draw.h"
-#include "qelma/session/session.h"
+#include "qelma/session/services.h"
 
 const std::uint32_t palette_rgb[PALETTE_SIZE] = {
     0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
@@ -14,6 +14,11 @@ const char *const palette_names[PALETTE_SIZE] = {
     "turquoise", "orange",    "brown",     "pink",      "chalk",  "gold",
     "peach",  "forest green", "sea green", "olive",     "50% gray", "20% gray",
 };
+
+PlatColor palette_color(int index) {
+    const std::uint32_t rgb = palette_rgb[index];
+    return plat_rgb((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
 
 int validate_color(int index) {
     if (index >= 0 && index < PALETTE_SIZE) {
@@ -32,7 +37,7 @@ static int clamp_pixel(long long v) {
     return static_cast<int>(v < -limit ? -limit : v > limit ? limit : v);
 }
 
-int canvas_column(int x) { return clamp_pixel(static_cast<long long>(session.origin_x) + x); }
-int canvas_row(int y) { return clamp_pixel(static_cast<long long>(session.origin_y) - y); }
-int canvas_x_of_column(int column) { return column - session.origin_x; }
-int canvas_y_of_row(int row) { return session.origin_y - row; }
+int canvas_column(int x) { return clamp_pixel(static_cast<long long>(session_origin_x()) + x); }
+int canvas_row(int y) { return clamp_pixel(static_cast<long long>(session_origin_y()) - y); }
+int canvas_x_of_column(int column) { return column - session_origin_x(); }
+int canvas_y_of_row(int row) { return session_origin_y() - row; }

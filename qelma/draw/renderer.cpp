@@ -4,19 +4,12 @@
 #include <cstring>
 
 #include "qelma/draw/draw.h"
-#include "qelma/session/session.h"
+#include "qelma/session/services.h"
 
-// The face asked for; the platform's font matching picks what is drawn.
-static const char *const TEXT_FACE = "QELMA-font";
-
-static PlatColor color_of(int index) {
-    std::uint32_t rgb = palette_rgb[index];
-    return plat_rgb((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
 
 static void render_shape(const DrawRecord *r) {
-    PlatDC dc = session.canvas_dc;
-    PlatColor color = color_of(r->color);
+    PlatDC dc = session_canvas_dc();
+    PlatColor color = palette_color(r->color);
     // A pen wider than this covers the whole canvas wherever its outline
     // crosses it, so wider ones are drawn at this width.
     constexpr int widest_pen = PLAT_MAX_PEN_WIDTH;
@@ -52,12 +45,12 @@ static void render_shape(const DrawRecord *r) {
 }
 
 static void render_text(const DrawRecord *r) {
-    PlatDC dc = session.canvas_dc;
-    plat_set_text_color(dc, color_of(r->color));
+    PlatDC dc = session_canvas_dc();
+    plat_set_text_color(dc, palette_color(r->color));
     int old_mode = plat_get_bk_mode(dc);
     plat_set_bk_mode(dc, TRANSPARENT);
     PlatObject font =
-        plat_create_font(-r->point_size, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, TEXT_FACE);
+        plat_create_font(-r->point_size, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, PLAT_TEXT_FACE);
     PlatObject old_font = plat_select_object(dc, font);
 
     const char *text = r->text;
@@ -89,7 +82,7 @@ static void render_text(const DrawRecord *r) {
 }
 
 void render_record(const DrawRecord *record) {
-    if (session.canvas_dc == nullptr) {
+    if (session_canvas_dc() == nullptr) {
         return; // no session: nothing to paint on
     }
     if (record->kind == DRAW_TEXT) {
@@ -97,17 +90,17 @@ void render_record(const DrawRecord *record) {
     } else {
         render_shape(record);
     }
-    session.canvas_dirty = 1;
+    session_canvas_changed();
 }
 
 void fill_canvas_background() {
-    if (session.canvas_dc == nullptr) {
+    if (session_canvas_dc() == nullptr) {
         return;
     }
-    PlatObject brush = plat_create_solid_brush(color_of(BACKGROUND_COLOR));
-    PlatObject old_brush = plat_select_object(session.canvas_dc, brush);
-    plat_rectangle(session.canvas_dc, 0, 0, QELMA_CANVAS_WIDTH, QELMA_CANVAS_HEIGHT);
-    plat_select_object(session.canvas_dc, old_brush);
+    PlatObject brush = plat_create_solid_brush(palette_color(BACKGROUND_COLOR));
+    PlatObject old_brush = plat_select_object(session_canvas_dc(), brush);
+    plat_rectangle(session_canvas_dc(), 0, 0, QELMA_CANVAS_WIDTH, QELMA_CANVAS_HEIGHT);
+    plat_select_object(session_canvas_dc(), old_brush);
     plat_delete_object(brush);
-    session.canvas_dirty = 1;
+    session_canvas_changed();
 }

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "qelma/qelma.h"
-#include "qelma/session/session.h"
+#include "qelma/session/services.h"
 
 static int advance(int index) { return index == LOG_RING_SIZE - 1 ? 0 : index + 1; }
 
@@ -60,16 +60,17 @@ static void store_line(const char *text) {
     std::memcpy(copy, text, n + 1);
     plat_global_unlock(block);
 
-    if (session.log_first == session.log_next) {
-        plat_global_free(session.log_lines[session.log_first]);
-        session.log_lines[session.log_first] = nullptr;
-        session.log_first = advance(session.log_first);
+    LogRing ring = session_log_ring();
+    if (ring.first == ring.next) {
+        plat_global_free(ring.lines[ring.first]);
+        ring.lines[ring.first] = nullptr;
+        ring.first = advance(ring.first);
     }
-    session.log_lines[session.log_next] = block;
-    if (session.log_first == -1) {
-        session.log_first = session.log_next;
+    ring.lines[ring.next] = block;
+    if (ring.first == -1) {
+        ring.first = ring.next;
     }
-    session.log_next = advance(session.log_next);
+    ring.next = advance(ring.next);
 }
 
 extern "C" int qelma_log_printf(const char *format, ...) {
@@ -88,10 +89,10 @@ extern "C" int qelma_log_printf(const char *format, ...) {
 }
 
 void show_log_line(const char *text) {
-    if (session.text_window == nullptr) {
+    if (session_text_window() == nullptr) {
         return; // no window yet: the ring alone keeps the line
     }
-    PlatDC dc = plat_get_dc(session.text_window);
+    PlatDC dc = plat_get_dc(session_text_window());
     if (dc == nullptr) {
         return;
     }
@@ -103,7 +104,7 @@ void show_log_line(const char *text) {
 
     plat_scroll_dc(dc, 0, -h);
     PlatRect client{};
-    plat_get_client_rect(session.text_window, &client);
+    plat_get_client_rect(session_text_window(), &client);
 
     PlatObject brush = plat_create_solid_brush(plat_get_bk_color(dc));
     PlatObject old_brush = plat_select_object(dc, brush);
@@ -119,7 +120,7 @@ void show_log_line(const char *text) {
     }
     plat_text_out(dc, client.left + 5, client.bottom - h, text, length);
     plat_select_object(dc, old_font);
-    plat_release_dc(session.text_window, dc);
+    plat_release_dc(session_text_window(), dc);
 }
 
 PlatResult text_window_proc(PlatWindow window, unsigned message, PlatWParam wparam,
@@ -127,23 +128,24 @@ PlatResult text_window_proc(PlatWindow window, unsigned message, PlatWParam wpar
     switch (message) {
     case WM_PAINT: {
         plat_begin_paint(window);
-        if (session.log_first != -1) {
-            int i = session.log_first;
+        LogRing ring = session_log_ring();
+        if (ring.first != -1) {
+            int i = ring.first;
             do {
-                char *line = plat_global_lock(session.log_lines[i]);
+                char *line = plat_global_lock(ring.lines[i]);
                 if (line != nullptr) {
                     show_log_line(line);
                 }
-                plat_global_unlock(session.log_lines[i]);
+                plat_global_unlock(ring.lines[i]);
                 i = advance(i);
-            } while (i != session.log_next);
+            } while (i != ring.next);
         }
         plat_end_paint(window);
         return 0;
     }
     case WM_KEYDOWN:
     case WM_KEYUP:
-        plat_post_message(session.graphics_window, message, wparam, lparam);
+        plat_post_message(session_graphics_window(), message, wparam, lparam);
         return 0;
     default:
         return plat_def_window_proc(window, message, wparam, lparam);
@@ -151,27 +153,26 @@ PlatResult text_window_proc(PlatWindow window, unsigned message, PlatWParam wpar
 }
 
 extern "C" int qelma_set_logging(int flag) {
-    if (session.graphics_window == nullptr) {
+    if (session_graphics_window() == nullptr) {
         return 0;
     }
-    session.logging_on = flag != 0;
-    plat_check_menu_item(session.run_menu, CMD_LOGGING,
-                         session.logging_on ? MF_CHECKED : MF_UNCHECKED);
-    if (session.logging_on) {
+    session_set_logging(flag != 0);
+    if (flag != 0) {
         qelma_show_log_window(1);
     }
     return 1;
 }
 
 extern "C" int qelma_show_log_window(int flag) {
-    return plat_show_window(session.text_window, flag != 0 ? SW_SHOW : SW_HIDE);
+    return plat_show_window(session_text_window(), flag != 0 ? SW_SHOW : SW_HIDE);
 }
 
 int qelma_log_count() {
-    if (session.log_first == -1) {
+    LogRing ring = session_log_ring();
+    if (ring.first == -1) {
         return 0;
     }
-    int n = session.log_next - session.log_first;
+    int n = ring.next - ring.first;
     return n <= 0 ? n + LOG_RING_SIZE : n;
 }
 
@@ -179,7 +180,8 @@ const char *qelma_log_line(int i) {
     if (i < 0 || i >= qelma_log_count()) {
         return nullptr;
     }
-    PlatMem block = session.log_lines[(session.log_first + i) % LOG_RING_SIZE];
+    LogRing ring = session_log_ring();
+    PlatMem block = ring.lines[(ring.first + i) % LOG_RING_SIZE];
     const char *text = plat_global_lock(block);
     plat_global_unlock(block); // blocks never move on our platforms while the ring holds them
     return text;

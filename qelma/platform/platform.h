@@ -86,6 +86,9 @@ inline constexpr int PLAT_MAX_PEN_WIDTH = 1000;
 inline constexpr int PLAT_MAX_FONT_PIXELS = 1000;
 // What colour queries return for a null or stale context or outside a surface.
 inline constexpr PlatColor PLAT_INVALID_COLOR = 0xFFFFFFFFu;
+// The face QELMA's texts ask for. No system has it by that name: each
+// backend's font matching gives it a face with Arial's widths.
+inline constexpr const char *PLAT_TEXT_FACE = "QELMA-font";
 
 // --------------------------------------------------------------- constants
 #ifndef WM_CREATE

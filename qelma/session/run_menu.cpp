@@ -60,8 +60,7 @@ void run_menu_command(unsigned id) {
         session.single_step = true;
         break;
     case CMD_LOGGING:
-        session.logging_on = !session.logging_on;
-        set_mark(CMD_LOGGING, session.logging_on);
+        session_set_logging(!session.logging_on);
         break;
     case CMD_RECORD:
         if (session.recording) {

@@ -10,6 +10,20 @@ Session session;
 static const char *const DRAW_CLASS = "DrawWndClass";
 static const char *const TEXT_CLASS = "TextWndClass";
 
+PlatDC session_canvas_dc() { return session.canvas_dc; }
+void session_canvas_changed() { session.canvas_dirty = 1; }
+int session_origin_x() { return session.origin_x; }
+int session_origin_y() { return session.origin_y; }
+bool session_logging() { return session.logging_on; }
+PlatWindow session_graphics_window() { return session.graphics_window; }
+PlatWindow session_text_window() { return session.text_window; }
+LogRing session_log_ring() { return LogRing{session.log_first, session.log_next, session.log_lines}; }
+
+void session_set_logging(bool on) {
+    session.logging_on = on;
+    plat_check_menu_item(session.run_menu, CMD_LOGGING, on ? MF_CHECKED : MF_UNCHECKED);
+}
+
 WindowPlace text_window_place(int screen_w, int screen_h) {
     return WindowPlace{0, (2 * screen_h) / 3 + 1, screen_w, screen_h / 3};
 }
@@ -21,9 +35,7 @@ extern "C" int qelma_begin(void *instance, void *previous_instance, char *comman
     plat_init();
 
     if (previous_instance == nullptr) {
-        std::uint32_t white = palette_rgb[BACKGROUND_COLOR];
-        PlatObject background =
-            plat_create_solid_brush(plat_rgb((white >> 16) & 0xFF, (white >> 8) & 0xFF, white & 0xFF));
+        PlatObject background = plat_create_solid_brush(palette_color(BACKGROUND_COLOR));
         plat_register_class(DRAW_CLASS, draw_window_proc, CS_HREDRAW | CS_VREDRAW, background);
         plat_register_class(TEXT_CLASS, text_window_proc, CS_HREDRAW | CS_VREDRAW, background);
     }

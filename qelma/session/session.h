@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "qelma/platform/platform.h"
+#include "qelma/session/services.h"
 
-inline constexpr int LOG_RING_SIZE = 25;
 inline constexpr int NO_EVENT = -1;
 inline constexpr unsigned QELMA_TIMER_ID = 2;
 inline constexpr unsigned QELMA_TIMER_PERIOD_MS = 100;
@@ -124,7 +124,6 @@ void replay_event_returned(int kind);
 // the wait then returns QELMA_QUIT, and the wait after that ends the program.
 void replay_script_stopped(unsigned how);
 bool replay_script_ended();
-void replay_log_line(const char *text);
 // In qelma_end: the program's last picture, if the script has not ended.
 void replay_end();
 

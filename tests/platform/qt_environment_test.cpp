@@ -189,7 +189,7 @@ TEST(QtStart, RuntimeDirectorySetAndTextFaceIsLiberationSans) {
     EXPECT_EQ(st.st_mode & 07777, 0700u);
     ASSERT_NE(QApplication::instance(), nullptr);
 
-    QFont font(QString::fromLatin1(QELMA_TEXT_FACE));
+    QFont font(QString::fromLatin1(PLAT_TEXT_FACE));
     font.setPixelSize(15);
     EXPECT_EQ(QFontInfo(font).family(), QStringLiteral("Liberation Sans"))
         << "is fonts-liberation2 installed (scripts/install-deps.sh)?";

@@ -133,7 +133,7 @@ std::string plat_qt_private_runtime_dir(const std::string &base, uid_t uid, std:
 void plat_qt_substitute_text_face() {
     // Liberation Sans (Debian's fonts-liberation2) first, Arimo (the same
     // metrics) second; without either, font matching picks its default face.
-    QFont::insertSubstitutions(QString::fromLatin1(QELMA_TEXT_FACE),
+    QFont::insertSubstitutions(QString::fromLatin1(PLAT_TEXT_FACE),
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")});
 }
 

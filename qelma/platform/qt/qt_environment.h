@@ -7,6 +7,8 @@
 #ifndef QELMA_PLATFORM_QT_QT_ENVIRONMENT_H
 #define QELMA_PLATFORM_QT_QT_ENVIRONMENT_H
 
+#include "qelma/platform/platform.h"
+
 #include <string>
 #include <sys/types.h>
 
@@ -41,10 +43,9 @@ std::string plat_qt_choose_platform(const QtDisplayEnvironment &env);
 // the path, or an empty string with the reason in *error.
 std::string plat_qt_private_runtime_dir(const std::string &base, uid_t uid, std::string *error);
 
-// The face name the library asks for, and the faces it stands for, best
-// first: Liberation Sans has Arial's metrics, the face Windows draws for an
-// unknown name, so texts take the width they take there.
-inline constexpr const char *QELMA_TEXT_FACE = "QELMA-font";
+// The faces that the name the library asks for (PLAT_TEXT_FACE) stands for,
+// best first: Liberation Sans has Arial's metrics, the face Windows draws for
+// an unknown name, so texts take the width they take there.
 void plat_qt_substitute_text_face();
 
 // All of the above, once per process, before the QApplication is made: sets
