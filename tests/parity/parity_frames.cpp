@@ -4,6 +4,7 @@
 #include "parity/parity_frames.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -71,6 +72,59 @@ void place_traffic(GameState &g) {
     g.running = 1;
 }
 
+// The same numbers on every platform: a 32-bit linear congruential generator.
+struct Dice {
+    std::uint32_t state;
+    int roll(int low, int high) { // low..high
+        state = state * 1664525u + 1013904223u;
+        return low + static_cast<int>((state >> 8) % static_cast<std::uint32_t>(high - low + 1));
+    }
+};
+
+// Shapes of every kind at random, small enough that most of each stays in
+// sight, some reaching past the canvas's edges, then the edge cases: boxes
+// one pixel thin or empty, corners given in either order, pens wider than
+// the shape, and shapes far off the canvas.
+void draw_shapes() {
+    Dice d{20261209u};
+    for (int i = 0; i < 3000; ++i) {
+        const int color = d.roll(0, 23);
+        const int x = d.roll(-320, 320), y = d.roll(-290, 290);
+        const int w = d.roll(-60, 60), h = d.roll(-60, 60);
+        const int width = d.roll(0, 3) == 0 ? d.roll(0, 12) : d.roll(0, 1);
+        switch (d.roll(0, 4)) {
+        case 0:
+            qelma_draw_rectangle(color, x, y, x + w, y + h, width);
+            break;
+        case 1:
+            qelma_draw_oval(color, x, y, x + w, y + h, width);
+            break;
+        case 2:
+            qelma_draw_triangle(color, x, y, x + w, y + d.roll(-60, 60), x + d.roll(-60, 60), y + h,
+                                width);
+            break;
+        case 3:
+            qelma_draw_circle(color, x, y, d.roll(0, 30));
+            break;
+        default:
+            qelma_draw_triangle(color, x, y, x + w, y + h, x + w / 2, y + h / 2, width); // flat
+            break;
+        }
+    }
+    const int edges[][4] = {{-300, 270, -300, 270}, {-290, 260, -289, 200}, {-280, 260, -200, 259},
+                            {310, 0, 280, 40},      {-330, -280, -290, -250}, {0, 0, 3, 3},
+                            {100, 100, 102, 101},   {-5000, -5000, 5000, -260}};
+    int color = 0;
+    for (const auto &e : edges) {
+        for (int width : {0, 1, 2, 5, 40}) {
+            color = (color + 5) % 24;
+            qelma_draw_rectangle(color, e[0], e[1], e[2], e[3], width);
+            qelma_draw_oval(color, e[0] + 7, e[1] - 9, e[2] + 7, e[3] - 9, width);
+            qelma_draw_triangle(color, e[0], e[1], e[2], e[3], e[0], e[3], width);
+        }
+    }
+}
+
 } // namespace
 
 Frame draw_parity_frame(const std::string &name, std::vector<std::string> *log_lines) {
@@ -86,7 +140,7 @@ Frame draw_parity_frame(const std::string &name, std::vector<std::string> *log_l
         g.points = 40; // above NIGHT_AFTER_POINTS: moon, street lamps, headlights
         g.sun_x = -140;
         g.sun_y = 170;
-    } else {
+    } else if (name != "shapes") {
         return Frame{0, 0, {}};
     }
     // The origin is the centre of the client area, whose height depends on
@@ -101,9 +155,13 @@ Frame draw_parity_frame(const std::string &name, std::vector<std::string> *log_l
     // describes itself.
     captured_lines = log_lines;
     qelma_set_logging(1);
-    redraw(g);
-    g.crash_phase = 1;
-    crash_step(g); // the blast's first frame (and the verdict, a text)
+    if (name == "shapes") {
+        draw_shapes();
+    } else {
+        redraw(g);
+        g.crash_phase = 1;
+        crash_step(g); // the blast's first frame (and the verdict, a text)
+    }
     qelma_set_logging(0);
     captured_lines = nullptr;
     session.origin_x = origin_x;

@@ -1,8 +1,8 @@
-// Pixel parity: each frame drawn by this build's backend against the
-// reference drawn by GDI (the Windows build under Wine), committed in
-// tests/data/parity/. GDI's pixel rules are the reference; the few pixels
-// allowed to differ are where two rasterizers may round a curved or slanted
-// edge differently. This build's frames and a difference picture (differing
+// Pixel parity: each frame drawn by this build's backend against its
+// reference, committed in tests/data/parity/: the game's frames drawn by GDI
+// (the Windows build under Wine), and a frame of a few thousand shapes drawn
+// by the Windows layer, which the browser and Qt builds must draw byte for
+// byte (tests/parity/regenerate.sh makes them). This build's frames and a difference picture (differing
 // pixels red, others dimmed) are left in the test's working directory.
 #include <gtest/gtest.h>
 
@@ -19,9 +19,20 @@
 
 namespace {
 
-// Of the pixels, identical. The frames reach 99.98 %; one street lamp lost
-// or misplaced costs more than the 0.1 % allowed.
-constexpr double REQUIRED_SHARE = 0.999;
+// Of the pixels, identical: all of them. Every backend draws shapes by
+// GDI's rules, through the Windows layer or through GDI itself. The one
+// exception is GDI under Wine drawing the shapes frame (whose reference the
+// layer drew): Wine leaves stray spans around some wide-pen shapes, 87
+// pixels of them.
+double required_share(const std::string &frame) {
+#ifdef _WIN32
+    if (frame == "shapes") {
+        return 0.999;
+    }
+#endif
+    (void)frame;
+    return 1.0;
+}
 
 // Red where the frames differ; elsewhere the reference, dimmed.
 Frame difference_picture(const Frame &a, const Frame &b) {
@@ -86,7 +97,7 @@ TEST_P(Parity, FrameMatchesTheGdiReference) {
                     c.bottom);
     }
     std::printf("\n");
-    EXPECT_GE(share, REQUIRED_SHARE) << name << ": see parity-" << name << "-diff.ppm";
+    EXPECT_GE(share, required_share(name)) << name << ": see parity-" << name << "-diff.ppm";
 }
 
 // The references are pictures of the drawing calls made when they were

@@ -1,5 +1,5 @@
 // Writes the parity frames as drawn by this build's backend:
-//   parity_write_frames DIR     makes DIR/day.ppm and DIR/night.ppm, and beside
+//   parity_write_frames DIR     makes DIR/day.ppm, night.ppm and shapes.ppm, and beside
 //                               each its drawing calls' log lines (day.log, ...)
 // The Windows build run under Wine makes the reference files in
 // tests/data/parity/ (tests/parity/regenerate.sh).

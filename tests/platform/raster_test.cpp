@@ -1,7 +1,7 @@
 // The web backend's scan conversion, checked natively against GDI's pixel
 // rules: which pixels a box covers, closed outlines, even-odd fills, copies
 // that overlap or reach off the surface, and far-off coordinates.
-#include "qelma/platform/web/raster.h"
+#include "qelma/platform/winlayer/raster.h"
 
 #include <gtest/gtest.h>
 

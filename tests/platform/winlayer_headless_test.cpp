@@ -1,107 +1,23 @@
-// The Windows layer under a headless toolkit of the test's own: the contract
-// of winlayer/toolkit.h filled in with plain records, so that the layer's
-// windows, menus and GDI objects are checked without any window system, and
-// so that the contract is shown to be all a backend needs.
+// The Windows layer under the headless toolkit (platform/headless): its
+// windows, menus, GDI objects, text placement and the presentation rule,
+// checked without any window system.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "qelma/platform/headless/headless.h"
 #include "qelma/platform/platform_inspect.h"
 #include "qelma/platform/winlayer/gdi_objects.h"
 #include "qelma/platform/winlayer/menu_model.h"
-#include "qelma/platform/winlayer/toolkit.h"
-#include "qelma/platform/winlayer/windows.h"
+#include "qelma/platform/winlayer/window_records.h"
 
 namespace {
 
-constexpr int MENU_BAR_HEIGHT = 20;
+using headless::MENU_BAR_HEIGHT;
+headless::Record &tk = headless::record();
 
-// What the headless toolkit keeps and what it was asked to do.
-struct Headless {
-    struct Window {
-        int w = 0, h = 0;
-        bool visible = false;
-        bool has_menu = false;
-        PlatColor erased_with = 0;
-    };
-    std::vector<std::string> calls;
-    int timers_running = 0;
-    int fonts_alive = 0, bitmaps_alive = 0;
-};
-Headless tk;
-
-Headless::Window &win(PlatWindow w) { return *static_cast<Headless::Window *>(w->toolkit); }
-
-void report_size(PlatWindow w) {
-    const Headless::Window &k = win(w);
-    winlayer::client_size(w, k.w, k.h - (k.has_menu ? MENU_BAR_HEIGHT : 0));
-}
-
-} // namespace
-
-bool tk_ready() { return true; }
-void tk_process_events(bool) {}
-void tk_window_create(PlatWindow w, const char *, int, int, int width, int height) {
-    Headless::Window *k = new Headless::Window();
-    k->w = width;
-    k->h = height;
-    w->toolkit = k;
-    tk.calls.push_back("create");
-    report_size(w);
-}
-void tk_window_relayout(PlatWindow w) { report_size(w); }
-void tk_window_destroyed(PlatWindow w) {
-    win(w).visible = false;
-    tk.calls.push_back("destroyed");
-}
-bool tk_window_visible(PlatWindow w) { return win(w).visible; }
-void tk_window_show(PlatWindow w, bool show) {
-    win(w).visible = show;
-    report_size(w);
-}
-void tk_window_client_size(PlatWindow w, int *width, int *height) {
-    *width = win(w).w;
-    *height = win(w).h - (win(w).has_menu ? MENU_BAR_HEIGHT : 0);
-}
-void tk_window_outer_rect(PlatWindow w, PlatRect *rect) { *rect = PlatRect{0, 0, win(w).w, win(w).h}; }
-void tk_screen_size(int *width, int *height) {
-    *width = 1024;
-    *height = 768;
-}
-void tk_window_update(PlatWindow) { tk.calls.push_back("update"); }
-void tk_window_erase(PlatWindow w, PlatColor color) {
-    win(w).erased_with = color;
-    tk.calls.push_back("erase");
-}
-void tk_window_menu_bar(PlatWindow w, PlatMenu menu) {
-    win(w).has_menu = menu != nullptr;
-    report_size(w);
-}
-void tk_menu_bar_update(PlatMenu) {}
-void tk_timer_start(winlayer::Timer *) { ++tk.timers_running; }
-void tk_timer_stop(winlayer::Timer *) { --tk.timers_running; }
-bool tk_menu_created(PlatMenu) { return true; }
-void tk_menu_item_added(PlatMenu, std::size_t) {}
-void tk_menu_item_checked(PlatMenu menu, std::size_t index) {
-    tk.calls.push_back("checked " + menu->items[index].text);
-}
-bool tk_window_has_surface(PlatWindow) { return true; }
-bool tk_font_made(PlatObject font) {
-    font->font_height = font->font.pixels + 2;
-    font->font_ascent = font->font.pixels;
-    ++tk.fonts_alive;
-    return true;
-}
-bool tk_bitmap_made(PlatObject) {
-    ++tk.bitmaps_alive;
-    return true;
-}
-void tk_object_freed(PlatObject object) {
-    tk.fonts_alive -= object->kind == winlayer::KIND_FONT;
-    tk.bitmaps_alive -= object->kind == winlayer::KIND_BITMAP;
-}
-void tk_dc_closing(PlatDC) {}
+}  // namespace
 
 namespace {
 
@@ -173,29 +89,39 @@ TEST(WinLayerWindows, CreateSizeAndDestroyInWindowsOrder) {
     plat_def_window_proc(other, WM_CLOSE, 0, 0);
 }
 
+PlatColor client_pixel(PlatWindow w, int x, int y) {
+    PlatDC dc = plat_get_dc(w);
+    const PlatColor c = plat_get_pixel(dc, x, y);
+    plat_release_dc(w, dc);
+    return c;
+}
+
 TEST(WinLayerWindows, RepaintErasesWithTheClassBrushBeforePaint) {
     PlatWindow w = plat_create_window(headless_class(), "t", 0, 0, 0, 50, 50);
     ASSERT_NE(w, nullptr);
     seen.clear();
-    tk.calls.clear();
     // Our own drawing shown again: nothing owed, nothing sent.
     winlayer::repaint(w, false);
     EXPECT_TRUE(seen.empty());
-    EXPECT_TRUE(tk.calls.empty());
     // Showing a hidden window owes a paint: erase, then WM_PAINT, once.
     plat_show_window(w, SW_SHOW);
+    PlatDC dc = plat_get_dc(w);
+    plat_rectangle(dc, 0, 0, 50, 50);
     seen.clear();
     winlayer::repaint(w, false);
-    EXPECT_EQ(tk.calls, (std::vector<std::string>{"erase"}));
-    EXPECT_EQ(win(w).erased_with, plat_rgb(1, 2, 3));
+    EXPECT_EQ(client_pixel(w, 10, 10), plat_rgb(1, 2, 3));
     EXPECT_EQ(messages(), (std::vector<unsigned>{WM_PAINT}));
     winlayer::repaint(w, false);
     EXPECT_EQ(messages().size(), 1u);
     // Invalidating asks the toolkit for a repaint, which then erases and paints.
+    plat_rectangle(dc, 0, 0, 50, 50);
+    tk.calls.clear();
     plat_invalidate(w);
     winlayer::repaint(w, false);
-    EXPECT_EQ(tk.calls, (std::vector<std::string>{"erase", "update", "erase"}));
+    EXPECT_EQ(tk.calls.front(), "update");
+    EXPECT_EQ(client_pixel(w, 10, 10), plat_rgb(1, 2, 3));
     EXPECT_EQ(messages().size(), 2u);
+    plat_release_dc(w, dc);
     plat_def_window_proc(w, WM_CLOSE, 0, 0);
 }
 
@@ -271,14 +197,12 @@ TEST(WinLayerGdi, ObjectsLimitsAndSelectionRules) {
     EXPECT_EQ(plat_delete_object(huge), 1);
     EXPECT_EQ(tk.fonts_alive, fonts + 2);
     // A bitmap goes into one context at a time; huge ones are refused.
-    const int bitmaps = tk.bitmaps_alive;
     PlatObject bitmap = plat_create_compatible_bitmap(dc, 8, 8);
     EXPECT_EQ(plat_create_compatible_bitmap(dc, 1 << 16, 1 << 16), nullptr);
     EXPECT_NE(plat_select_object(dc, bitmap), nullptr);
     EXPECT_EQ(plat_select_object(dc2, bitmap), nullptr);
     plat_delete_dc(dc);
     EXPECT_EQ(plat_delete_object(bitmap), 1);
-    EXPECT_EQ(tk.bitmaps_alive, bitmaps);
     for (PlatObject o : {small, dflt, wide, thin})
         EXPECT_EQ(plat_delete_object(o), 1);
     // Stock objects are never deleted.

@@ -6,7 +6,7 @@
 // virtual key 0xFF. Left and right buttons only; no mouse moves, no wheel.
 #include "qelma/platform/qt/qt_platform.h"
 #include "qelma/platform/winlayer/queue.h"
-#include "qelma/platform/winlayer/windows.h"
+#include "qelma/platform/winlayer/window_records.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

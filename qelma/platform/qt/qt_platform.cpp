@@ -1,19 +1,19 @@
 // Qt backend, application and windows: the translation table between the
 // Windows layer (winlayer/) and QApplication, QWidget and QTimer.
 //
-// Implements: the application set-up (plat_init), top-level windows of a
+// Implements: the application set-up (tk_init), top-level windows of a
 // fixed or sizable outer size with an optional menu bar above the client
 // area, show/hide, client and outer rectangles, the screen size, repaints,
 // close requests, timers and the blocking wait; input comes from
-// qt_input.cpp, menus from qt_menu.cpp, drawing from qt_surface.cpp and
-// qt_text.cpp.
+// qt_input.cpp, menus from qt_menu.cpp, text from qt_text.cpp. The layer
+// owns the client pixels and says which rows to show; the client widget
+// draws them through an image wrapped around the layer's pixels.
 // Leaves out: child windows, window moves and sizes after creation, minimise
 // and maximise, non-client messages, the system menu.
-// Departs from Windows: a window's client area keeps its own backing image
-// (what its window contexts draw on), so a window covered by another keeps
-// its pixels; what is drawn reaches the screen at most once per screen
-// refresh (plat_qt_window_drawn). Where the window manager adds a frame, the
-// widget is shrunk once so that the outer size is the one asked for.
+// Departs from Windows: a window's client area keeps its pixels in the layer,
+// so a window covered by another keeps them. Where the window manager adds a
+// frame, the widget is shrunk once so that the outer size is the one asked
+// for.
 //
 // The one state record of this backend is QtWindow, one per window (below);
 // everything else lives in the layer's records.
@@ -23,11 +23,12 @@
 #include "qelma/platform/winlayer/menu_model.h"
 #include "qelma/platform/winlayer/queue.h"
 #include "qelma/platform/winlayer/toolkit.h"
-#include "qelma/platform/winlayer/windows.h"
+#include "qelma/platform/winlayer/window_records.h"
+
+#include <QImage>
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMenuBar>
@@ -54,14 +55,11 @@ struct QtWindow {
     FrameWidget *frame;   // top-level widget
     QVBoxLayout *layout;  // menu bar on top, client below
     ClientWidget *client; // the client area: receives mouse and keyboard input
-    QImage backing;       // client-area pixels, Format_RGB32, client size
     bool fixed;           // fixed outer size (no sizing border)
     int outer_w, outer_h; // the outer size asked for
     bool decor_fitted;    // frame decorations have been measured and allowed for
     bool own_update;      // the repaint asked for was caused by our own drawing
-    bool in_paint;        // inside the client widget's paintEvent
-    QTimer *show_timer;   // shows what was drawn once the current frame period is over
-    qint64 shown_at_ms;   // when drawing was last handed to the window system
+    QTimer *show_timer;   // the layer's delayed show (winlayer::show_due)
 };
 
 QtWindow *qt_of(PlatWindow w) {
@@ -89,14 +87,19 @@ class ClientWidget : public QWidget {
         if (!winlayer::window_ok(w))
             return;
         QtWindow *q = qt_of(w);
-        q->in_paint = true;
-        winlayer::repaint(w, !q->own_update);
-        q->in_paint = false;
+        // A paint that our own drawing brought needs no WM_PAINT.
+        const bool ours = q->own_update || winlayer::has_unshown(w);
+        q->own_update = false;
+        winlayer::repaint(w, !ours);
         if (!winlayer::window_ok(w))
             return;
-        q->own_update = false;
+        // The layer's pixels are 0xFFRRGGBB, which is Format_RGB32: the
+        // image only wraps them.
+        const raster::Surface &s = w->surface;
+        const QImage pixels(reinterpret_cast<const uchar *>(s.pixels.data()), s.width, s.height,
+                            static_cast<qsizetype>(s.width) * 4, QImage::Format_RGB32);
         QPainter p(this);
-        p.drawImage(0, 0, q->backing);
+        p.drawImage(0, 0, pixels);
     }
     void resizeEvent(QResizeEvent *) override { sync_client_size(owner_, false); }
     void mousePressEvent(QMouseEvent *e) override { mouse(e, true); }
@@ -142,19 +145,7 @@ class FrameWidget : public QWidget {
 
 // ------------------------------------------------------- window geometry
 
-void resize_backing(PlatWindow w, int width, int height) {
-    QImage &backing = qt_of(w)->backing;
-    if (backing.width() == width && backing.height() == height)
-        return;
-    QImage fresh(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
-    fresh.fill(plat_qt_rgb_to_qrgb(w->cls->background));
-    if (!backing.isNull())
-        plat_qt_copy_pixels(fresh, 0, 0, backing, 0, 0, backing.width(), backing.height());
-    backing = fresh;
-}
-
-// Brings the backing image to the client size and tells the layer that size.
-// relayout first makes the layout place the menu bar and the client now (the
+// Tells the layer the client size. relayout first makes the layout place the menu bar and the client now (the
 // widgets may be hidden).
 void sync_client_size(PlatWindow w, bool relayout) {
     if (!winlayer::window_ok(w))
@@ -164,9 +155,7 @@ void sync_client_size(PlatWindow w, bool relayout) {
         q->layout->invalidate();
         q->layout->activate();
     }
-    const int width = q->client->width(), height = q->client->height();
-    resize_backing(w, width, height);
-    winlayer::client_size(w, width, height);
+    winlayer::client_size(w, q->client->width(), q->client->height());
 }
 
 // The frame geometry including what a window manager adds around the widget.
@@ -200,18 +189,23 @@ void fit_decorations(PlatWindow w) {
         q->frame->resize(size);
 }
 
-// ------------------------------------------------------ showing drawing
+} // namespace
 
-qint64 clock_ms() {
-    static QElapsedTimer &clock = *new QElapsedTimer;
-    if (!clock.isValid())
-        clock.start();
-    return clock.elapsed();
+// ------------------------------------------------------ showing the pixels
+
+void tk_window_show_rows(PlatWindow w, int top, int bottom) {
+    QtWindow *q = qt_of(w);
+    q->own_update = true;
+    q->client->update(0, top, q->client->width(), bottom - top);
+}
+
+void tk_show_later(PlatWindow w, int ms) {
+    qt_of(w)->show_timer->start(ms);
 }
 
 // One refresh of the primary screen, within 60..250 Hz when it reports none
 // or an odd rate.
-int frame_period_ms() {
+int tk_refresh_ms(PlatWindow) {
     const QScreen *screen = QGuiApplication::primaryScreen();
     const double hz = screen ? screen->refreshRate() : 0.0;
     if (!(hz >= 60.0))
@@ -219,42 +213,9 @@ int frame_period_ms() {
     return std::max(4, static_cast<int>(1000.0 / std::min(hz, 250.0)));
 }
 
-void show_now(PlatWindow w) {
-    QtWindow *q = qt_of(w);
-    q->shown_at_ms = clock_ms();
-    q->client->update();
-}
-
-} // namespace
-
-// Drawing lands in the backing image at once, but the window system is handed
-// at most one picture per screen refresh: a program that draws after every
-// message would otherwise send the whole client area to the display server
-// far more often than any screen shows it. The last picture is always shown,
-// at the end of the frame period it fell in.
-void plat_qt_window_drawn(PlatWindow window) {
-    if (!winlayer::window_ok(window))
-        return;
-    QtWindow *q = qt_of(window);
-    if (q->in_paint || !q->client->isVisible())
-        return;
-    q->own_update = true;
-    if (q->show_timer->isActive())
-        return; // already due at the end of this frame period
-    const qint64 wait = q->shown_at_ms + frame_period_ms() - clock_ms();
-    if (wait <= 0)
-        show_now(window);
-    else
-        q->show_timer->start(static_cast<int>(wait));
-}
-
-QImage *plat_qt_window_image(PlatWindow window) {
-    return winlayer::window_ok(window) ? &qt_of(window)->backing : nullptr;
-}
-
 // ---------------------------------------------------------- application
 
-void plat_init() {
+void tk_init() {
     plat_qt_prepare_environment();
     if (QCoreApplication::instance())
         return;
@@ -272,7 +233,7 @@ void plat_init() {
 }
 
 bool plat_qt_ensure_app() {
-    plat_init();
+    tk_init();
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
         static bool told = false;
         if (!told)
@@ -317,14 +278,10 @@ void tk_window_create(PlatWindow win, const char *title, int x, int y, int w, in
     q->fixed = (win->style & WS_THICKFRAME_BIT) == 0;
     q->outer_w = w;
     q->outer_h = h;
-    q->shown_at_ms = -1000000; // the first picture is shown at once
     q->show_timer = new QTimer();
     q->show_timer->setSingleShot(true);
     q->show_timer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(q->show_timer, &QTimer::timeout, [win] {
-        if (winlayer::window_ok(win) && qt_of(win)->client->isVisible())
-            show_now(win);
-    });
+    QObject::connect(q->show_timer, &QTimer::timeout, [win] { winlayer::show_due(win); });
     q->frame = new FrameWidget(win);
     q->frame->setWindowTitle(QString::fromLatin1(title));
     q->layout = new QVBoxLayout(q->frame);
@@ -349,7 +306,6 @@ void tk_window_destroyed(PlatWindow w) {
     QtWindow *q = qt_of(w);
     q->show_timer->stop();
     q->frame->hide();
-    q->backing = QImage();
 }
 
 bool tk_window_visible(PlatWindow w) {
@@ -371,11 +327,6 @@ void tk_window_show(PlatWindow w, bool show) {
     sync_client_size(w, true);
 }
 
-void tk_window_client_size(PlatWindow w, int *width, int *height) {
-    *width = qt_of(w)->client->width();
-    *height = qt_of(w)->client->height();
-}
-
 void tk_window_outer_rect(PlatWindow w, PlatRect *rect) {
     const QRect r = outer_geometry(w);
     *rect = PlatRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
@@ -392,10 +343,6 @@ void tk_screen_size(int *width, int *height) {
 
 void tk_window_update(PlatWindow w) {
     qt_of(w)->client->update();
-}
-
-void tk_window_erase(PlatWindow w, PlatColor color) {
-    qt_of(w)->backing.fill(plat_qt_rgb_to_qrgb(color));
 }
 
 void tk_window_menu_bar(PlatWindow w, PlatMenu menu) {

@@ -1,6 +1,6 @@
 // Qt backend, text: the layer's font requests matched with QFont and
-// measured with QFontMetrics, and text drawn with QPainter at the top-left
-// corner of its cell, opaque or transparent, and its extent.
+// measured with QFontMetrics, and the coverage of a string drawn by QPainter
+// into an 8-bit alpha image, which the layer places and blends (text.cpp).
 // Leaves out: widths, angles, character sets and precisions of a request.
 // Departs from Windows: a name font matching does not know gets the
 // toolkit's default sans-serif face (choose_face_for_unknown_names), and
@@ -15,11 +15,9 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
-#include <QStaticText>
 #include <QString>
 
-#include <cstring>
-#include <string>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -61,60 +59,6 @@ QFont matched_font(const winlayer::FontRequest &r) {
     return f;
 }
 
-bool same_request(const winlayer::FontRequest &a, const winlayer::FontRequest &b) {
-    return a.pixels == b.pixels && a.weight == b.weight && a.fixed == b.fixed &&
-           a.italic == b.italic && a.underline == b.underline && a.strike_out == b.strike_out &&
-           a.face == b.face;
-}
-
-// Laying a text out (shaping) costs far more than drawing its glyphs, and a
-// program redraws the same texts on its canvas frame after frame, so the
-// layouts of the texts drawn last on memory contexts are kept, by characters
-// and font. Texts with line breaks are drawn directly: a laid-out text would
-// break its lines where a plain text output draws none.
-struct TextLayout {
-    std::string text;
-    QFont font;
-    QStaticText layout;
-    int width;
-    unsigned long long used; // when it was last drawn, for evicting the oldest
-};
-constexpr std::size_t TEXT_LAYOUT_CACHE = 64;
-std::vector<TextLayout> &text_layouts = *new std::vector<TextLayout>;
-unsigned long long text_clock = 0;
-
-const TextLayout *layout_for(const char *text, int length, const QFont &font) {
-    if (std::memchr(text, '\n', static_cast<std::size_t>(length)) ||
-        std::memchr(text, '\r', static_cast<std::size_t>(length)))
-        return nullptr;
-    ++text_clock;
-    TextLayout *oldest = nullptr;
-    for (TextLayout &t : text_layouts) {
-        if (t.text.size() == static_cast<std::size_t>(length) &&
-            std::memcmp(t.text.data(), text, static_cast<std::size_t>(length)) == 0 &&
-            t.font == font) {
-            t.used = text_clock;
-            return &t;
-        }
-        if (!oldest || t.used < oldest->used)
-            oldest = &t;
-    }
-    if (text_layouts.size() < TEXT_LAYOUT_CACHE) {
-        text_layouts.emplace_back();
-        oldest = &text_layouts.back();
-    }
-    const QString s = QString::fromLatin1(text, length);
-    oldest->text.assign(text, static_cast<std::size_t>(length));
-    oldest->font = font;
-    oldest->layout = QStaticText(s);
-    oldest->layout.setTextFormat(Qt::PlainText);
-    oldest->layout.setPerformanceHint(QStaticText::AggressiveCaching);
-    oldest->layout.prepare(QTransform(), font);
-    oldest->width = QFontMetrics(font).horizontalAdvance(s);
-    oldest->used = text_clock;
-    return oldest;
-}
-
 } // namespace
 
 // Matching a font and measuring it is slow, and programs ask for the same few
@@ -128,7 +72,7 @@ bool tk_font_made(PlatObject o) {
     static std::vector<MadeFont> &made = *new std::vector<MadeFont>;
     constexpr std::size_t MADE_FONTS_KEPT = 32;
     for (const MadeFont &m : made) {
-        if (same_request(m.request, o->font)) {
+        if (m.request == o->font) {
             o->toolkit = new QFont(m.font);
             o->font_ascent = m.ascent;
             o->font_height = m.height;
@@ -148,49 +92,28 @@ bool tk_font_made(PlatObject o) {
     return true;
 }
 
-int plat_get_text_extent_point(PlatDC dc, const char *text, int length, int *cx, int *cy) {
-    if (!winlayer::text_extent_arguments_ok(dc, text, length, cx, cy))
-        return 0;
-    const TextLayout *laid_out =
-        length > 0 && !dc->window ? layout_for(text, length, qfont(dc->font)) : nullptr;
-    if (laid_out)
-        *cx = laid_out->width;
-    else
-        *cx = length > 0 ? QFontMetrics(qfont(dc->font)).horizontalAdvance(
-                               QString::fromLatin1(text, length))
-                         : 0;
-    *cy = dc->font->font_height;
-    return 1;
+void tk_font_freed(PlatObject font) {
+    delete static_cast<QFont *>(font->toolkit);
 }
 
-int plat_text_out(PlatDC dc, int x, int y, const char *text, int length) {
-    QImage *img = plat_qt_target(dc);
-    if (!img)
-        return 0;
-    if (length < 0 || (!text && length > 0)) {
-        winlayer::warn("text_out: bad text (length %d)", length);
-        return 0;
-    }
-    if (length == 0 || !winlayer::within_coord_limit(x) || !winlayer::within_coord_limit(y))
-        return 1; // nothing to draw, or nothing of it on the image
-    PlatObject font = dc->font;
-    PlatQtPainting painting(dc, img);
-    QPainter &p = painting.get();
-    p.setFont(qfont(font));
-    const TextLayout *laid_out = dc->window ? nullptr : layout_for(text, length, qfont(font));
-    const QString s = laid_out ? QString() : QString::fromLatin1(text, length);
-    if (dc->bk_mode == OPAQUE) {
-        const int w = laid_out ? laid_out->width : p.fontMetrics().horizontalAdvance(s);
-        p.fillRect(x, y, w, font->font_height, plat_qt_qcolor(dc->bk_color));
-    }
-    p.setPen(plat_qt_qcolor(dc->text_color));
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    if (laid_out)
-        p.drawStaticText(QPointF(x, y), laid_out->layout);
-    else
-        p.drawText(x, y + font->font_ascent, s);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    plat_qt_drawn(dc);
-    return 1;
+int tk_text_width(PlatObject font, const char *text, int length) {
+    return QFontMetrics(qfont(font)).horizontalAdvance(QString::fromLatin1(text, length));
 }
 
+void tk_text_coverage(PlatObject font, const char *text, int length, int x, int baseline, int w,
+                      int h, unsigned char *coverage) {
+    // The image's rows are padded to four bytes: it is drawn into its own
+    // buffer and copied out row by row.
+    QImage mask(w, h, QImage::Format_Alpha8);
+    if (mask.isNull())
+        return;
+    mask.fill(0);
+    {
+        QPainter p(&mask);
+        p.setFont(qfont(font));
+        p.setPen(QColor(0, 0, 0, 255));
+        p.drawText(QPointF(x, baseline), QString::fromLatin1(text, length));
+    }
+    for (int row = 0; row < h; ++row)
+        std::copy_n(mask.constScanLine(row), w, coverage + static_cast<std::size_t>(row) * w);
+}

@@ -17,6 +17,11 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   let woken = false;      // something arrived while the program was not waiting
   let focused = 0;        // the panel keys go to
   const idleWaiters = []; // resolved when the program next waits with nothing to do
+  let showsDue = 0;       // delayed shows of pixels not yet made
+  // The program waits with nothing to do and every picture it drew is shown.
+  function idleNow() {
+    if (wake !== null && showsDue === 0) idleWaiters.splice(0).forEach(resolve => resolve());
+  }
   const scratch = document.createElement('canvas');
   const sctx = scratch.getContext('2d', { willReadFrequently: true });
 
@@ -250,15 +255,25 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       if (p && !p.root.hidden) p.canvas.focus();
       markKeys();
     },
-    present(id, pixels, w, h) {
+    // Rows top..top+rows-1 of a w x h client area, as R, G, B, A bytes.
+    present(id, pixels, w, h, top, rows) {
       const p = panels[id];
-      if (!p || w === 0 || h === 0) return;
+      if (!p || w === 0 || h === 0 || rows === 0) return;
       if (p.canvas.width !== w || p.canvas.height !== h) {
         p.canvas.width = w; p.canvas.height = h;
         p.canvas.style.width = w + 'px'; p.canvas.style.height = h + 'px';
       }
-      p.ctx.putImageData(new ImageData(new Uint8ClampedArray(pixels), w, h), 0, 0);
+      p.ctx.putImageData(new ImageData(new Uint8ClampedArray(pixels), w, rows), 0, top);
       if (Module.qelmaOnPresent) Module.qelmaOnPresent(id);
+    },
+    // The layer's delayed show of a panel's pixels.
+    showLater(id, ms) {
+      ++showsDue;
+      setTimeout(() => {
+        --showsDue;
+        if (!Module.qelmaEnded) Module._qelma_web_show_due(id);
+        idleNow();
+      }, ms);
     },
     menu(id, items) {
       const p = panels[id];
@@ -275,14 +290,13 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     // Resolves once the program waits and nothing has come for it: what the
     // page shows is then the whole of what it has drawn.
     whenIdle() {
-      if (wake !== null || Module.qelmaEnded) return Promise.resolve();
+      if ((wake !== null && showsDue === 0) || Module.qelmaEnded) return Promise.resolve();
       return new Promise(resolve => idleWaiters.push(resolve));
     },
     nextWake() {
       if (woken) { woken = false; return Promise.resolve(); }
-      const waiters = idleWaiters.splice(0);
       const promise = new Promise(resolve => { wake = () => { woken = false; resolve(); }; });
-      waiters.forEach(resolve => resolve());
+      idleNow();
       return promise;
     },
     fontMetrics(css) {

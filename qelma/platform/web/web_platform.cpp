@@ -5,7 +5,7 @@
 // menu model, a canvas of the client size); the page script (qelma_web.js)
 // makes the elements and feeds clicks, keys, menu choices and timer expiries
 // back through the exported qelma_web_* functions. The client area's pixels
-// live here (raster.h) and reach the canvas as whole images.
+// live in the layer; the rows it says to show reach the canvas.
 //
 // Waiting hands the thread back to the browser (ASYNCIFY): the program sleeps
 // on a promise that the next input or timer expiry resolves, so a waiting
@@ -17,11 +17,10 @@
 // streams are flushed whenever the program waits with nothing to do; and
 // WM_ENDSESSION comes whenever the page may not run again (hidden, frozen,
 // left) or saves the program's script for the user.
-#include "qelma/platform/web/web_platform.h"
 #include "qelma/platform/winlayer/menu_model.h"
 #include "qelma/platform/winlayer/queue.h"
 #include "qelma/platform/winlayer/toolkit.h"
-#include "qelma/platform/winlayer/windows.h"
+#include "qelma/platform/winlayer/window_records.h"
 
 #include <emscripten.h>
 
@@ -30,6 +29,20 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+// What the page keeps for one window (PlatWindowImpl::toolkit).
+struct WebWindow {
+    int id = 0;               // the panel's number on the page
+    int x = 0, y = 0;         // the outer rectangle asked for
+    int outer_w = 0, outer_h = 0;
+    bool visible = false;
+    bool update_asked = false; // a repaint is owed
+    bool close_asked = false;  // the page asked to close it
+};
+
+// Height of a panel's menu bar (the page draws it at exactly this height),
+// taken from the client area as a menu bar takes it on Windows.
+inline constexpr int WEB_MENU_BAR_HEIGHT = 20;
 
 namespace {
 
@@ -47,9 +60,10 @@ EM_JS(void, js_window_create, (int id, const char *title, int w, int h), {
 });
 EM_JS(void, js_window_show, (int id, int show), { Module.qelmaPage.windowShow(id, !!show); });
 EM_JS(void, js_window_gone, (int id), { Module.qelmaPage.windowShow(id, false); });
-EM_JS(void, js_present, (int id, const void *pixels, int w, int h), {
-    Module.qelmaPage.present(id, HEAPU8.subarray(pixels, pixels + w * h * 4), w, h);
+EM_JS(void, js_present, (int id, const void *rgba, int w, int h, int top, int rows), {
+    Module.qelmaPage.present(id, HEAPU8.subarray(rgba, rgba + w * rows * 4), w, h, top, rows);
 });
+EM_JS(void, js_show_later, (int id, int ms), { Module.qelmaPage.showLater(id, ms); });
 EM_JS(void, js_menu, (int id, const char *model), {
     Module.qelmaPage.menu(id, model ? JSON.parse(UTF8ToString(model)) : null);
 });
@@ -120,38 +134,22 @@ void menu_changed(PlatMenu menu) {
         show_menu_of(bar->window);
 }
 
-void present_all() {
-    for (PlatWindow w : windows) {
-        WebWindow *q = web_of(w);
-        if (q->dirty && q->visible && winlayer::window_ok(w)) {
-            q->dirty = false;
-            js_present(q->id, q->surface.pixels.data(), q->surface.width, q->surface.height);
-        }
-    }
-}
-
 void repaint_pending() {
     for (PlatWindow w : windows) {
         WebWindow *q = web_of(w);
         if (q->update_asked && winlayer::window_ok(w)) {
             q->update_asked = false;
             winlayer::repaint(w, false);
+            tk_window_show_rows(w, 0, w->surface.height);
         }
     }
 }
 
-// Brings the surface to the client size (the outer size less the menu bar)
-// and tells the layer, which sends WM_SIZE when it changed.
+// Tells the layer the client size: the outer size less the menu bar.
 void sync_client_size(PlatWindow w) {
     WebWindow *q = web_of(w);
     const int bar = w->menu ? WEB_MENU_BAR_HEIGHT : 0;
-    const int width = std::max(q->outer_w, 0), height = std::max(q->outer_h - bar, 0);
-    if (width != q->surface.width || height != q->surface.height) {
-        if (!q->surface.resize(width, height, w->cls->background))
-            q->surface = raster::Surface();
-        q->dirty = true;
-    }
-    winlayer::client_size(w, q->surface.width, q->surface.height);
+    winlayer::client_size(w, std::max(q->outer_w, 0), std::max(q->outer_h - bar, 0));
 }
 
 PlatWindow window_by_id(int id) {
@@ -163,13 +161,30 @@ PlatWindow window_by_id(int id) {
 
 } // namespace
 
-WebWindow *plat_web_window(PlatWindow w) {
-    return winlayer::window_ok(w) ? web_of(w) : nullptr;
+// ------------------------------------------------------ showing the pixels
+
+// The canvas takes bytes R, G, B, A; the layer's pixels are 0xFFRRGGBB.
+void tk_window_show_rows(PlatWindow w, int top, int bottom) {
+    static std::vector<std::uint32_t> &rgba = *new std::vector<std::uint32_t>;
+    const raster::Surface &s = w->surface;
+    rgba.resize(static_cast<std::size_t>(s.width) * static_cast<std::size_t>(bottom - top));
+    std::uint32_t *out = rgba.data();
+    for (int y = top; y < bottom; ++y) {
+        const std::uint32_t *row = s.pixels.data() + static_cast<std::size_t>(y) * s.width;
+        for (int x = 0; x < s.width; ++x) {
+            const std::uint32_t p = row[x];
+            *out++ = (p & 0xFF00FF00u) | (p >> 16 & 0xFFu) | (p & 0xFFu) << 16;
+        }
+    }
+    js_present(web_of(w)->id, rgba.data(), s.width, s.height, top, bottom - top);
 }
 
-void plat_web_window_drawn(PlatWindow w) {
-    if (winlayer::window_ok(w))
-        web_of(w)->dirty = true;
+void tk_show_later(PlatWindow w, int ms) {
+    js_show_later(web_of(w)->id, ms);
+}
+
+int tk_refresh_ms(PlatWindow) {
+    return 16;
 }
 
 // ---------------------------------------------------- from the page script
@@ -201,6 +216,11 @@ EMSCRIPTEN_KEEPALIVE void qelma_web_close(int id) {
         web_of(w)->close_asked = true;
 }
 
+EMSCRIPTEN_KEEPALIVE void qelma_web_show_due(int id) {
+    if (PlatWindow w = window_by_id(id))
+        winlayer::show_due(w);
+}
+
 EMSCRIPTEN_KEEPALIVE void qelma_web_timer(void *timer) {
     winlayer::timer_expired(static_cast<winlayer::Timer *>(timer));
 }
@@ -222,7 +242,7 @@ EMSCRIPTEN_KEEPALIVE void qelma_web_flush() {
 
 // ---------------------------------------------------------- application
 
-void plat_init() {}
+void tk_init() {}
 
 bool tk_ready() {
     return true;
@@ -238,7 +258,6 @@ void tk_process_events(bool wait) {
         }
     }
     repaint_pending();
-    present_all();
     const double now = emscripten_get_now();
     if (wait && winlayer::empty()) {
         // A page can go away without a word (a crash, a browser that does
@@ -293,7 +312,6 @@ void tk_window_destroyed(PlatWindow w) {
     WebWindow *q = web_of(w);
     q->visible = false;
     js_window_gone(q->id);
-    q->surface = raster::Surface();
 }
 
 bool tk_window_visible(PlatWindow w) {
@@ -303,14 +321,10 @@ bool tk_window_visible(PlatWindow w) {
 void tk_window_show(PlatWindow w, bool show) {
     WebWindow *q = web_of(w);
     q->visible = show;
-    q->dirty = show;
     js_window_show(q->id, show ? 1 : 0);
     sync_client_size(w);
-}
-
-void tk_window_client_size(PlatWindow w, int *width, int *height) {
-    *width = web_of(w)->surface.width;
-    *height = web_of(w)->surface.height;
+    if (show)
+        tk_window_show_rows(w, 0, w->surface.height);
 }
 
 void tk_window_outer_rect(PlatWindow w, PlatRect *rect) {
@@ -325,12 +339,6 @@ void tk_screen_size(int *width, int *height) {
 
 void tk_window_update(PlatWindow w) {
     web_of(w)->update_asked = true;
-}
-
-void tk_window_erase(PlatWindow w, PlatColor color) {
-    raster::Surface &s = web_of(w)->surface;
-    raster::fill_rect(s, 0, 0, s.width, s.height, color);
-    web_of(w)->dirty = true;
 }
 
 void tk_window_menu_bar(PlatWindow w, PlatMenu) {

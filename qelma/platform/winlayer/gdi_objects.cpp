@@ -5,7 +5,7 @@
 
 #include "qelma/platform/winlayer/queue.h"
 #include "qelma/platform/winlayer/toolkit.h"
-#include "qelma/platform/winlayer/windows.h"
+#include "qelma/platform/winlayer/window_records.h"
 
 #include <algorithm>
 #include <vector>
@@ -60,12 +60,16 @@ PlatObjectImpl *new_object(int kind) {
     o->font = FontRequest{};
     o->font_ascent = o->font_height = o->font_leading = 0;
     o->width = o->height = 0;
+    o->pixels = nullptr;
     o->toolkit = nullptr;
     return o;
 }
 
 void free_object(PlatObjectImpl *o) {
-    tk_object_freed(o);
+    if (o->kind == KIND_FONT)
+        tk_font_freed(o);
+    delete o->pixels;
+    o->pixels = nullptr;
     o->toolkit = nullptr;
     o->live = false;
     free_objects.push_back(o);
@@ -86,14 +90,15 @@ PlatObjectImpl *new_font(const FontRequest &request) {
 }
 
 PlatObjectImpl *new_bitmap(int w, int h) {
+    auto *pixels = new raster::Surface();
+    if (!pixels->resize(w, h, plat_rgb(0, 0, 0))) { // black until drawn on
+        delete pixels;
+        return nullptr;
+    }
     PlatObjectImpl *o = new_object(KIND_BITMAP);
     o->width = w;
     o->height = h;
-    if (!tk_bitmap_made(o)) {
-        o->live = false;
-        free_objects.push_back(o);
-        return nullptr;
-    }
+    o->pixels = pixels;
     return o;
 }
 
@@ -190,12 +195,10 @@ PlatDC new_dc(PlatWindow window) {
     dc->text_color = 0;
     dc->bk_color = plat_rgb(255, 255, 255);
     dc->bk_mode = OPAQUE;
-    dc->toolkit = nullptr;
     return dc;
 }
 
 void free_dc(PlatDC dc) {
-    tk_dc_closing(dc);
     dc->pen->selections--;
     dc->brush->selections--;
     dc->font->selections--;
@@ -222,7 +225,7 @@ using namespace winlayer;
 // -------------------------------------------------------------- contexts
 
 PlatDC plat_get_dc(PlatWindow window) {
-    if (!winlayer::window_ok(window) || !tk_window_has_surface(window))
+    if (!winlayer::window_ok(window))
         return nullptr;
     return new_dc(window);
 }
@@ -341,8 +344,6 @@ PlatObject plat_select_object(PlatDC dc, PlatObject object) {
             warn("select_object: the bitmap is already selected into another context");
             return nullptr;
         }
-        if (object != dc->bitmap)
-            tk_dc_closing(dc);
         slot = &dc->bitmap;
         break;
     default:

@@ -2,14 +2,15 @@
 // pens, brushes, fonts and bitmaps with the stock objects, what each context
 // has selected, its text colour and background mode, and the rules for
 // selecting and deleting (a selected object is kept; stock objects are never
-// deleted). The toolkit keeps the pixels and the matched fonts behind them
-// (toolkit.h) and draws with what a context has selected.
+// deleted). Bitmaps hold their pixels here (raster.h); the toolkit keeps the
+// matched fonts behind font objects (toolkit.h).
 #ifndef QELMA_PLATFORM_WINLAYER_GDI_OBJECTS_H
 #define QELMA_PLATFORM_WINLAYER_GDI_OBJECTS_H
 
 #include <algorithm>
 
 #include "qelma/platform/platform.h"
+#include "qelma/platform/winlayer/raster.h"
 
 #include <string>
 
@@ -25,6 +26,12 @@ struct FontRequest {
     bool italic, underline, strike_out;
     std::string face; // empty: the default face of its pitch
 };
+
+inline bool operator==(const FontRequest &a, const FontRequest &b) {
+    return a.pixels == b.pixels && a.weight == b.weight && a.fixed == b.fixed &&
+           a.italic == b.italic && a.underline == b.underline && a.strike_out == b.strike_out &&
+           a.face == b.face;
+}
 
 // Pixel height of a font asked for with height 0, and of the fixed stock fonts.
 constexpr int DEFAULT_FONT_PIXELS = 16;
@@ -50,7 +57,8 @@ struct PlatObjectImpl {
     int font_height;            // ascent + descent
     int font_leading;           // external leading, never negative
     int width, height;          // bitmap objects
-    void *toolkit;              // the toolkit's font or pixels
+    raster::Surface *pixels;    // a bitmap's pixels
+    void *toolkit;              // the toolkit's font
 };
 
 struct PlatDCImpl {
@@ -62,8 +70,7 @@ struct PlatDCImpl {
     PlatObject font;
     PlatColor text_color;
     PlatColor bk_color;
-    int bk_mode;   // OPAQUE or TRANSPARENT
-    void *toolkit; // what the toolkit keeps open for drawing, or null
+    int bk_mode; // OPAQUE or TRANSPARENT
 };
 
 namespace winlayer {

@@ -4,7 +4,7 @@
 
 #include "qelma/platform/platform_inspect.h"
 #include "qelma/platform/winlayer/toolkit.h"
-#include "qelma/platform/winlayer/windows.h"
+#include "qelma/platform/winlayer/window_records.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,11 @@
 #include "qelma/platform/platform.h"
 #include "qelma/platform/winlayer/queue.h"
 #include "qelma/platform/winlayer/toolkit.h"
-#include "qelma/platform/winlayer/windows.h"
+#include "qelma/platform/winlayer/window_records.h"
+
+void plat_init() {
+    tk_init();
+}
 
 int plat_peek_message(PlatMsg *msg) {
     if (!msg)

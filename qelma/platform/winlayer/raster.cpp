@@ -1,5 +1,5 @@
 // Scan conversion by GDI's pixel rules on plain pixel arrays. See raster.h.
-#include "qelma/platform/web/raster.h"
+#include "qelma/platform/winlayer/raster.h"
 #include "qelma/platform/winlayer/gdi_objects.h"
 
 #include <algorithm>
@@ -493,20 +493,38 @@ void polygon(Surface &s, const PlatPoint *points, int count, const Paint &paint)
     }
 }
 
-void copy(Surface &dst, int dx_in, int dy_in, const Surface &src, int sx_in, int sy_in, int w_in,
+Rows copy(Surface &dst, int dx_in, int dy_in, const Surface &src, int sx_in, int sy_in, int w_in,
           int h_in) {
     winlayer::CopyBlock b;
     if (!winlayer::clip_copy(dst.width, dst.height, src.width, src.height, dx_in, dy_in, sx_in,
                              sy_in, w_in, h_in, b))
-        return;
+        return Rows{};
     const long long dx = b.dx, dy = b.dy, sx = b.sx, sy = b.sy, w = b.w, h = b.h;
+    const std::size_t bytes = static_cast<std::size_t>(w) * 4;
     const bool same = &dst == &src;
-    const bool bottom_up = same && dy > sy;
-    for (long long i = 0; i < h; i++) {
-        const long long r = bottom_up ? h - 1 - i : i;
-        std::memmove(dst.pixels.data() + (dy + r) * dst.width + dx,
-                     src.pixels.data() + (sy + r) * src.width + sx, static_cast<std::size_t>(w) * 4);
+    if (same) {
+        const bool bottom_up = dy > sy;
+        for (long long i = 0; i < h; i++) {
+            const long long r = bottom_up ? h - 1 - i : i;
+            std::memmove(dst.pixels.data() + (dy + r) * dst.width + dx,
+                         src.pixels.data() + (sy + r) * src.width + sx, bytes);
+        }
+        return Rows{static_cast<int>(dy), static_cast<int>(dy + h)};
     }
+    // Rows that already hold what is copied are left alone, so that a
+    // picture copied again and again reports only what changed in it.
+    Rows changed;
+    for (long long r = 0; r < h; r++) {
+        std::uint32_t *to = dst.pixels.data() + (dy + r) * dst.width + dx;
+        const std::uint32_t *from = src.pixels.data() + (sy + r) * src.width + sx;
+        if (std::memcmp(to, from, bytes) == 0)
+            continue;
+        std::memcpy(to, from, bytes);
+        if (changed.top == changed.bottom)
+            changed.top = static_cast<int>(dy + r);
+        changed.bottom = static_cast<int>(dy + r + 1);
+    }
+    return changed;
 }
 
 void blend_coverage(Surface &s, int x, int y, const std::uint8_t *coverage, int w, int h,
@@ -524,8 +542,9 @@ void blend_coverage(Surface &s, int x, int y, const std::uint8_t *coverage, int 
                 continue;
             const std::uint32_t old = row[tx];
             auto mix = [a](unsigned fg, unsigned bg) { return (fg * a + bg * (255 - a) + 127) / 255; };
-            row[tx] = pixel_of(plat_rgb(mix(cr, old & 0xFF), mix(cg, (old >> 8) & 0xFF),
-                                        mix(cb, (old >> 16) & 0xFF)));
+            const PlatColor was = color_of(old);
+            row[tx] = pixel_of(plat_rgb(mix(cr, plat_red(was)), mix(cg, plat_green(was)),
+                                        mix(cb, plat_blue(was))));
         }
     }
 }

@@ -1,9 +1,9 @@
 // Pixel surfaces and shapes drawn on them by GDI's rules, in plain C++: the
-// browser's canvas smooths every shape it draws, so the web backend scan
-// converts shapes itself and hands the canvas finished pixels.
+// one place where shapes become pixels for every backend under the layer, so
+// that each draws the same picture; a toolkit only shows the pixels.
 //
-// A pixel is 0xFFBBGGRR: a PlatColor with full alpha, which is also the byte
-// order (R, G, B, A) of the canvas's image data.
+// A pixel is 0xFFRRGGBB, the order of a Windows 32-bit DIB: bytes B, G, R, X
+// in memory, which is also Qt's Format_RGB32.
 //
 // Rules: a rectangle or ellipse box leaves out its right column and bottom
 // row; a one-pixel pen outlines the pixels just inside the box; a null pen
@@ -19,8 +19,8 @@
 // of a width-square box, on each point, even widths leaning up and left.
 // Every coordinate is clipped to the surface, so far-off shapes cost what
 // their visible part costs.
-#ifndef QELMA_PLATFORM_WEB_RASTER_H
-#define QELMA_PLATFORM_WEB_RASTER_H
+#ifndef QELMA_PLATFORM_WINLAYER_RASTER_H
+#define QELMA_PLATFORM_WINLAYER_RASTER_H
 
 #include "qelma/platform/platform.h"
 
@@ -33,12 +33,16 @@ struct Surface {
     int width = 0, height = 0;
     std::vector<std::uint32_t> pixels; // row by row, width * height
 
-    bool resize(int w, int h, PlatColor fill); // false when too large
+    // Keeps the pixels that stay inside, the new ones in fill; false (the
+    // surface unchanged) when too large.
+    bool resize(int w, int h, PlatColor fill);
     std::uint32_t *row(int y) { return pixels.data() + static_cast<std::size_t>(y) * width; }
 };
 
-inline std::uint32_t pixel_of(PlatColor c) { return 0xFF000000u | (c & 0x00FFFFFFu); }
-inline PlatColor color_of(std::uint32_t p) { return p & 0x00FFFFFFu; }
+inline std::uint32_t pixel_of(PlatColor c) {
+    return 0xFF000000u | plat_red(c) << 16 | plat_green(c) << 8 | plat_blue(c);
+}
+inline PlatColor color_of(std::uint32_t p) { return plat_rgb(p >> 16, p >> 8, p); }
 
 // What a context draws shapes with: pen (hollow: none) and brush.
 struct Paint {
@@ -54,9 +58,14 @@ void fill_rect(Surface &s, long long left, long long top, long long right, long 
 void rectangle(Surface &s, int left, int top, int right, int bottom, const Paint &paint);
 void ellipse(Surface &s, int left, int top, int right, int bottom, const Paint &paint);
 void polygon(Surface &s, const PlatPoint *points, int count, const Paint &paint);
+// A band of rows, top..bottom-1; empty when top == bottom.
+struct Rows {
+    int top = 0, bottom = 0;
+};
 // Copies a w x h block from (sx, sy) of src to (dx, dy) of dst, clipped to
-// both; src may be dst, with overlapping blocks.
-void copy(Surface &dst, int dx, int dy, const Surface &src, int sx, int sy, int w, int h);
+// both; src may be dst, with overlapping blocks. Returns the rows of dst
+// that changed (between two surfaces; within one, the rows written).
+Rows copy(Surface &dst, int dx, int dy, const Surface &src, int sx, int sy, int w, int h);
 // Blends a text colour over the surface by coverage (0..255), a w x h block
 // placed at (x, y).
 void blend_coverage(Surface &s, int x, int y, const std::uint8_t *coverage, int w, int h,
@@ -64,4 +73,4 @@ void blend_coverage(Surface &s, int x, int y, const std::uint8_t *coverage, int 
 
 } // namespace raster
 
-#endif // QELMA_PLATFORM_WEB_RASTER_H
+#endif // QELMA_PLATFORM_WINLAYER_RASTER_H

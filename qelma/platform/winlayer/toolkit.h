@@ -1,19 +1,26 @@
-// The contract between the Windows layer (winlayer/) and a toolkit backend
-// (qt/, and the next one): the few things only a toolkit can do, which the
-// layer calls. Everything else a toolkit backend does is to implement the
-// seam's window, paint and drawing functions as a translation table:
-//  - create and show windows, give their client size, deliver mouse, key and
-//    close input (winlayer::input, key_lparam) and timer expiries
-//    (winlayer::timer_expired) into the layer, and wait until one arrives;
-//  - draw on a surface: a closed polygon, a rectangle and an ellipse over a
-//    box that leaves out its right column and bottom row, each with a solid
-//    pen of a width centred on the outline and a solid or hollow fill; text at
-//    a cell's top-left corner at a pixel height over a transparent background,
-//    and its extent; scroll; an unscaled copy between surfaces;
+// The contract between the Windows layer (winlayer/) and a toolkit backend:
+// everything a toolkit provides, and nothing else. The layer implements the
+// whole seam of platform.h on top of these functions: window records, the
+// message queue, menus, GDI objects and contexts, and every pixel: shapes,
+// copies, scrolling and the placing and blending of text are drawn by the
+// layer (raster.h) on surfaces it owns, by Windows' rules, so every toolkit
+// shows the same picture.
+//
+// A toolkit's part:
+//  - make, show and lay out real windows, report their client size
+//    (winlayer::client_size) and deliver input into the layer: mouse and keys
+//    (winlayer::input, key_lparam), close requests (winlayer::close_requested),
+//    repaints it needs (winlayer::repaint) and timer expiries
+//    (winlayer::timer_expired); wait until one arrives;
+//  - show rows of a window's client pixels (PlatWindowImpl::surface,
+//    0xFFRRGGBB, row by row), when the layer says so, and call
+//    winlayer::show_due when a show it was asked to delay is due;
+//  - match fonts, measure strings and give their coverage (0..255 per pixel);
 //  - show a menu bar from the model (menu_model.h).
-// Null and stale handles are answered by the layer and by each seam function
-// as platform.h states; the toolkit functions below are only ever called with
-// live records.
+// headless/headless_toolkit.cpp is the smallest complete toolkit: start there.
+//
+// Null and stale handles are answered by the layer; these functions are only
+// ever called with live records. Sizes are never negative.
 #ifndef QELMA_PLATFORM_WINLAYER_TOOLKIT_H
 #define QELMA_PLATFORM_WINLAYER_TOOLKIT_H
 
@@ -22,6 +29,10 @@
 
 #include <cstddef>
 
+// ------------------------------------------------------------ the toolkit
+
+// Prepares the toolkit (plat_init): safe to call more than once.
+void tk_init();
 // True when the toolkit can make windows and menus (its application is set
 // up); false, with a diagnostic, when it cannot.
 bool tk_ready();
@@ -29,48 +40,61 @@ bool tk_ready();
 // first blocks until at least one arrives.
 void tk_process_events(bool wait);
 
-// Windows (windows.h). Make the real window of a new record, of outer size
-// w x h at (x, y), hidden, reporting its client size (winlayer::client_size);
-// lay it out again and report the size; let go of it once destroyed.
+// ---------------------------------------------------------------- windows
+// (window_records.h) Make the real window of a new record, of outer size
+// w x h at (x, y), hidden, and report its client size; lay it out again and
+// report the size; let go of it once destroyed.
 void tk_window_create(PlatWindow window, const char *title, int x, int y, int w, int h);
 void tk_window_relayout(PlatWindow window);
 void tk_window_destroyed(PlatWindow window);
 bool tk_window_visible(PlatWindow window);
-// Shows (raised, with the keyboard focus) or hides; reports the client size.
+// Shows (raised, with the keyboard focus, the whole client area shown) or
+// hides; reports the client size.
 void tk_window_show(PlatWindow window, bool show);
-void tk_window_client_size(PlatWindow window, int *width, int *height);
 // The outer rectangle in screen coordinates, frame included.
 void tk_window_outer_rect(PlatWindow window, PlatRect *rect);
 // Left as 0 x 0 when there is no screen.
 void tk_screen_size(int *width, int *height);
-// Repaint soon: the toolkit's repaint calls winlayer::repaint.
+// Repaint soon: the toolkit's repaint calls winlayer::repaint, then shows
+// the whole client area.
 void tk_window_update(PlatWindow window);
-// Fills the whole client area with one colour (erasing before WM_PAINT).
-void tk_window_erase(PlatWindow window, PlatColor color);
 // Puts the menu bar (or none) above the client area; reports the client size.
 void tk_window_menu_bar(PlatWindow window, PlatMenu menu);
 void tk_menu_bar_update(PlatMenu menu);
 
-// Timers: start the toolkit's timer of the record at its period (making it the
-// first time), or stop it. Each expiry calls winlayer::timer_expired.
+// ---------------------------------------------------- showing the pixels
+// (presentation.cpp) Show rows top..bottom-1 of the window's surface now.
+void tk_window_show_rows(PlatWindow window, int top, int bottom);
+// Call winlayer::show_due(window) once, in about ms milliseconds.
+void tk_show_later(PlatWindow window, int ms);
+// One refresh of the screen the window is on, in milliseconds.
+int tk_refresh_ms(PlatWindow window);
+
+// ----------------------------------------------------------------- timers
+// Start the toolkit's timer of the record at its period (making it the first
+// time), or stop it. Each expiry calls winlayer::timer_expired.
 void tk_timer_start(winlayer::Timer *timer);
 void tk_timer_stop(winlayer::Timer *timer);
 
-// Menus: make the toolkit's bar or menu for a new menu record; show a new
-// item (the last one of menu->items); show an item's changed check mark.
+// ------------------------------------------------------------------ menus
+// Make the toolkit's bar or menu for a new menu record; show a new item (the
+// last one of menu->items); show an item's changed check mark.
 bool tk_menu_created(PlatMenu menu);
 void tk_menu_item_added(PlatMenu menu, std::size_t index);
 void tk_menu_item_checked(PlatMenu menu, std::size_t index);
 
-// GDI objects (gdi_objects.h). A window context can be had while the window
-// has a client surface to draw on. The toolkit matches a font record's
-// request and sets its metrics, and makes a bitmap record's pixels (black);
-// false when it cannot. Freed objects and closing contexts (released, deleted,
-// or about to draw on another bitmap) let go of what the toolkit kept.
-bool tk_window_has_surface(PlatWindow window);
+// ------------------------------------------------------------------ fonts
+// (gdi_objects.h, text.cpp) Match a font record's request (font->font), keep
+// what the toolkit needs in font->toolkit and set font_ascent, font_height
+// and font_leading; false when no font can be had. Let go of it when freed.
 bool tk_font_made(PlatObject font);
-bool tk_bitmap_made(PlatObject bitmap);
-void tk_object_freed(PlatObject object);
-void tk_dc_closing(PlatDC dc);
+void tk_font_freed(PlatObject font);
+// The advance of a string of Latin-1 characters in whole pixels.
+int tk_text_width(PlatObject font, const char *text, int length);
+// The coverage of the string drawn with its origin at (x, baseline) of a
+// w x h box, smoothed as the desktop smooths text: 0 (none) to 255 (all) for
+// each pixel of the box, row by row. The layer zeroes the box first.
+void tk_text_coverage(PlatObject font, const char *text, int length, int x, int baseline, int w,
+                      int h, unsigned char *coverage);
 
 #endif // QELMA_PLATFORM_WINLAYER_TOOLKIT_H

@@ -1,6 +1,6 @@
 // Window classes and windows as USER keeps them, for every backend but Win32
-// (see windows.h); the toolkit makes and shows the real windows (toolkit.h).
-#include "qelma/platform/winlayer/windows.h"
+// (see window_records.h); the toolkit makes and shows the real windows (toolkit.h).
+#include "qelma/platform/winlayer/window_records.h"
 
 #include "qelma/platform/platform_inspect.h"
 #include "qelma/platform/winlayer/gdi_objects.h"
@@ -40,6 +40,7 @@ void destroy_window(PlatWindow w) {
     }
     w->alive = false;
     tk_window_destroyed(w);
+    w->surface = raster::Surface();
 }
 
 } // namespace
@@ -56,8 +57,23 @@ PlatLParam pack_point(int x, int y) {
 }
 
 void client_size(PlatWindow w, int width, int height) {
-    if (!window_ok(w) || w->creating || (width == w->sent_w && height == w->sent_h))
+    if (!window_ok(w))
         return;
+    width = std::clamp(width, 0, MAX_WINDOW_SIDE);
+    height = std::clamp(height, 0, MAX_WINDOW_SIDE);
+    raster::Surface &s = w->surface;
+    if (s.width != width || s.height != height) {
+        // What stays inside is kept, the rest takes the class background.
+        if (!s.resize(width, height, w->cls->background)) {
+            warn("window: no memory for a client area of %d x %d", width, height);
+            s = raster::Surface();
+        }
+        surface_drawn(w, 0, s.height);
+    }
+    if (w->creating || (s.width == w->sent_w && s.height == w->sent_h))
+        return;
+    width = s.width;
+    height = s.height;
     w->sent_w = width;
     w->sent_h = height;
     send(w, WM_SIZE, 0, pack_point(width, height));
@@ -71,8 +87,11 @@ void repaint(PlatWindow w, bool toolkit_asked) {
     if (!window_ok(w) || !(w->paint_pending || toolkit_asked))
         return;
     w->paint_pending = false;
-    tk_window_erase(w, w->cls->background);
+    w->painting = true;
+    raster::fill_rect(w->surface, 0, 0, w->surface.width, w->surface.height, w->cls->background);
     send(w, WM_PAINT, 0, 0);
+    w->painting = false;
+    forget_unshown(w); // the toolkit shows the whole client area next
 }
 
 } // namespace winlayer
@@ -117,6 +136,7 @@ PlatWindow plat_create_window(const char *class_name, const char *title, unsigne
     win->cls = cls;
     win->style = style;
     win->sent_w = win->sent_h = -1;
+    win->shown_at_ms = -1e9; // the first picture is shown at once
     tk_window_create(win, title ? title : "", x, y, w, h);
     if (send(win, WM_CREATE, 0, 0) == -1) {
         // The procedure refused the window, as CreateWindow allows.
@@ -138,6 +158,8 @@ int plat_show_window(PlatWindow window, int show_command) {
     if (show_command != SW_HIDE && !was_visible)
         window->paint_pending = true; // the first paint of a shown window is the toolkit's
     tk_window_show(window, show_command != SW_HIDE);
+    if (show_command != SW_HIDE && !was_visible)
+        forget_unshown(window); // the toolkit shows the whole client area as it appears
     return was_visible;
 }
 
@@ -149,8 +171,10 @@ void plat_get_client_rect(PlatWindow window, PlatRect *rect) {
     if (!rect)
         return;
     *rect = PlatRect{0, 0, 0, 0};
-    if (window_ok(window))
-        tk_window_client_size(window, &rect->right, &rect->bottom);
+    if (window_ok(window)) {
+        rect->right = window->surface.width;
+        rect->bottom = window->surface.height;
+    }
 }
 
 void plat_get_window_rect(PlatWindow window, PlatRect *rect) {

@@ -1,13 +1,14 @@
 // Window classes and windows as USER keeps them, for every backend but Win32:
 // the class registry (names without regard to case), the window procedure
 // and which messages are sent to it at once (WM_CREATE, WM_SIZE, WM_PAINT,
-// WM_CLOSE, WM_DESTROY), default handling, the attached menu bar and the
-// paint bookkeeping. The toolkit makes the real window (toolkit.h) and
-// reports its client size, close requests and repaints here.
-#ifndef QELMA_PLATFORM_WINLAYER_WINDOWS_H
-#define QELMA_PLATFORM_WINLAYER_WINDOWS_H
+// WM_CLOSE, WM_DESTROY), default handling, the attached menu bar, the paint
+// bookkeeping and the client area's pixels. The toolkit makes the real window
+// (toolkit.h) and reports its client size, close requests and repaints here.
+#ifndef QELMA_PLATFORM_WINLAYER_WINDOW_RECORDS_H
+#define QELMA_PLATFORM_WINLAYER_WINDOW_RECORDS_H
 
 #include "qelma/platform/platform.h"
+#include "qelma/platform/winlayer/raster.h"
 
 #include <string>
 
@@ -38,6 +39,11 @@ struct PlatWindowImpl {
     int sent_w, sent_h;               // client size of the last WM_SIZE; -1 before the first
     bool paint_pending;               // WM_PAINT is owed at the next repaint
     PlatDC paint_dc;                  // the context of plat_begin_paint until plat_end_paint
+    raster::Surface surface;          // the client area's pixels, client size
+    int unshown_top, unshown_bottom;  // rows drawn since last shown (empty when equal)
+    bool show_asked;                  // the toolkit will call show_due
+    bool painting;                    // inside repaint: what is drawn is shown by that paint
+    double shown_at_ms;               // when rows were last handed to the toolkit
     void *toolkit;                    // the toolkit's window
 };
 
@@ -54,11 +60,25 @@ void client_size(PlatWindow w, int width, int height);
 void close_requested(PlatWindow w);
 // The toolkit repaints the client area. When WM_PAINT is owed (invalidated,
 // newly shown) or the toolkit asked by itself, the class brush erases the
-// client area and WM_PAINT is sent, as on Windows.
+// client area and WM_PAINT is sent, as on Windows. What is drawn meanwhile
+// is not handed to the toolkit: it shows the client area when this returns.
 void repaint(PlatWindow w, bool toolkit_asked);
 // lparam of a mouse message or WM_SIZE: x | (y << 16).
 PlatLParam pack_point(int x, int y);
 
+// When pixels are shown (presentation.cpp): rows top..bottom-1 of the
+// window's surface changed. The toolkit is asked to show them at most once
+// per screen refresh: the first picture at once, and the last always, at the
+// end of the refresh it fell in.
+void surface_drawn(PlatWindow w, int top, int bottom);
+// The delayed show asked for with tk_show_later is due.
+void show_due(PlatWindow w);
+// Rows have been drawn that the toolkit has not been asked to show yet.
+inline bool has_unshown(PlatWindow w) { return w->unshown_top != w->unshown_bottom; }
+// The toolkit shows the whole client area by itself (a window appears, a
+// repaint): nothing drawn before is owed any more.
+inline void forget_unshown(PlatWindow w) { w->unshown_top = w->unshown_bottom = 0; }
+
 } // namespace winlayer
 
-#endif // QELMA_PLATFORM_WINLAYER_WINDOWS_H
+#endif // QELMA_PLATFORM_WINLAYER_WINDOW_RECORDS_H
