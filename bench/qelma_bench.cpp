@@ -2,11 +2,14 @@
 // backend (run with QT_QPA_PLATFORM=offscreen for repeatable figures).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "bench/bench_support.h"
 #include "game/game_loop.h"
@@ -48,6 +51,20 @@ static void BM_CanvasFill(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_CanvasFill)->Unit(benchmark::kMicrosecond);
+
+// The floor for the fill above: std::fill over as many 32-bit pixels.
+static void BM_StdFillCanvasPixels(benchmark::State &state) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(QELMA_CANVAS_WIDTH) *
+                                      QELMA_CANVAS_HEIGHT);
+    std::uint32_t value = 0xFFFFFFFFu;
+    for (auto _ : state) {
+        std::fill(pixels.begin(), pixels.end(), value);
+        benchmark::DoNotOptimize(pixels.data());
+        benchmark::ClobberMemory();
+        value ^= 1;
+    }
+}
+BENCHMARK(BM_StdFillCanvasPixels)->Unit(benchmark::kMicrosecond);
 
 static void BM_Circle(benchmark::State &state) {
     open_session_once();

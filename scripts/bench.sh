@@ -13,7 +13,9 @@ for i in 1 2 3 4 5; do $bin/qelma_clock startup; done
 $bin/qelma_clock ticks 300
 $bin/qelma_clock cpu 20
 $bin/qelma_memory 100000
-# The real program under Xvfb, played back unpaced as a user starts it.
+# The real program under Xvfb: animating with nobody touching it, and
+# played back unpaced as a user starts it.
+bench/xvfb_cpu.sh build/bench/game/cargame
 bench/xvfb_playback.sh build/bench/game/cargame
 # qelma-replay against real time.
 bench/replay_speed.sh build/bench

@@ -99,10 +99,14 @@ void draw_shapes() {
         case 1:
             qelma_draw_oval(color, x, y, x + w, y + h, width);
             break;
-        case 2:
-            qelma_draw_triangle(color, x, y, x + w, y + d.roll(-60, 60), x + d.roll(-60, 60), y + h,
-                                width);
+        case 2: {
+            // Rolled one at a time: the order of a call's arguments is the
+            // compiler's, and every compiler must draw the same frame.
+            const int dy = d.roll(-60, 60);
+            const int dx = d.roll(-60, 60);
+            qelma_draw_triangle(color, x, y, x + w, y + dy, x + dx, y + h, width);
             break;
+        }
         case 3:
             qelma_draw_circle(color, x, y, d.roll(0, 30));
             break;

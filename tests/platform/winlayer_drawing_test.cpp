@@ -47,9 +47,10 @@ struct Shown {
 };
 
 // One step of a presentation case: draw a box over rows top..bottom-1, copy
-// a picture in, give the toolkit its due show, or repaint.
+// a picture in, give the toolkit its due show, repaint, or let the program
+// start waiting for input.
 struct Step {
-    enum Kind { BOX, SAME_COPY, CHANGED_COPY, DUE, REPAINT } kind;
+    enum Kind { BOX, SAME_COPY, CHANGED_COPY, DUE, REPAINT, WAITS } kind;
     int top = 0, bottom = 0;
 };
 
@@ -96,6 +97,9 @@ TEST_P(LayerPresentation, HandsTheToolkitTheChangedRowsAtMostOncePerRefresh) {
         case Step::REPAINT:
             winlayer::repaint(s.window, true);
             break;
+        case Step::WAITS:
+            winlayer::show_before_waiting();
+            break;
         }
     }
     EXPECT_EQ(tk.calls, c.calls);
@@ -128,6 +132,11 @@ INSTANTIATE_TEST_SUITE_P(
                          0,
                          {{Step::REPAINT}},
                          {}},
+        PresentationCase{"WaitingForInputShowsWhatWasDrawnAtOnce",
+                         1000000,
+                         {{Step::BOX, 20, 30}, {Step::BOX, 40, 45}, {Step::WAITS}, {Step::BOX, 5, 8},
+                          {Step::WAITS}, {Step::DUE}},
+                         {"shown 19-31", "later", "shown 39-46", "later", "shown 4-9"}},
         PresentationCase{"AShowDueWithNothingDrawnShowsNothing",
                          1000000,
                          {{Step::BOX, 20, 30}, {Step::BOX, 20, 30}, {Step::REPAINT}, {Step::DUE}},

@@ -17,11 +17,6 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   let woken = false;      // something arrived while the program was not waiting
   let focused = 0;        // the panel keys go to
   const idleWaiters = []; // resolved when the program next waits with nothing to do
-  let showsDue = 0;       // delayed shows of pixels not yet made
-  // The program waits with nothing to do and every picture it drew is shown.
-  function idleNow() {
-    if (wake !== null && showsDue === 0) idleWaiters.splice(0).forEach(resolve => resolve());
-  }
   const scratch = document.createElement('canvas');
   const sctx = scratch.getContext('2d', { willReadFrequently: true });
 
@@ -268,12 +263,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     },
     // The layer's delayed show of a panel's pixels.
     showLater(id, ms) {
-      ++showsDue;
-      setTimeout(() => {
-        --showsDue;
-        if (!Module.qelmaEnded) Module._qelma_web_show_due(id);
-        idleNow();
-      }, ms);
+      setTimeout(() => { if (!Module.qelmaEnded) Module._qelma_web_show_due(id); }, ms);
     },
     menu(id, items) {
       const p = panels[id];
@@ -290,13 +280,14 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     // Resolves once the program waits and nothing has come for it: what the
     // page shows is then the whole of what it has drawn.
     whenIdle() {
-      if ((wake !== null && showsDue === 0) || Module.qelmaEnded) return Promise.resolve();
+      if (wake !== null || Module.qelmaEnded) return Promise.resolve();
       return new Promise(resolve => idleWaiters.push(resolve));
     },
     nextWake() {
       if (woken) { woken = false; return Promise.resolve(); }
+      const waiters = idleWaiters.splice(0);
       const promise = new Promise(resolve => { wake = () => { woken = false; resolve(); }; });
-      idleNow();
+      waiters.forEach(resolve => resolve());
       return promise;
     },
     fontMetrics(css) {

@@ -22,6 +22,7 @@ void plat_translate_message(const PlatMsg *msg) {
 }
 
 void plat_wait_message() {
+    winlayer::show_before_waiting();
     while (winlayer::empty() && tk_ready())
         tk_process_events(true);
 }

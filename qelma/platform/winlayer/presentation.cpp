@@ -3,13 +3,15 @@
 // screen refresh, since a program that draws after every message would
 // otherwise send the client area to the display far more often than any
 // screen shows it. The first picture goes at once; the last is always shown,
-// at the end of the refresh it fell in. Only the band of rows that changed
-// since the last picture is handed over.
+// at the end of the refresh it fell in or as soon as the program waits for
+// input, whichever comes first. Only the band of rows that changed since the
+// last picture is handed over.
 #include "qelma/platform/winlayer/toolkit.h"
 #include "qelma/platform/winlayer/window_records.h"
 
 #include <algorithm>
 #include <chrono>
+#include <vector>
 
 namespace winlayer {
 namespace {
@@ -18,6 +20,9 @@ double now_ms() {
     using namespace std::chrono;
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
+
+// Windows whose rows wait for the end of a refresh.
+std::vector<PlatWindow> &delayed = *new std::vector<PlatWindow>;
 
 void show_now(PlatWindow w) {
     const int top = w->unshown_top, bottom = w->unshown_bottom;
@@ -51,6 +56,7 @@ void surface_drawn(PlatWindow w, int top, int bottom) {
         show_now(w);
     } else {
         w->show_asked = true;
+        delayed.push_back(w);
         tk_show_later(w, static_cast<int>(wait) + 1);
     }
 }
@@ -61,6 +67,19 @@ void show_due(PlatWindow w) {
     w->show_asked = false;
     if (w->unshown_top != w->unshown_bottom && tk_window_visible(w))
         show_now(w);
+}
+
+void show_before_waiting() {
+    for (PlatWindow w : delayed) {
+        if (!window_ok(w))
+            continue;
+        // The show asked for may still come; it finds nothing then, and
+        // what is drawn from now on is judged afresh.
+        w->show_asked = false;
+        if (has_unshown(w) && tk_window_visible(w))
+            show_now(w);
+    }
+    delayed.clear();
 }
 
 } // namespace winlayer

@@ -69,10 +69,12 @@ PlatLParam pack_point(int x, int y);
 // When pixels are shown (presentation.cpp): rows top..bottom-1 of the
 // window's surface changed. The toolkit is asked to show them at most once
 // per screen refresh: the first picture at once, and the last always, at the
-// end of the refresh it fell in.
+// end of the refresh it fell in or when the program waits, if that is sooner.
 void surface_drawn(PlatWindow w, int top, int bottom);
 // The delayed show asked for with tk_show_later is due.
 void show_due(PlatWindow w);
+// The program is about to wait for input: what it drew is shown now.
+void show_before_waiting();
 // Rows have been drawn that the toolkit has not been asked to show yet.
 inline bool has_unshown(PlatWindow w) { return w->unshown_top != w->unshown_bottom; }
 // The toolkit shows the whole client area by itself (a window appears, a
