@@ -22,7 +22,7 @@ namespace {
 // Of the pixels, identical: all of them. Every backend draws shapes by
 // GDI's rules, through the Windows layer or through GDI itself. The one
 // exception is GDI under Wine drawing the shapes frame (whose reference the
-// layer drew): Wine leaves stray spans around some wide-pen shapes, 87
+// layer drew): Wine leaves stray spans around some wide-pen ellipses, 74
 // pixels of them.
 double required_share(const std::string &frame) {
 #ifdef _WIN32
