@@ -40,7 +40,7 @@ const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'applic
     return lines.filter(l => /^[a-z_0-9]+ [-0-9.]+$/.test(l));
   }
   try {
-    (await run(['frames', '200'], 120000)).forEach(l => console.log(l));
+    (await run(['frames', '1000'], 120000)).forEach(l => console.log(l));
     (await run(['ticks', '300'], 120000)).forEach(l => console.log(l));
     // The real game animating after Go, nobody touching it.
     const page = await context.newPage();

@@ -353,6 +353,11 @@ void fill_rect(Surface &s, long long left, long long top, long long right, long 
     top = clamp_ll(top, 0, s.height);
     bottom = clamp_ll(bottom, 0, s.height);
     const std::uint32_t p = pixel_of(color);
+    if (left == 0 && right == s.width) { // whole rows lie end to end: one pass
+        if (top < bottom)
+            std::fill(s.row(static_cast<int>(top)), s.row(static_cast<int>(bottom - 1)) + s.width, p);
+        return;
+    }
     for (long long y = top; y < bottom; y++)
         std::fill(s.row(static_cast<int>(y)) + left, s.row(static_cast<int>(y)) + right, p);
 }
@@ -529,22 +534,30 @@ Rows copy(Surface &dst, int dx_in, int dy_in, const Surface &src, int sx_in, int
 
 void blend_coverage(Surface &s, int x, int y, const std::uint8_t *coverage, int w, int h,
                     PlatColor color) {
+    // The part of the block on the surface, found once.
+    const long long x0 = std::max<long long>(0, -static_cast<long long>(x));
+    const long long x1 = std::min<long long>(w, static_cast<long long>(s.width) - x);
+    const long long y0 = std::max<long long>(0, -static_cast<long long>(y));
+    const long long y1 = std::min<long long>(h, static_cast<long long>(s.height) - y);
+    if (x0 >= x1 || y0 >= y1)
+        return;
     const unsigned cr = plat_red(color), cg = plat_green(color), cb = plat_blue(color);
-    for (int j = 0; j < h; j++) {
-        const long long ty = static_cast<long long>(y) + j;
-        if (ty < 0 || ty >= s.height)
-            continue;
-        std::uint32_t *row = s.row(static_cast<int>(ty));
-        for (int i = 0; i < w; i++) {
-            const long long tx = static_cast<long long>(x) + i;
-            const unsigned a = coverage[static_cast<std::size_t>(j) * w + i];
-            if (a == 0 || tx < 0 || tx >= s.width)
+    const std::uint32_t solid = pixel_of(color);
+    for (long long j = y0; j < y1; j++) {
+        std::uint32_t *row = s.row(static_cast<int>(y + j)) + x;
+        const std::uint8_t *cover = coverage + j * w;
+        for (long long i = x0; i < x1; i++) {
+            const unsigned a = cover[i];
+            if (a == 0)
                 continue;
-            const std::uint32_t old = row[tx];
+            if (a == 255) {
+                row[i] = solid;
+                continue;
+            }
+            const PlatColor was = color_of(row[i]);
             auto mix = [a](unsigned fg, unsigned bg) { return (fg * a + bg * (255 - a) + 127) / 255; };
-            const PlatColor was = color_of(old);
-            row[tx] = pixel_of(plat_rgb(mix(cr, plat_red(was)), mix(cg, plat_green(was)),
-                                        mix(cb, plat_blue(was))));
+            row[i] = pixel_of(plat_rgb(mix(cr, plat_red(was)), mix(cg, plat_green(was)),
+                                       mix(cb, plat_blue(was))));
         }
     }
 }
