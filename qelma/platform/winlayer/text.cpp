@@ -24,7 +24,10 @@ struct RenderedText {
     FontRequest font;
     std::string text;
     int width = 0;
-    int pad = 0, box_w = 0, box_h = 0; // coverage box: pad columns either side
+    int pad = 0, box_w = 0, box_h = 0; // the box rendered: pad columns either side
+    // The coverage kept: the smallest part of the box holding all of it,
+    // ink_x columns and ink_y rows into the box.
+    int ink_x = 0, ink_y = 0, ink_w = 0, ink_h = 0;
     std::vector<unsigned char> coverage;
     unsigned long long used = 0;
 };
@@ -58,6 +61,37 @@ void render_clipped(raster::Surface &s, PlatDC dc, int x, int y, const char *tex
                      static_cast<int>(y - top) + font->font_ascent, w, h, coverage.data());
     raster::blend_coverage(s, static_cast<int>(left), static_cast<int>(top), coverage.data(), w, h,
                            dc->text_color);
+}
+
+// Keeps only the part of the box with coverage in it: most of a box is
+// bare, and blending bare pixels is blending nothing.
+void crop_to_ink(RenderedText &r) {
+    int left = r.box_w, right = 0, top = r.box_h, bottom = 0;
+    for (int y = 0; y < r.box_h; ++y) {
+        const unsigned char *row = r.coverage.data() + static_cast<std::size_t>(y) * r.box_w;
+        for (int x = 0; x < r.box_w; ++x) {
+            if (row[x] != 0) {
+                left = std::min(left, x);
+                right = std::max(right, x + 1);
+                top = std::min(top, y);
+                bottom = y + 1;
+            }
+        }
+    }
+    if (left >= right) { // nothing to blend
+        r.ink_x = r.ink_y = r.ink_w = r.ink_h = 0;
+        r.coverage.clear();
+        return;
+    }
+    r.ink_x = left;
+    r.ink_y = top;
+    r.ink_w = right - left;
+    r.ink_h = bottom - top;
+    std::vector<unsigned char> ink(static_cast<std::size_t>(r.ink_w) * r.ink_h);
+    for (int y = 0; y < r.ink_h; ++y)
+        std::copy_n(r.coverage.data() + static_cast<std::size_t>(top + y) * r.box_w + left, r.ink_w,
+                    ink.data() + static_cast<std::size_t>(y) * r.ink_w);
+    r.coverage.swap(ink);
 }
 
 // The kept rendering of a text, or null when it is too long or wide to keep.
@@ -95,6 +129,7 @@ const RenderedText *render(PlatObject font, const char *text, int length) {
     if (r.box_w > 0 && r.box_h > 0)
         tk_text_coverage(font, text, length, r.pad, font->font_ascent, r.box_w, r.box_h,
                          r.coverage.data());
+    crop_to_ink(r);
     return &r;
 }
 
@@ -130,8 +165,8 @@ int plat_text_out(PlatDC dc, int x, int y, const char *text, int length) {
         raster::fill_rect(*s, x, y, static_cast<long long>(x) + width,
                           static_cast<long long>(y) + font->font_height, dc->bk_color);
     if (r)
-        raster::blend_coverage(*s, x - r->pad, y, r->coverage.data(), r->box_w, r->box_h,
-                               dc->text_color);
+        raster::blend_coverage(*s, x - r->pad + r->ink_x, y + r->ink_y, r->coverage.data(),
+                               r->ink_w, r->ink_h, dc->text_color);
     else
         render_clipped(*s, dc, x, y, text, length, width);
     drawn(dc, y, static_cast<long long>(y) + font->font_height);
