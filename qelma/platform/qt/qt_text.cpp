@@ -1,6 +1,6 @@
 // Qt backend, text: the layer's font requests matched with QFont and
 // measured with QFontMetrics, and the coverage of a string drawn by QPainter
-// into an 8-bit alpha image, which the layer places and blends (text.cpp).
+// (its alpha), which the layer places and blends (text.cpp).
 // Leaves out: widths, angles, character sets and precisions of a request.
 // Departs from Windows: a name font matching does not know gets the
 // toolkit's default sans-serif face (choose_face_for_unknown_names), and
@@ -102,18 +102,29 @@ int tk_text_width(PlatObject font, const char *text, int length) {
 
 void tk_text_coverage(PlatObject font, const char *text, int length, int x, int baseline, int w,
                       int h, unsigned char *coverage) {
-    // The image's rows are padded to four bytes: it is drawn into its own
-    // buffer and copied out row by row.
-    QImage mask(w, h, QImage::Format_Alpha8);
-    if (mask.isNull())
-        return;
-    mask.fill(0);
+    // Drawn into a scratch image kept between texts (grown as needed), in
+    // the format the toolkit draws fastest in; the coverage is its alpha.
+    static QImage &scratch = *new QImage;
+    if (scratch.width() < w || scratch.height() < h) {
+        scratch = QImage(std::max(w, scratch.width()), std::max(h, scratch.height()),
+                         QImage::Format_ARGB32_Premultiplied);
+        if (scratch.isNull())
+            return;
+    }
     {
-        QPainter p(&mask);
+        QPainter p(&scratch);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(0, 0, w, h, Qt::transparent);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.setClipRect(0, 0, w, h);
         p.setFont(qfont(font));
         p.setPen(QColor(0, 0, 0, 255));
         p.drawText(QPointF(x, baseline), QString::fromLatin1(text, length));
     }
-    for (int row = 0; row < h; ++row)
-        std::copy_n(mask.constScanLine(row), w, coverage + static_cast<std::size_t>(row) * w);
+    for (int row = 0; row < h; ++row) {
+        const auto *pixels = reinterpret_cast<const QRgb *>(scratch.constScanLine(row));
+        unsigned char *out = coverage + static_cast<std::size_t>(row) * w;
+        for (int column = 0; column < w; ++column)
+            out[column] = static_cast<unsigned char>(qAlpha(pixels[column]));
+    }
 }

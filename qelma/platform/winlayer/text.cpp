@@ -69,14 +69,17 @@ void crop_to_ink(RenderedText &r) {
     int left = r.box_w, right = 0, top = r.box_h, bottom = 0;
     for (int y = 0; y < r.box_h; ++y) {
         const unsigned char *row = r.coverage.data() + static_cast<std::size_t>(y) * r.box_w;
-        for (int x = 0; x < r.box_w; ++x) {
-            if (row[x] != 0) {
-                left = std::min(left, x);
-                right = std::max(right, x + 1);
-                top = std::min(top, y);
-                bottom = y + 1;
-            }
-        }
+        const unsigned char *end = row + r.box_w;
+        const unsigned char *first = std::find_if(row, end, [](unsigned char c) { return c != 0; });
+        if (first == end)
+            continue;
+        const unsigned char *last = end - 1;
+        while (*last == 0)
+            --last;
+        left = std::min(left, static_cast<int>(first - row));
+        right = std::max(right, static_cast<int>(last - row) + 1);
+        top = std::min(top, y);
+        bottom = y + 1;
     }
     if (left >= right) { // nothing to blend
         r.ink_x = r.ink_y = r.ink_w = r.ink_h = 0;
