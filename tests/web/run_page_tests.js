@@ -356,7 +356,23 @@ async function game(context) {
   const code = await waitEnded(page, 10000);
   check(code === 0, 'Ctrl+Q ends the program with code 0');
   const status = await page.textContent('#qelma-status');
-  check(/ended/.test(status) && /Reload/.test(status), 'the page says the program ended and how to start again');
+  check(/has ended \(code 0\)/.test(status), `the page says the program ended (${JSON.stringify(status)})`);
+  // The ended program's panels: no menu opens, no panel has the keys.
+  await page.click('.qelma-menu-head', { force: true });
+  const after = await page.evaluate(() => ({
+    popups: [...document.querySelectorAll('.qelma-popup')].filter(p => !p.hidden).length,
+    keys: document.querySelectorAll('.qelma-has-keys').length,
+  }));
+  check(after.popups === 0 && after.keys === 0,
+        `after the end the menus stay shut and no panel has the keys (${JSON.stringify(after)})`);
+  // Starting again runs the program afresh, its menus open again.
+  await page.click('#qelma-again');
+  await gameShown(page);
+  await page.waitForFunction(() => !Module.qelmaEnded && document.getElementById('qelma-status').textContent === '');
+  await page.click('.qelma-menu-head');
+  const reopened = await page.evaluate(() => [...document.querySelectorAll('.qelma-popup')].filter(p => !p.hidden).length);
+  check(reopened === 1, 'Start it again runs the program again, and its Run menu opens');
+  await page.keyboard.press('Escape');
   check(errors.length === 0, 'no page errors' + (errors.length ? ': ' + errors.join('; ') : ''));
   await page.close();
 }

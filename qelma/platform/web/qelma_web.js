@@ -71,7 +71,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       pop.hidden = true;
       head.append(pop);
       head.onclick = e => {
-        if (e.target.closest('.qelma-popup')) return;
+        if (e.target.closest('.qelma-popup') || Module.qelmaEnded) return;
         const open = pop.hidden;
         closeMenus();
         pop.hidden = !open;
@@ -148,7 +148,8 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   // The panel that has the keys shows it in its title bar, as Windows shows
   // the active window; none does while a page control has them.
   function markKeys() {
-    const controls = inControls(document.activeElement);
+    // An ended program's panels take no keys.
+    const controls = inControls(document.activeElement) || Module.qelmaEnded;
     panels.forEach((p, id) => p && p.root.classList.toggle('qelma-has-keys', !controls && id === focused));
   }
   function onKey(e, down) {
