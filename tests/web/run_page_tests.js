@@ -798,6 +798,51 @@ async function reloadKeepsTicks() {
 
 // Shortcut letters as the keyboard layout labels them; Tab and the panel
 // that has the keys.
+// In another page's frame the game leaves the keyboard with the host until a
+// panel is clicked, and takes it again after the user typed elsewhere; on a
+// window narrower than the screen the page does not scroll sideways.
+async function embedded(context) {
+  const page = await context.newPage();
+  await page.setViewportSize({ width: 1366, height: 768 });
+  await page.goto(base + '/game/cargame.html');
+  await gameShown(page);
+  const widths = await page.evaluate(() => [document.documentElement.scrollWidth, document.documentElement.clientWidth,
+    ...[...document.querySelectorAll('.qelma-window')].map(w => w.scrollWidth - w.clientWidth)]);
+  check(widths[0] <= widths[1] && widths.slice(2).every(over => over <= 0),
+        `on a 1366-pixel window the page is no wider than the window, and each panel fits whole (${widths.join(' / ')})`);
+  // The host is on the game's own site: a frame from another site may not
+  // take the focus in some engines anyway. Chromium keeps a frame from
+  // taking it without a click in any case, so the frame's attempts to take
+  // it are watched too.
+  await page.addInitScript(() => {
+    window.qelmaFocusTaken = 0;
+    const focus = HTMLElement.prototype.focus;
+    HTMLElement.prototype.focus = function () {
+      if (window.self !== window.top && !navigator.userActivation.isActive) window.qelmaFocusTaken++;
+      return focus.apply(this, arguments);
+    };
+  });
+  await page.setContent(`<input id="search"><iframe id="game" src="${base}/game/cargame.html" width="1300" height="900"></iframe>`);
+  await page.focus('#search');
+  const frame = await (await page.$('#game')).contentFrame();
+  await gameShown(frame);
+  await page.keyboard.type('abc');
+  const host = await page.$eval('#search', i => i.value);
+  const gameHasKeys = () => frame.evaluate(() => document.hasFocus() && document.activeElement.tagName === 'CANVAS');
+  const taken = await frame.evaluate(() => window.qelmaFocusTaken);
+  check(host === 'abc' && !(await gameHasKeys()) && taken === 0,
+        `a game in a frame leaves the host's typing alone as it loads ("${host}", ${taken} tries to take the focus)`);
+  await frame.click('.qelma-window canvas', { position: at(0, -200) });
+  const clicked = await gameHasKeys();
+  await page.click('#search');
+  await page.keyboard.type('d');
+  const typedAgain = await page.$eval('#search', i => i.value);
+  await frame.click('.qelma-window canvas', { position: at(0, -200) });
+  check(clicked && typedAgain === 'abcd' && (await gameHasKeys()),
+        `a click on the game's panel gives it the keys, again after typing in the host (${clicked}, "${typedAgain}")`);
+  await page.close();
+}
+
 async function keys(context) {
   const page = await context.newPage();
   await showGame(page);
@@ -989,6 +1034,7 @@ const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disa
     if (run('scripts')) await scriptFiles(context);
     if (run('reload')) await reloadKeepsTicks();
     if (run('keys')) await keys(context);
+    if (run('embedded')) await embedded(context);
     if (run('webkit')) await webkit();
     if (run('windows')) await windowsScript(context);
     if (run('waiting')) await waiting(context);

@@ -238,8 +238,20 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       const p = panels[id];
       if (!p) return;
       p.root.hidden = !show;
-      if (show && id === 0 && !Module.qelmaReplaying) { p.canvas.focus(); focused = 0; }
+      if (show && id === 0 && !Module.qelmaReplaying) {
+        focused = 0;
+        // A page of its own takes the keys at once; a page in another page's
+        // frame leaves them with the host until the user clicks a panel.
+        if (window.self === window.top) p.canvas.focus();
+      }
       markKeys();
+    },
+    // The program's screen is the page: as wide as the window has room for
+    // beside the body's margins and a panel's border, so that no panel
+    // makes the page scroll sideways.
+    screenWidth() {
+      const room = document.documentElement.clientWidth - 2 * 12 - 2;
+      return Math.max(0, Math.min(screen.width, room)) | 0;
     },
     // The program's files complete now (a recording's lines and its running
     // ticks included), and saved: for a page that goes away, or saves one.

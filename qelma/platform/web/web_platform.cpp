@@ -69,7 +69,7 @@ EM_JS(void, js_menu, (int id, const char *model), {
 });
 EM_JS(void, js_timer_start, (void *timer, int ms), { Module.qelmaPage.timerStart(timer, ms); });
 EM_JS(void, js_timer_stop, (void *timer), { Module.qelmaPage.timerStop(timer); });
-EM_JS(int, js_screen_width, (), { return screen.width | 0; });
+EM_JS(int, js_screen_width, (), { return Module.qelmaPage.screenWidth(); });
 EM_JS(int, js_screen_height, (), { return screen.height | 0; });
 EM_ASYNC_JS(void, js_wait, (), { await Module.qelmaPage.nextWake(); });
 // clang-format on
