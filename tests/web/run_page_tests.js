@@ -843,6 +843,38 @@ async function embedded(context) {
   await page.close();
 }
 
+// On a tablet: the page fits a 768-pixel screen, and a finger's press is a
+// click as it lands, on the game's Go and on the Run menu.
+async function touch() {
+  const browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: chromiumArgs });
+  try {
+    const context = await browser.newContext({ viewport: { width: 768, height: 1024 }, hasTouch: true, isMobile: true });
+    const page = await context.newPage();
+    await showGame(page);
+    const fit = await page.evaluate(() => [document.documentElement.scrollWidth, document.documentElement.clientWidth]);
+    check(fit[0] <= fit[1], `on a 768 x 1024 tablet the page does not scroll sideways (${fit.join(' / ')})`);
+    const cdp = await context.newCDPSession(page);
+    const finger = async (type, x, y) => cdp.send('Input.dispatchTouchEvent',
+      { type, touchPoints: type === 'touchEnd' ? [] : [{ x, y }] });
+    const box = await (await page.$('.qelma-window canvas')).boundingBox();
+    const before = instructions(await grab(page));
+    await finger('touchStart', box.x + 40, box.y + 35); // "Go", not lifted yet
+    await page.evaluate(() => Module.qelmaPage.whenIdle());
+    await page.waitForTimeout(600);
+    const pressed = instructions(await grab(page));
+    await finger('touchEnd');
+    check(before > 50 && pressed === 0, `a finger on Go starts the game before it lifts (${before} -> ${pressed} white pixels)`);
+    const head = await (await page.$('.qelma-menu-head')).boundingBox();
+    await finger('touchStart', head.x + head.width / 2, head.y + head.height / 2);
+    const opened = await page.evaluate(() => [...document.querySelectorAll('.qelma-popup')].filter(p => !p.hidden).length);
+    await finger('touchEnd');
+    const stays = await page.evaluate(() => [...document.querySelectorAll('.qelma-popup')].filter(p => !p.hidden).length);
+    check(opened === 1 && stays === 1, `a finger on Run opens the menu as it lands, and it stays open (${opened}, ${stays})`);
+  } finally {
+    await browser.close();
+  }
+}
+
 async function keys(context) {
   const page = await context.newPage();
   await showGame(page);
@@ -1035,6 +1067,7 @@ const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disa
     if (run('reload')) await reloadKeepsTicks();
     if (run('keys')) await keys(context);
     if (run('embedded')) await embedded(context);
+    if (run('touch')) await touch();
     if (run('webkit')) await webkit();
     if (run('windows')) await windowsScript(context);
     if (run('waiting')) await waiting(context);

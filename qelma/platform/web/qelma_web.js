@@ -70,11 +70,22 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       pop.className = 'qelma-popup';
       pop.hidden = true;
       head.append(pop);
-      head.onclick = e => {
-        if (e.target.closest('.qelma-popup') || Module.qelmaEnded) return;
+      const toggle = () => {
         const open = pop.hidden;
         closeMenus();
         pop.hidden = !open;
+      };
+      // A menu opens as it is pressed, as on Windows, and as a finger
+      // touches it; the click that follows a press is not a second one. A
+      // click with no press before it (Alt and a mnemonic) opens it too.
+      head.onpointerdown = e => {
+        if (e.button !== 0 || e.target.closest('.qelma-popup') || Module.qelmaEnded) return;
+        e.preventDefault();
+        toggle();
+      };
+      head.onclick = e => {
+        if (e.detail > 0 || e.target.closest('.qelma-popup') || Module.qelmaEnded) return;
+        toggle();
       };
       for (const it of top.items) {
         if (it.separator) { pop.append(document.createElement('hr')); continue; }
@@ -211,7 +222,9 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       root.append(head, bar, canvas);
       container().append(root);
       panels[id] = { root, bar, canvas, ctx };
-      canvas.addEventListener('mousedown', e => {
+      // Pointer events: a finger's press is a click at once, as the mouse's
+      // is, not a click made up when the finger lifts.
+      canvas.addEventListener('pointerdown', e => {
         if (e.button !== 0 && e.button !== 2) return;
         e.preventDefault();
         canvas.focus();
@@ -223,7 +236,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
         Module._qelma_web_mouse(id, e.button === 0 ? 0x201 : 0x204, x, y);
         poke();
       });
-      canvas.addEventListener('mouseup', e => {
+      canvas.addEventListener('pointerup', e => {
         if (e.button !== 0 && e.button !== 2) return;
         const r = canvas.getBoundingClientRect();
         const x = Math.floor((e.clientX - r.left) * canvas.width / r.width);
