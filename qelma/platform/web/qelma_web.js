@@ -75,16 +75,19 @@ var Module = typeof Module !== 'undefined' ? Module : {};
         closeMenus();
         pop.hidden = !open;
       };
-      // A menu opens as it is pressed, as on Windows, and as a finger
-      // touches it; the click that follows a press is not a second one. A
-      // click with no press before it (Alt and a mnemonic) opens it too.
+      // A finger opens the menu as it lands; the click that follows its
+      // lifting is not a second one. The mouse (and Alt with a mnemonic)
+      // opens it with a click.
+      let touched = false;
       head.onpointerdown = e => {
-        if (e.button !== 0 || e.target.closest('.qelma-popup') || Module.qelmaEnded) return;
-        e.preventDefault();
+        touched = false;
+        if (e.pointerType === 'mouse' || e.target.closest('.qelma-popup') || Module.qelmaEnded) return;
+        touched = true;
         toggle();
       };
       head.onclick = e => {
-        if (e.detail > 0 || e.target.closest('.qelma-popup') || Module.qelmaEnded) return;
+        if (e.target.closest('.qelma-popup') || Module.qelmaEnded) return;
+        if (touched) { touched = false; return; }
         toggle();
       };
       for (const it of top.items) {
@@ -222,28 +225,32 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       root.append(head, bar, canvas);
       container().append(root);
       panels[id] = { root, bar, canvas, ctx };
-      // Pointer events: a finger's press is a click at once, as the mouse's
-      // is, not a click made up when the finger lifts.
-      canvas.addEventListener('pointerdown', e => {
+      const press = (e, message) => {
+        const r = canvas.getBoundingClientRect();
+        const x = Math.floor((e.clientX - r.left) * canvas.width / r.width);
+        const y = Math.floor((e.clientY - r.top) * canvas.height / r.height);
+        Module._qelma_web_mouse(id, message, x, y);
+        poke();
+      };
+      const down = e => {
         if (e.button !== 0 && e.button !== 2) return;
         e.preventDefault();
         canvas.focus();
         focused = id;
         closeMenus();
-        const r = canvas.getBoundingClientRect();
-        const x = Math.floor((e.clientX - r.left) * canvas.width / r.width);
-        const y = Math.floor((e.clientY - r.top) * canvas.height / r.height);
-        Module._qelma_web_mouse(id, e.button === 0 ? 0x201 : 0x204, x, y);
-        poke();
-      });
-      canvas.addEventListener('pointerup', e => {
+        press(e, e.button === 0 ? 0x201 : 0x204);
+      };
+      const up = e => {
         if (e.button !== 0 && e.button !== 2) return;
-        const r = canvas.getBoundingClientRect();
-        const x = Math.floor((e.clientX - r.left) * canvas.width / r.width);
-        const y = Math.floor((e.clientY - r.top) * canvas.height / r.height);
-        Module._qelma_web_mouse(id, e.button === 0 ? 0x202 : 0x205, x, y);
-        poke();
-      });
+        press(e, e.button === 0 ? 0x202 : 0x205);
+      };
+      // The mouse as mouse events; a finger or a pen as pointer events, so
+      // that its press is a click as it lands, not one made up when it lifts
+      // (the press's default, those made-up mouse events, is prevented).
+      canvas.addEventListener('mousedown', down);
+      canvas.addEventListener('mouseup', up);
+      canvas.addEventListener('pointerdown', e => { if (e.pointerType !== 'mouse') down(e); });
+      canvas.addEventListener('pointerup', e => { if (e.pointerType !== 'mouse') up(e); });
       canvas.addEventListener('contextmenu', e => e.preventDefault());
       root.addEventListener('focusin', () => { focused = id; markKeys(); });
     },
