@@ -40,15 +40,14 @@ void surface_drawn(PlatWindow w, int top, int bottom) {
     bottom = std::min(bottom, w->surface.height);
     if (top >= bottom)
         return;
-    if (w->unshown_top == w->unshown_bottom) {
+    if (!has_unshown(w)) {
         w->unshown_top = top;
         w->unshown_bottom = bottom;
     } else {
         w->unshown_top = std::min(w->unshown_top, top);
         w->unshown_bottom = std::max(w->unshown_bottom, bottom);
     }
-    // A hidden window is shown whole when it appears (show_due from the
-    // toolkit's show, or the paint that comes with it).
+    // A hidden window is shown whole by the toolkit when it appears.
     if (w->show_asked || !tk_window_visible(w))
         return;
     const double wait = w->shown_at_ms + tk_refresh_ms(w) - now_ms();
@@ -65,7 +64,7 @@ void show_due(PlatWindow w) {
     if (!window_ok(w))
         return;
     w->show_asked = false;
-    if (w->unshown_top != w->unshown_bottom && tk_window_visible(w))
+    if (has_unshown(w) && tk_window_visible(w))
         show_now(w);
 }
 

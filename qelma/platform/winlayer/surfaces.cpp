@@ -78,17 +78,15 @@ int plat_polygon(PlatDC dc, const PlatPoint *points, int count) {
         warn("polygon: needs at least 2 points, got %d", points ? count : 0);
         return 0;
     }
-    int top = points[0].y, bottom = points[0].y;
+    int top = clamp_coord(points[0].y), bottom = top;
+    bool far = false;
     for (int i = 0; i < count; i++) {
-        if (!within_coord_limit(points[i].x) || !within_coord_limit(points[i].y)) {
-            warn("polygon: points clamped to +-%d", PLAT_COORD_LIMIT);
-            break;
-        }
-    }
-    for (int i = 0; i < count; i++) {
+        far = far || !within_coord_limit(points[i].x) || !within_coord_limit(points[i].y);
         top = std::min(top, clamp_coord(points[i].y));
         bottom = std::max(bottom, clamp_coord(points[i].y));
     }
+    if (far)
+        warn("polygon: points clamped to +-%d", PLAT_COORD_LIMIT);
     raster::polygon(*s, points, count, paint_of(dc));
     box_drawn(dc, top, bottom + 1);
     return 1;
