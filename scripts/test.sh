@@ -22,7 +22,7 @@ fi
 scripts/build-windows.sh
 rm -rf build/windows/wineprefix
 WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all \
-    xvfb-run -a sh -c 'wineboot -i && wineserver -w && ctest --preset windows'
+    tests/support/with_xvfb.sh sh -c 'wineboot -i && wineserver -w && ctest --preset windows'
 
 # The browser: the game and the examples built as web pages, the game's
 # parity frames against the GDI references and the game used as a user

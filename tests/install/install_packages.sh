@@ -73,15 +73,6 @@ mkdir -p "$work/play"
 # Starts the game, waits (bounded) for its drawing window, gives it the focus
 # and types Ctrl+Q; the game's exit status is the result.
 cat >"$work/play.sh" <<'PLAY'
-# The virtual X server answers first (on a busy machine xvfb-run may start
-# the program before it does; at most ten seconds).
-tries=0
-until xdpyinfo >/dev/null 2>&1; do
-    # No X server after ten seconds: 75 asks the caller for another one.
-    [ $tries -lt 100 ] || exit 75
-    sleep 0.1
-    tries=$((tries + 1))
-done
 cargame 2>"$1/cargame.err" &
 pid=$!
 window=""
@@ -100,17 +91,11 @@ fi
 xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+q
 wait $pid
 PLAY
-# A virtual X server that never answers (seen now and then on a loaded
-# machine) is the machine's fault, not the game's: one more is tried, and
-# what the server said is shown.
-for attempt in 1 2; do
-    status=0
-    (cd "$work/play" && env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY \
-        timeout 120 xvfb-run -a -e "$work/xvfb.err" sh "$work/play.sh" "$work") || status=$?
-    [ "$status" -eq 75 ] || break
-    echo "the virtual X server did not answer (attempt $attempt):" >&2
-    cat "$work/xvfb.err" >&2
-done
+# An X server of the test's own (its display chosen by the server, so a
+# test beside it never shares it).
+status=0
+(cd "$work/play" && env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM \
+    "$src/tests/support/with_xvfb.sh" timeout 120 sh "$work/play.sh" "$work") || status=$?
 [ "$status" -eq 0 ] || fail "cargame under Xvfb ended with status $status"
 if [ -s "$work/cargame.err" ]; then
     echo "cargame wrote to stderr:" >&2
