@@ -1,12 +1,36 @@
 #!/bin/sh
-# Makes the two Debian packages, cargame and libqelma-dev, in a tree of its
-# own configured for /usr with Debian's build flags, and prints their paths.
-#   scripts/make-packages.sh [BUILD_DIR [CMAKE_OPTION...]]   (default build/deb)
+# Makes the Debian packages in a tree of their own configured for /usr, and
+# prints their paths: cargame and libqelma-dev (Debian's build flags), and
+# with --web also libqelma-web-dev, the web kit (built with Emscripten in
+# BUILD_DIR/web); --web-only makes the web kit alone.
+#   scripts/make-packages.sh [--web|--web-only] [BUILD_DIR [CMAKE_OPTION...]]   (default build/deb)
 # e.g. -DQELMA_PACKAGE_MAINTAINER="Name <address>" for the Maintainer field.
 set -eu
 cd "$(dirname "$0")/.."
+desktop=1 web=0
+case "${1:-}" in
+--web) web=1; shift ;;
+--web-only) web=1 desktop=0; shift ;;
+esac
 build=${1:-build/deb}
 [ $# -gt 0 ] && shift
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+
+if [ "$web" = 1 ]; then
+    scripts/install-deps.sh --web >/dev/null
+    NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"
+    export NODE_PATH
+    emcmake cmake -S . -B "$build/web" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+        -DQELMA_BUILD_TESTS=OFF -DQELMA_BUILD_WEB_PAGE_TESTS=OFF "$@" >/dev/null
+    cmake --build "$build/web" -j2
+    rm -f "$build"/web/*.deb
+    (cd "$build/web" && cpack -G DEB >cpack.log) || { cat "$build/web/cpack.log" >&2; exit 1; }
+fi
+if [ "$desktop" = 0 ]; then
+    ls "$build"/web/libqelma-web-dev_*.deb
+    exit 0
+fi
 if ! command -v dpkg-buildflags >/dev/null 2>&1 || ! command -v dpkg-shlibdeps >/dev/null 2>&1; then
     scripts/install-deps.sh
 fi
@@ -20,5 +44,5 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
 cmake --build "$build" -j2
 rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB >cpack.log) || { cat "$build/cpack.log" >&2; exit 1; }
-build=$(cd "$build" && pwd)
 ls "$build"/cargame_*.deb "$build"/libqelma-dev_*.deb
+[ "$web" = 0 ] || ls "$build"/web/libqelma-web-dev_*.deb

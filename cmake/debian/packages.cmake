@@ -12,9 +12,41 @@ set(QELMA_RELEASE_DATE "Tue, 08 Dec 2026 12:00:00 +0000")
 # package.
 set(QELMA_DEBIAN_DIR ${PROJECT_BINARY_DIR}/debian)
 find_program(QELMA_GZIP gzip)
-foreach(package cargame libqelma-dev)
+# The web kit also holds the page's font, made from Liberation Sans (SIL Open
+# Font License, whose text Debian's fonts-liberation2 carries), and omggif
+# (MIT licence, in its first lines): their stanzas follow QELMA's.
+function(qelma_web_copyright file)
+    file(READ /usr/share/doc/fonts-liberation2/copyright font)
+    string(REGEX MATCH "Copyright:\n[^\n]*\n[^\n]*\nLicense: SIL-OFL-1.1\n.*\n\nFiles: debian"
+           font "${font}")
+    string(REGEX REPLACE "(\n \\.)*\n\nFiles: debian$" "" font "${font}")
+    file(STRINGS ${PROJECT_SOURCE_DIR}/qelma/platform/web/node_modules/omggif/omggif.js gif
+         LIMIT_COUNT 22)
+    list(GET gif 0 holder)
+    string(REGEX REPLACE "^// \\(c\\) (.*), ([0-9]+)\\.$" "\\2 \\1" holder "${holder}")
+    list(FILTER gif INCLUDE REGEX "^//")
+    list(FILTER gif EXCLUDE REGEX "^// \\(c\\)|https:")
+    list(TRANSFORM gif REPLACE "^// ?" " ")
+    list(TRANSFORM gif REPLACE "^ $" " .")
+    list(JOIN gif "\n" gif)
+    string(REGEX REPLACE "^( \\.\n)+|(\n \\.)+$" "" gif "${gif}")
+    if(NOT font OR NOT gif)
+        message(FATAL_ERROR "The licences of the page's font and omggif were not found")
+    endif()
+    file(APPEND ${file} "\nFiles: usr/share/qelma-web/qelma-font.woff2\n${font}\n"
+                        "\nFiles: usr/share/qelma-web/omggif.js\nCopyright: ${holder}\n"
+                        "License: Expat\n${gif}\n")
+endfunction()
+if(EMSCRIPTEN)
+    set(QELMA_DEBIAN_PACKAGES libqelma-web-dev)
+else()
+    set(QELMA_DEBIAN_PACKAGES cargame libqelma-dev)
+endif()
+foreach(package IN LISTS QELMA_DEBIAN_PACKAGES)
     if(package STREQUAL "cargame")
         set(component game)
+    elseif(package STREQUAL "libqelma-web-dev")
+        set(component web)
     else()
         set(component dev)
     endif()
@@ -30,6 +62,9 @@ foreach(package cargame libqelma-dev)
                    ${QELMA_DEBIAN_DIR}/${package}/copyright @ONLY)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in
                    ${QELMA_DEBIAN_DIR}/${package}/changelog @ONLY)
+    if(package STREQUAL "libqelma-web-dev")
+        qelma_web_copyright(${QELMA_DEBIAN_DIR}/${package}/copyright)
+    endif()
     set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package})
     install(FILES ${QELMA_DEBIAN_DIR}/${package}/copyright DESTINATION ${doc_dir}
             COMPONENT ${component})
@@ -58,6 +93,9 @@ set(CPACK_GENERATOR "DEB")
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL game dev)
+if(EMSCRIPTEN)
+    set(CPACK_COMPONENTS_ALL web)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QELMA_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
@@ -108,3 +146,20 @@ set(CPACK_DEBIAN_DEV_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qt6-base-dev")
 set(CPACK_DEBIAN_DEV_PACKAGE_BREAKS "qelma")
 set(CPACK_DEBIAN_DEV_PACKAGE_REPLACES "qelma")
+
+# Built for the browser (scripts/make-packages.sh --web), the tree makes the
+# web kit: the same library as WebAssembly, which no machine runs directly.
+set(CPACK_DEBIAN_WEB_PACKAGE_NAME "libqelma-web-dev")
+set(CPACK_DEBIAN_WEB_PACKAGE_SECTION "libdevel")
+set(CPACK_DEBIAN_WEB_PACKAGE_ARCHITECTURE "all")
+set(CPACK_DEBIAN_WEB_PACKAGE_DEPENDS "emscripten, cmake")
+set(CPACK_DEBIAN_WEB_DESCRIPTION "graphics-and-events library with a C interface - web pages
+QELMA opens a drawing window with a Run menu and a text window with a
+message log; a program draws in 24 named colours and receives one event at
+a time: a mouse click, a typed character, a 100 ms tick or quit.
+
+This package makes a QELMA program a web page: the library built for the
+browser with Emscripten, the page and its scripts, the page's font
+(Liberation Sans), a CMake package for emcmake (find_package(QELMA) and
+qelma_add_web_page()) and the command qelma-web-page, which turns a C file
+into a folder that any static web host serves.")
