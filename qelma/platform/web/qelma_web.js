@@ -452,6 +452,14 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     FS.mount(IDBFS, {}, DIR);
     FS.chdir(DIR);
     addRunDependency('qelma-idbfs');
+    // The program measures its first texts at once: the page's own face is
+    // loaded before it starts (a page without it falls back to the system's).
+    if (document.fonts && document.fonts.load) {
+      addRunDependency('qelma-font');
+      document.fonts.load('16px "QELMA-font"').catch(err => {
+        console.warn('QELMA: the page\'s font did not load; texts use the system\'s face', err);
+      }).then(() => removeRunDependency('qelma-font'));
+    }
     FS.syncfs(true, err => {
       if (err) console.error('QELMA: reading the script folder failed', err);
       removeRunDependency('qelma-idbfs');
