@@ -6,11 +6,17 @@
 #       <build dir>/<TARGET>/, that any static web host serves as it is:
 #       index.html, index.js, index.wasm and qelma-font.woff2.
 
-# The files of the page, in the order they are loaded.
-set(QELMA_WEB_KIT_SCRIPTS omggif.js qelma_web.js qelma_gif.js)
-set(QELMA_WEB_KIT_FILES ${QELMA_WEB_KIT_SCRIPTS} shell.html qelma-font.woff2)
+# The files of the page, the scripts in the order they are loaded. (Set
+# where this file is included and again by each function, which may be
+# called from any folder of a project.)
+macro(_qelma_web_kit_files)
+    set(QELMA_WEB_KIT_SCRIPTS omggif.js qelma_web.js qelma_gif.js)
+    set(QELMA_WEB_KIT_FILES ${QELMA_WEB_KIT_SCRIPTS} shell.html qelma-font.woff2)
+endmacro()
+_qelma_web_kit_files()
 
 function(qelma_web_link_options target scope kit)
+    _qelma_web_kit_files()
     set(options
         # Waits that hand the thread back to the browser, memory that grows,
         # and a file system kept in the browser's database.
@@ -43,6 +49,7 @@ function(qelma_web_program target)
         message(FATAL_ERROR "qelma_web_program(${target}): no such target")
     endif()
     get_target_property(kit QELMA::qelma QELMA_WEB_KIT_DIR)
+    _qelma_web_kit_files()
     set(depends "")
     foreach(file IN LISTS QELMA_WEB_KIT_FILES)
         list(APPEND depends ${kit}/${file})

@@ -20,6 +20,42 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   const scratch = document.createElement('canvas');
   const sctx = scratch.getContext('2d', { willReadFrequently: true });
 
+  // A canvas pixel is shown as a whole number of device pixels: the pixel
+  // ratio rounded up (2 at 125 %, 150 % and 200 % or on a high-density
+  // screen), or fewer where the window has no room, so that the picture is
+  // never blurred or uneven and zooming in never makes it smaller. (At one
+  // device pixel for one canvas pixel and a ratio that is not whole, the
+  // browser may smooth the picture: only a narrow window gets that.)
+  function fit(p) {
+    const dpr = window.devicePixelRatio || 1, w = p.canvas.width, h = p.canvas.height;
+    p.ratio = window.devicePixelRatio;
+    const room = (document.documentElement.clientWidth - 2 * 12 - 2) * dpr;
+    p.scale = Math.max(1, Math.min(Math.ceil(dpr - 0.01), Math.floor(room / Math.max(1, w))));
+    p.canvas.style.width = (w * p.scale / dpr) + 'px';
+    p.canvas.style.height = (h * p.scale / dpr) + 'px';
+    // Its first pixel starts on a device pixel too (a margin of a fraction
+    // of a CSS pixel), or the browser blends its edge and shifts its grid.
+    const c = p.canvas;
+    c.style.marginLeft = c.style.marginTop = '0px';
+    if (p.root.hidden) return;
+    const r = c.getBoundingClientRect();
+    const snap = v => Math.max(0, Math.ceil(v * dpr - 0.01) / dpr - v);
+    c.style.marginLeft = snap(r.left + scrollX) + 'px';
+    c.style.marginTop = snap(r.top + scrollY) + 'px';
+  }
+  function refit() { for (const p of panels) if (p) fit(p); }
+  // Whatever moves the panels (another one shown, a status line) moves
+  // them by whole CSS pixels, which need not be whole device pixels.
+  if (typeof ResizeObserver !== 'undefined')
+    addEventListener('DOMContentLoaded', () => new ResizeObserver(refit).observe(document.body));
+  // Zooming changes the pixel ratio: the canvases follow each change.
+  (function watchRatio() {
+    if (!window.matchMedia) return;
+    matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`)
+      .addEventListener('change', () => { refit(); watchRatio(); }, { once: true });
+  })();
+  addEventListener('resize', refit);
+
   function poke() {
     if (wake) { const w = wake; wake = null; w(); } else { woken = true; }
   }
@@ -219,16 +255,18 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       canvas.width = w;
       canvas.height = h;
       canvas.tabIndex = 0;
-      canvas.style.width = w + 'px';
-      canvas.style.height = h + 'px';
       const ctx = canvas.getContext('2d');
       root.append(head, bar, canvas);
       container().append(root);
-      panels[id] = { root, bar, canvas, ctx };
+      const p = panels[id] = { root, bar, canvas, ctx, scale: 1 };
+      fit(p);
+      // The canvas pixel under the pointer, counted in device pixels from
+      // the canvas's first one, as it is drawn.
       const press = (e, message) => {
-        const r = canvas.getBoundingClientRect();
-        const x = Math.floor((e.clientX - r.left) * canvas.width / r.width);
-        const y = Math.floor((e.clientY - r.top) * canvas.height / r.height);
+        const r = canvas.getBoundingClientRect(), dpr = window.devicePixelRatio || 1;
+        const at = (client, edge, size) =>
+          Math.min(size - 1, Math.max(0, Math.floor((client * dpr - Math.round(edge * dpr)) / p.scale)));
+        const x = at(e.clientX, r.left, canvas.width), y = at(e.clientY, r.top, canvas.height);
         Module._qelma_web_mouse(id, message, x, y);
         poke();
       };
@@ -258,6 +296,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       const p = panels[id];
       if (!p) return;
       p.root.hidden = !show;
+      if (show) refit();
       if (show && id === 0 && !Module.qelmaReplaying) {
         focused = 0;
         // A page of its own takes the keys at once; a page in another page's
@@ -287,9 +326,9 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     present(id, pixels, w, h, top, rows) {
       const p = panels[id];
       if (!p || w === 0 || h === 0 || rows === 0) return;
-      if (p.canvas.width !== w || p.canvas.height !== h) {
+      if (p.canvas.width !== w || p.canvas.height !== h || p.ratio !== window.devicePixelRatio) {
         p.canvas.width = w; p.canvas.height = h;
-        p.canvas.style.width = w + 'px'; p.canvas.style.height = h + 'px';
+        fit(p);
       }
       p.ctx.putImageData(new ImageData(new Uint8ClampedArray(pixels), w, rows), 0, top);
       if (Module.qelmaOnPresent) Module.qelmaOnPresent(id);
