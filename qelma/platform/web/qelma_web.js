@@ -20,6 +20,11 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   const scratch = document.createElement('canvas');
   const sctx = scratch.getContext('2d', { willReadFrequently: true });
 
+  // The page script may run before or after the page is parsed.
+  function whenLoaded(f) {
+    if (document.readyState === 'loading') addEventListener('DOMContentLoaded', f); else f();
+  }
+
   // A canvas pixel is shown as a whole number of device pixels: the pixel
   // ratio rounded up (2 at 125 %, 150 % and 200 % or on a high-density
   // screen), or fewer where the window has no room, so that the picture is
@@ -46,8 +51,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   function refit() { for (const p of panels) if (p) fit(p); }
   // Whatever moves the panels (another one shown, a status line) moves
   // them by whole CSS pixels, which need not be whole device pixels.
-  if (typeof ResizeObserver !== 'undefined')
-    addEventListener('DOMContentLoaded', () => new ResizeObserver(refit).observe(document.body));
+  if (typeof ResizeObserver !== 'undefined') whenLoaded(() => new ResizeObserver(refit).observe(document.body));
   // Zooming changes the pixel ratio: the canvases follow each change.
   (function watchRatio() {
     if (!window.matchMedia) return;
@@ -189,7 +193,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   // the control's (Tab, Enter, Space, typing), but for the program's Ctrl
   // shortcuts, which still reach the program.
   function inControls(el) {
-    return !!(el && el.closest && el.closest('.qelma-page-controls'));
+    return !!(el && el.closest && el.closest('.qelma-page-controls, .qelma-keypad'));
   }
   function forControl(e) {
     if (!inControls(e.target) || e.key === 'Control') return false;
@@ -235,6 +239,52 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     poke();
   }
 
+  // The on-screen keypad, for screens without keys: its digits reach the
+  // panel that has the keys as the keypad's digits with Num Lock on. Shown
+  // at once where the pointer is a finger, and by the page's Keypad button.
+  // A finger's press types as it lands; a mouse or the keyboard clicks.
+  function keypad() {
+    const pad = document.createElement('div');
+    pad.className = 'qelma-keypad';
+    pad.setAttribute('role', 'group');
+    pad.setAttribute('aria-label', 'Keypad');
+    const coarse = window.matchMedia && matchMedia('(any-pointer: coarse)').matches;
+    pad.hidden = !coarse;
+    const type = digit => {
+      if (Module.qelmaEnded || !Module._qelma_web_key) return;
+      for (const down of [1, 0]) Module._qelma_web_key(focused, 0x60 + digit, 48 + digit, down, 0);
+      poke();
+    };
+    let touched = false;
+    for (const digit of [7, 8, 9, 4, 5, 6, 1, 2, 3, 0]) {
+      const key = document.createElement('button');
+      key.type = 'button';
+      key.textContent = String(digit);
+      key.addEventListener('pointerdown', e => {
+        if (e.pointerType === 'mouse') return;
+        e.preventDefault(); // no focus change, no click made up afterwards
+        touched = true;
+        type(digit);
+      });
+      key.addEventListener('click', () => { if (!touched) type(digit); touched = false; keysBackSoon(); });
+      pad.append(key);
+    }
+    // Beside the drawing panel, or under it where there is no room beside.
+    const drawing = panels[0];
+    if (drawing) drawing.root.after(pad); else container().append(pad);
+    const toggle = document.getElementById('qelma-keypad');
+    if (toggle) {
+      toggle.setAttribute('aria-pressed', String(!pad.hidden));
+      toggle.addEventListener('click', () => {
+        pad.hidden = !pad.hidden;
+        toggle.setAttribute('aria-pressed', String(!pad.hidden));
+      });
+    }
+  }
+  // After a keypad key is clicked, the keys go back to the panel.
+  function keysBackSoon() { setTimeout(() => Module.qelmaPage.keysBack(), 0); }
+  whenLoaded(keypad);
+
   Module.qelmaPage = {
     latin1(ptr, length) {
       let s = '';
@@ -258,6 +308,8 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       const ctx = canvas.getContext('2d');
       root.append(head, bar, canvas);
       container().append(root);
+      const pad = document.querySelector('.qelma-keypad');
+      if (id === 0 && pad) root.after(pad);
       const p = panels[id] = { root, bar, canvas, ctx, scale: 1 };
       fit(p);
       // The canvas pixel under the pointer, counted in device pixels from
