@@ -13,6 +13,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
                 PageUp: 33, PageDown: 34, Insert: 45, Delete: 46, Clear: 12 };
   const panels = [];      // by window id: { root, title, bar, canvas, ctx }
   const timers = new Map();
+  const opens = new Map();  // path -> times opened
   let wake = null;        // resolves the program's wait
   let woken = false;      // something arrived while the program was not waiting
   let focused = 0;        // the panel keys go to
@@ -367,6 +368,8 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     // The program's files complete now (a recording's lines and its running
     // ticks included), and saved: for a page that goes away, or saves one.
     writeOut() { saveAll(); },
+    // How often a file has been opened so far (by the program or the page).
+    opened(path) { return opens.get(path) || 0; },
     // After a page control has been used the keys go back to the panel that
     // had them, so that the keypad steers and Ctrl+R records again.
     keysBack() {
@@ -560,6 +563,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     const open = FS.open, write = FS.write;
     FS.open = function (path, flags) {
       const stream = open.apply(this, arguments);
+      if (stream) opens.set(stream.path, (opens.get(stream.path) || 0) + 1);
       const truncates = typeof flags === 'string' ? /^w/.test(flags) : (flags & 512 /* O_TRUNC */);
       if (!loading && stream && inFolder(stream.path) && truncates) { written.add(stream.path); saveSoon(); }
       return stream;
