@@ -26,6 +26,9 @@ echo "== make and install libqelma-web-dev"
     exit 1
 }
 deb=$(find "$work/deb/web" -maxdepth 1 -name 'libqelma-web-dev_*_all.deb')
+# lintian: errors fail the test; warnings are shown.
+lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v 'running with root privileges' | tee "$work/lintian.txt" >&2 || true
+! grep -q '^E:' "$work/lintian.txt" || fail "lintian reports errors in $deb"
 dpkg -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; exit 1; }
 trap 'dpkg --purge libqelma-web-dev >/dev/null 2>&1 || true' EXIT
 
