@@ -18,10 +18,11 @@ for option in "$@"; do
     --bench) pkgs="$pkgs libbenchmark-dev python3 libx11-6 libxtst6 bc" ;;
     --fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
     --web)
-        # Emscripten and the browsers the page tests drive (Chromium, and
-        # WebKitGTK's MiniBrowser through WebKitWebDriver); node and npm from
-        # Debian unless the machine already has its own.
-        pkgs="$pkgs emscripten chromium webkit2gtk-driver"
+        # Emscripten, fontTools with Brotli (the page's font as WOFF2), and
+        # the browsers the page tests drive (Chromium, Firefox ESR, and
+        # WebKitGTK's MiniBrowser through WebKitWebDriver); node and npm
+        # from Debian unless the machine already has its own.
+        pkgs="$pkgs emscripten python3-fonttools python3-brotli chromium firefox-esr webkit2gtk-driver"
         command -v node >/dev/null 2>&1 || pkgs="$pkgs nodejs"
         command -v npm >/dev/null 2>&1 || pkgs="$pkgs npm"
         web=1 ;;
