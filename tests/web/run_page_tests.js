@@ -11,6 +11,7 @@ const http = require('http');
 const os = require('os');
 const path = require('path');
 const { chromium } = require('playwright-core');
+const { engines, numpadDigit, sleep, chromiumPath, chromiumArgs } = require('./engines');
 
 const root = path.resolve(__dirname, '..', '..');
 const buildDir = path.resolve(process.argv[2] || path.join(root, 'build', 'web'));
@@ -106,15 +107,16 @@ async function gtests(context) {
 const ORIGIN = { x: 300, y: 260 }; // canvas point (0, 0) in the 601 x 520 drawing area
 function at(x, y) { return { x: ORIGIN.x + x, y: ORIGIN.y - y }; }
 
-// The drawing area's pixels as RGBA bytes.
+// The drawing area's pixels as RGBA bytes. `page` is Playwright's page or
+// a driver of engines.js: both evaluate an expression.
 async function grab(page, panel = 0) {
-  const b64 = await page.evaluate(n => {
-    const c = document.querySelectorAll('.qelma-window canvas')[n];
+  const b64 = await page.evaluate(`(() => {
+    const c = document.querySelectorAll('.qelma-window canvas')[${panel}];
     const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
     let s = '';
     for (let i = 0; i < d.length; i += 8192) s += String.fromCharCode.apply(null, d.subarray(i, i + 8192));
     return [c.width, c.height, btoa(s)];
-  }, panel);
+  })()`);
   return { w: b64[0], h: b64[1], rgba: Buffer.from(b64[2], 'base64') };
 }
 
@@ -139,6 +141,14 @@ function redCarColumn(shot) {
   return -1;
 }
 
+// The lowest row of the red car in the road band, or -1: a lane lower is
+// 10 rows lower.
+function carBottom(shot) {
+  for (let y = ORIGIN.y + 125; y >= ORIGIN.y + 80; y--)
+    if (countColour(shot, RED, 0, y, shot.w, y + 1)) return y;
+  return -1;
+}
+
 // Polls the drawing area until done(shot) holds; the last shot, or null.
 async function until(page, done, ms) {
   const end = Date.now() + ms;
@@ -146,7 +156,7 @@ async function until(page, done, ms) {
     const shot = await grab(page);
     if (done(shot)) return shot;
     if (Date.now() > end) return null;
-    await page.waitForTimeout(50);
+    await sleep(50);
   }
 }
 
@@ -165,9 +175,7 @@ const blast = shot => countColour(shot, ORANGE, 0, ORIGIN.y + 40, 601, ORIGIN.y 
 // the arrow key it is labelled with).
 async function keypad(page, digit) {
   const cdp = await page.context().newCDPSession(page);
-  const key = { key: String(digit), code: 'Numpad' + digit, windowsVirtualKeyCode: 0x60 + digit, location: 3 };
-  await cdp.send('Input.dispatchKeyEvent', { type: 'keyDown', text: String(digit), ...key });
-  await cdp.send('Input.dispatchKeyEvent', { type: 'keyUp', ...key });
+  for (const type of ['keyDown', 'keyUp']) await cdp.send('Input.dispatchKeyEvent', { type, ...numpadDigit(digit, type) });
   await cdp.detach();
 }
 
@@ -212,8 +220,9 @@ async function examples(context) {
 }
 
 // The game's page loaded and its two windows shown.
+const GAME_SHOWN = `document.querySelectorAll('.qelma-window:not([hidden])').length === 2`;
 async function gameShown(page) {
-  await page.waitForFunction(() => document.querySelectorAll('.qelma-window:not([hidden])').length === 2);
+  await page.waitForFunction(GAME_SHOWN);
 }
 async function showGame(page) {
   await page.goto(base + '/game/cargame.html');
@@ -235,9 +244,7 @@ async function game(context) {
 
   // The Run menu, drawn from the menu model.
   await page.click('.qelma-menu-head');
-  const items = await page.$$eval('.qelma-popup > *', els => els.map(e => e.tagName === 'HR' ? '-' :
-    (e.classList.contains('grayed') ? '~' : '') + (e.querySelector('.check').textContent ? '+' : '') +
-    e.children[1].textContent + '|' + e.querySelector('.shortcut').textContent));
+  const items = await page.evaluate(MENU_ITEMS);
   check(items.includes('Animate|Ctrl+A') && items.includes('Record Script|Ctrl+R') &&
         items.includes('Quit|Ctrl+Q') && items.includes('~QELMA graphics and events library|') &&
         items.filter(i => i === '-').length >= 2, 'Run menu: shortcuts, check mark, separators, grayed lines');
@@ -332,11 +339,6 @@ async function game(context) {
   // line of 100 000 characters play back without hanging the page.
   const junk = Buffer.concat([Buffer.from('QELMA_KBD(50);\n'), Buffer.from([0, 255, 1, 10, 200, 13, 10]),
                               Buffer.alloc(100000, 0x41), Buffer.from('\n'), require('crypto').randomBytes(200000)]);
-  const carBottom = shot => {
-    for (let y = ORIGIN.y + 125; y >= ORIGIN.y + 80; y--)
-      if (countColour(shot, RED, 0, y, shot.w, y + 1)) return y;
-    return -1;
-  };
   const upper = carBottom(await grab(page));
   await page.setInputFiles('#qelma-load', { name: 'junk.scr', mimeType: 'application/octet-stream', buffer: junk });
   await page.waitForFunction(() => /Loaded junk\.scr/.test(document.getElementById('qelma-status').textContent));
@@ -664,10 +666,14 @@ async function storedScript(page) {
   return page.evaluate(STORED_SCRIPT_TEXT);
 }
 
-// The Run menu's checked items.
+// The Run menu's lines: '-' for a separator, '~' before a grayed one and '+'
+// before a checked one, then its text and shortcut; and its checked items.
+const MENU_ITEMS = `[...document.querySelectorAll('.qelma-popup > *')].map(e => e.tagName === 'HR' ? '-' :
+  (e.classList.contains('grayed') ? '~' : '') + (e.querySelector('.check').textContent ? '+' : '') +
+  e.children[1].textContent + '|' + e.querySelector('.shortcut').textContent)`;
 async function marks(page) {
-  return page.$$eval('.qelma-popup .qelma-item', els => els.filter(e => e.querySelector('.check').textContent)
-    .map(e => e.children[1].textContent).sort().join(','));
+  return page.evaluate(`[...document.querySelectorAll('.qelma-popup .qelma-item')]
+    .filter(e => e.querySelector('.check').textContent).map(e => e.children[1].textContent).sort().join(',')`);
 }
 
 // Ctrl with the key at `code` that the layout labels `key`, as the browser
@@ -912,72 +918,6 @@ async function keys(context) {
   await page.close();
 }
 
-// WebKit (Safari's engine), driven as plain W3C WebDriver through Debian's
-// WebKitWebDriver and MiniBrowser under a virtual X server: a recording
-// keeps its lines in the stored folder while it runs, and its last run of
-// ticks when the page is reloaded.
-async function webkit() {
-  const miniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
-  if (!fs.existsSync(miniBrowser)) {
-    console.log('     webkit: skipped, it needs Debian\'s webkit2gtk-driver (scripts/install-deps.sh --web)');
-    return;
-  }
-  const port = 4400 + Math.floor(Math.random() * 500);
-  const driver = require('child_process').spawn('xvfb-run', ['-a', 'WebKitWebDriver', '--port=' + port],
-                                                { stdio: 'ignore', detached: true });
-  const wd = async (method, url, body) => {
-    const r = await fetch(`http://127.0.0.1:${port}${url}`, { method, body: body && JSON.stringify(body),
-                                                             headers: { 'Content-Type': 'application/json' } });
-    const j = await r.json();
-    if (j.value && j.value.error) throw new Error(`WebKitWebDriver: ${j.value.error}: ${j.value.message}`);
-    return j.value;
-  };
-  let session = null;
-  try {
-    for (let i = 0; i < 50 && !session; i++) {
-      await new Promise(r => setTimeout(r, 200));
-      session = await wd('POST', '/session', { capabilities: { alwaysMatch: {
-        'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] } } } }).catch(() => null);
-    }
-    if (!session) throw new Error('WebKitWebDriver did not start');
-    const url = u => `/session/${session.sessionId}${u}`;
-    const js = (script, ...args) => wd('POST', url('/execute/async'), { script: script + '.then(arguments[arguments.length - 1])', args });
-    const shown = async () => {
-      for (let i = 0; i < 100; i++) {
-        if (await js('Promise.resolve(document.querySelectorAll(".qelma-window:not([hidden])").length === 2 && !!Module.calledRun)')) break;
-        await new Promise(r => setTimeout(r, 100));
-      }
-      await js('Module.qelmaPage.whenIdle()');
-    };
-    await wd('POST', url('/url'), { url: base + '/game/cargame.html' });
-    await shown();
-    // Ctrl+R, a click on the road, keypad 8, as the page's listeners get them.
-    await js(`(async () => {
-      const key = (type, key, code, ctrlKey) => dispatchEvent(new KeyboardEvent(type, { key, code, ctrlKey }));
-      key('keydown', 'Control', 'ControlLeft', true); key('keydown', 'r', 'KeyR', true); key('keyup', 'Control', 'ControlLeft', false);
-      await Module.qelmaPage.whenIdle();
-      const c = document.querySelector('.qelma-window canvas'), r = c.getBoundingClientRect();
-      for (const type of ['mousedown', 'mouseup'])
-        c.dispatchEvent(new MouseEvent(type, { clientX: r.left + ${at(100, -105).x}, clientY: r.top + ${at(100, -105).y}, button: 0, bubbles: true }));
-      await Module.qelmaPage.whenIdle();
-      key('keydown', '8', 'Numpad8', false); key('keyup', '8', 'Numpad8', false);
-      await Module.qelmaPage.whenIdle();
-    })()`);
-    await new Promise(r => setTimeout(r, 1500));
-    const stored = await js(STORED_SCRIPT_TEXT);
-    check(inputLines(stored) === 'QELMA_MOUSE(100, -105); QELMA_KBD(56);',
-          `webkit: during a recording the stored QELMA.SCR holds every line so far (${JSON.stringify(stored)})`);
-    await wd('POST', url('/refresh'), {});
-    await shown();
-    const kept = await js(SCRIPT_TEXT);
-    check(inputLines(kept) === 'QELMA_MOUSE(100, -105); QELMA_KBD(56);' && /QELMA_KBD\(56\);\nQELMA_PERIODIC\(\d+\);\n$/.test(kept || ''),
-          `webkit: a reload during a recording keeps its lines and its last run of ticks (${JSON.stringify(kept)})`);
-  } finally {
-    if (session) await wd('DELETE', `/session/${session.sessionId}`).catch(() => {});
-    try { process.kill(-driver.pid); } catch (e) { /* gone already */ }
-  }
-}
-
 // The frames of a GIF, composed as a viewer shows them (omggif, the page's
 // own encoder, reads them back).
 function gifFrames(bytes) {
@@ -1041,9 +981,6 @@ async function gifOfScript(context) {
 }
 
 let base;
-const chromiumPath = process.env.QELMA_CHROMIUM || '/usr/bin/chromium';
-const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-                      '--disable-component-update', '--disable-sync'];
 (async () => {
   const server = await serve();
   base = 'http://127.0.0.1:' + server.address().port;
@@ -1068,7 +1005,12 @@ const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disa
     if (run('keys')) await keys(context);
     if (run('embedded')) await embedded(context);
     if (run('touch')) await touch();
-    if (run('webkit')) await webkit();
+    // The journey in Chromium, Firefox and WebKit (QELMA_BROWSERS=firefox,webkit
+    // picks some); the group's old name `webkit` runs it in WebKit alone.
+    if (run('engines') || run('webkit'))
+      await engines({ base, check, grab, until, instructions, countColour, carBottom, redCarColumn, RED, ORIGIN, at, GAME_SHOWN, MENU_ITEMS,
+                      marks, SCRIPT_TEXT, STORED_SCRIPT_TEXT, inputLines },
+                    (process.env.QELMA_BROWSERS || (run('engines') ? 'chromium,firefox,webkit' : 'webkit')).split(',').filter(Boolean));
     if (run('windows')) await windowsScript(context);
     if (run('waiting')) await waiting(context);
     if (run('replay')) await replayAgainstDesktop(await wholeGame(context));
