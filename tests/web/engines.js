@@ -144,7 +144,8 @@ async function webkitDriver() {
 const WATCH_CTRL = `(() => { window.qelmaCtrl = [];
   addEventListener('keydown', e => { if (e.ctrlKey && e.key !== 'Control') qelmaCtrl.push(e.key + ':' + e.defaultPrevented); });
 })()`;
-const RECT = selector => `(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
+// The box of an element: a selector, or an expression that finds it.
+const RECT = el => `(() => { const r = (${/^[#.]/.test(el) ? `document.querySelector('${el}')` : el}).getBoundingClientRect();
   return [r.left, r.top, r.width, r.height]; })()`;
 const POPUPS_OPEN = `[...document.querySelectorAll('.qelma-popup')].filter(p => !p.hidden).length`;
 const STATUS = `document.getElementById('qelma-status').textContent`;
@@ -163,18 +164,21 @@ async function journey(d, t) {
     }
   };
   const idle = () => d.evaluate('Module.qelmaPage.whenIdle()');
+  // The game shown, by a page loaded since the last call (the old one
+  // carries a mark).
   const shown = async () => {
-    if (!await waitFor(t.GAME_SHOWN + ' && !!Module.calledRun', 30000))
+    if (!await waitFor(`!window.qelmaSeen && ${t.GAME_SHOWN} && !!Module.calledRun`, 30000))
       throw new Error('the game page showed no panels in 30 s: ' + await d.evaluate(`JSON.stringify([document.readyState,
         ${STATUS}, typeof Module, typeof Module === 'object' && Module.calledRun, document.querySelectorAll('.qelma-window').length])`)
         .catch(e => e.message));
+    await d.evaluate('window.qelmaSeen = true');
     await idle();
   };
-  const clickOn = async (selector, x, y) => { // at (x, y) in the element, its middle if not given
-    const [left, top, w, h] = await d.evaluate(RECT(selector));
+  const clickAt = async (el, x, y) => { // at (x, y) in the element, its middle if not given
+    const [left, top, w, h] = await d.evaluate(RECT(el));
     await d.click(left + (x === undefined ? w / 2 : x), top + (y === undefined ? h / 2 : y));
-    await idle();
   };
+  const clickOn = async (el, x, y) => { await clickAt(el, x, y); await idle(); };
   // The picture once it is the same as a quarter second before, or null.
   const stands = async (ms = 5000) => {
     const shots = [];
@@ -298,6 +302,15 @@ async function journey(d, t) {
   ctrlKeys.push(...await d.evaluate('qelmaCtrl'));
   say(ctrlKeys.join() === 'l:true,r:true,h:true,h:true,p:true,p:true,q:true',
       `Ctrl shortcuts are the program's, never the browser's (${ctrlKeys})`);
+  // The keys driven here reach the page alone: a user's Ctrl+Q in Firefox
+  // on Linux is Firefox's own Quit, a shortcut no page may take. There the
+  // Run menu's Quit ends the program, here after Start it again.
+  await clickAt('#qelma-again');
+  await shown();
+  await clickOn('.qelma-menu-head');
+  await clickOn(`[...document.querySelectorAll('.qelma-popup .qelma-item')].find(e => e.children[1].textContent === 'Quit')`);
+  const again = await waitFor(`Module.qelmaEnded && [Module.qelmaExitCode, ${STATUS}]`);
+  say(again && again[0] === 0 && /has ended \(code 0\)/.test(again[1]), `Start it again, then Run > Quit ends it again (${again})`);
   return start;
 }
 
