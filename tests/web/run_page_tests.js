@@ -4,6 +4,8 @@
 // The recorded game's pictures are compared with the desktop builds': Qt
 // (the ci preset's tree, or the one given) and, when the Windows build and
 // its Wine prefix are there, GDI under Wine.
+// The group engines plays one user's journey (engines.js) in the installed
+// Chromium, Firefox ESR and WebKitGTK.
 //   node tests/web/run_page_tests.js [build/web [build/ci [build/windows]]]
 'use strict';
 const fs = require('fs');
