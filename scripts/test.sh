@@ -26,6 +26,10 @@ WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all \
 
 # The browser: the game and the examples built as web pages, the game's
 # parity frames against the GDI references and the game used as a user
-# would, in headless Chromium.
+# would, in Chromium, Firefox ESR and WebKitGTK; then the web kit as a
+# learner installs and uses it (as root; skipped otherwise).
 scripts/build-web.sh
 node tests/web/run_page_tests.js build/web build/ci build/windows
+status=0
+tests/install/web_kit_test.sh build/web-kit || status=$?
+[ "$status" -eq 0 ] || [ "$status" -eq 77 ]

@@ -700,8 +700,15 @@ async function logInk(page) {
 
 const inputLines = text => (text || '').split('\n').filter(l => /^QELMA_(MOUSE|KBD)/.test(l)).join(' ');
 
+// The status line once it is empty, or what it still says after 2 s.
+async function statusGone(page) {
+  return page.waitForFunction(() => document.getElementById('qelma-status').textContent === '', null, { timeout: 2000 })
+    .then(() => '', () => page.textContent('#qelma-status'));
+}
+
 // Load, Save, focus and playback while a recording or a playback holds
-// QELMA.SCR: nothing recorded is lost or mixed, and a loaded script plays.
+// QELMA.SCR: nothing recorded is lost or mixed, a loaded script plays, and
+// each status line goes when what it reports is over.
 async function scriptFiles(context) {
   const { page, canvas } = await recordNewCarAndKeys(context, [8, 2]);
   const recorded = 'QELMA_MOUSE(-230, 130);\nQELMA_KBD(56);\nQELMA_KBD(50);\n';
@@ -732,12 +739,18 @@ async function scriptFiles(context) {
   const stopped = (await readScript(page)) || '';
   check(stopped.startsWith(sofar) && inputLines(stopped) === inputLines(recorded) && !(await marks(page)).includes('Record'),
         'a focus event as the recording stops keeps the fresh recording, not an older stored copy');
+  const refusal = await statusGone(page);
+  check(refusal === '', `the refusal goes from the status line once the recording has stopped ("${refusal}")`);
 
   // A playback that reached its end, then another script loaded: Ctrl+P
   // plays the new one from its first line.
   await loadScript(page, 'ground.scr', 'QELMA_MOUSE(0, -200);\n');
+  const told = await page.textContent('#qelma-status');
   await page.keyboard.press('Control+P');
   await page.evaluate(() => Module.qelmaPage.whenIdle());
+  const played = await statusGone(page);
+  check(/Loaded ground\.scr/.test(told) && played === '',
+        `"Loaded" stays until the script is played, then goes ("${told}", then "${played}")`);
   await loadScript(page, 'go.scr', 'QELMA_MOUSE(-250, 232);\n');
   await page.keyboard.press('Control+P');
   check((await until(page, s => instructions(s) === 0, 5000)) !== null,
@@ -764,12 +777,17 @@ async function scriptFiles(context) {
         `Save during a recording downloads every line so far and the running ticks (${JSON.stringify(saved)})`);
   check(await page.evaluate(() => document.activeElement === document.querySelector('.qelma-window canvas')),
         'after the Save button the keys are the drawing panel\'s again');
+  await page.waitForTimeout(700);
+  const during = await page.textContent('#qelma-status');
+  check(/recorded so far/.test(during), `the save's note stays while the recording goes on ("${during}")`);
   await page.focus('#qelma-save');
   await page.keyboard.press('Control+R');
   await page.evaluate(() => Module.qelmaPage.whenIdle());
   const after = await readScript(page);
   check(!(await marks(page)).includes('Record') && after.startsWith(saved.slice(0, saved.lastIndexOf('QELMA_PERIODIC'))),
         'Ctrl+R with the Save button focused stops the recording, which keeps what was saved');
+  const done = await statusGone(page);
+  check(done === '', `the save's note goes when the recording stops ("${done}")`);
   await page.close();
 }
 
@@ -872,6 +890,20 @@ async function touch() {
     const pressed = instructions(await grab(page));
     await finger('touchEnd');
     check(before > 50 && pressed === 0, `a finger on Go starts the game before it lifts (${before} -> ${pressed} white pixels)`);
+    // The keypad's 2 and 8 move the red car a lane down and up again, as it lands.
+    const lanes = [carBottom(await grab(page))];
+    for (const digit of ['2', '8']) {
+      const key = await (await page.$(`.qelma-keypad button:text-is("${digit}")`)).boundingBox();
+      await finger('touchStart', key.x + key.width / 2, key.y + key.height / 2);
+      await page.evaluate(() => Module.qelmaPage.whenIdle());
+      await page.waitForTimeout(300);
+      lanes.push(carBottom(await grab(page)));
+      await finger('touchEnd');
+      check(key.width >= 44 && key.height >= 44 && key.y + key.height <= 1024,
+            `the keypad's ${digit} is on the screen and big enough for a finger (${key.width} x ${key.height} at ${key.y})`);
+    }
+    check(lanes[0] > 0 && lanes[1] === lanes[0] + 10 && lanes[2] === lanes[0],
+          `on a touch screen the keypad is shown and its 2 and 8 steer the red car (${lanes.join(' -> ')})`);
     const head = await (await page.$('.qelma-menu-head')).boundingBox();
     await finger('touchStart', head.x + head.width / 2, head.y + head.height / 2);
     const opened = await page.evaluate(() => [...document.querySelectorAll('.qelma-popup')].filter(p => !p.hidden).length);
@@ -982,6 +1014,101 @@ async function gifOfScript(context) {
   await page.close();
 }
 
+// An 8-bit RGB or RGBA PNG, as a page screenshot is, into RGBA bytes.
+function decodePng(png) {
+  const zlib = require('zlib');
+  let w = 0, h = 0, channels = 0, idat = [];
+  for (let at = 8; at < png.length;) {
+    const length = png.readUInt32BE(at), type = png.toString('latin1', at + 4, at + 8);
+    const data = png.subarray(at + 8, at + 8 + length);
+    if (type === 'IHDR') {
+      w = data.readUInt32BE(0); h = data.readUInt32BE(4);
+      channels = { 2: 3, 6: 4 }[data[9]];
+      if (data[8] !== 8 || !channels || data[12]) throw new Error('decodePng: only 8-bit RGB(A), not interlaced');
+    } else if (type === 'IDAT') idat.push(data);
+    at += 12 + length;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(idat)), stride = w * channels;
+  const rows = Buffer.alloc(h * stride), rgba = Buffer.alloc(w * h * 4);
+  for (let y = 0; y < h; y++) {
+    const filter = raw[y * (stride + 1)], line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
+    for (let i = 0; i < stride; i++) {
+      const a = i >= channels ? rows[y * stride + i - channels] : 0, b = y ? rows[(y - 1) * stride + i] : 0;
+      const c = i >= channels && y ? rows[(y - 1) * stride + i - channels] : 0;
+      const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+      const predict = [0, a, b, (a + b) >> 1, pa <= pb && pa <= pc ? a : pb <= pc ? b : c][filter];
+      rows[y * stride + i] = (line[i] + predict) & 255;
+    }
+  }
+  for (let i = 0; i < w * h; i++)
+    for (let k = 0; k < 4; k++) rgba[i * 4 + k] = k < channels ? rows[i * channels + k] : 255;
+  return { w, h, rgba };
+}
+
+// At a device pixel ratio of 1.5 (Chromium's 150 % zoom), 2 and 1 each
+// canvas pixel is a whole square of device pixels, the same colour as the
+// program drew, and a press lands on the canvas pixel under the pointer;
+// the canvas follows a change of ratio while the page is open.
+async function scale() {
+  const browser = await chromium.launch({ executablePath: chromiumPath, headless: true,
+                                          args: [...chromiumArgs, '--force-color-profile=srgb'] });
+  const look = async (page, dpr, k, when, cdp) => {
+    // (Playwright's own screenshot puts back the ratio the page was opened with.)
+    const shot = decodePng(cdp ? Buffer.from((await cdp.send('Page.captureScreenshot')).data, 'base64')
+                               : await page.screenshot());
+    const canvas = await grab(page);
+    const r = await page.evaluate(() => {
+      const b = document.querySelector('.qelma-window canvas').getBoundingClientRect();
+      return { left: b.left, top: b.top };
+    });
+    const ox = Math.round(r.left * dpr), oy = Math.round(r.top * dpr);
+    let wrong = 0;
+    for (let y = 0; y < canvas.h; y++)
+      for (let x = 0; x < canvas.w; x++)
+        for (let dy = 0; dy < k; dy++)
+          for (let dx = 0; dx < k; dx++) {
+            const s = ((oy + y * k + dy) * shot.w + ox + x * k + dx) * 4, c = (y * canvas.w + x) * 4;
+            if (shot.rgba[s] !== canvas.rgba[c] || shot.rgba[s + 1] !== canvas.rgba[c + 1] ||
+                shot.rgba[s + 2] !== canvas.rgba[c + 2]) wrong++;
+          }
+    check(wrong === 0, `at ${dpr * 100} %${when} every canvas pixel is ${k} x ${k} device pixels of its colour (${wrong} wrong)`);
+    // Presses at the middle and the far corner of device pixels.
+    await page.evaluate(() => {
+      // The export itself: Module's entry replaces itself on its first call.
+      const press = Module.asm.qelma_web_mouse;
+      Module._qelma_web_mouse = (id, message, x, y) => { window.qelmaPressed = [x, y]; return press(id, message, x, y); };
+    });
+    const landed = [];
+    for (const [x, y, d] of [[0, 0, 0], [600, 519, k - 1], [301, 77, k >> 1], [17, 400, k - 1]]) {
+      await page.mouse.click((ox + x * k + d + 0.5) / dpr, (oy + y * k + d + 0.5) / dpr);
+      const got = await page.evaluate(() => window.qelmaPressed);
+      if (!got || got[0] !== x || got[1] !== y) landed.push(`(${x},${y}) -> ${got}`);
+    }
+    check(!landed.length, `at ${dpr * 100} %${when} a press lands on the canvas pixel under the pointer ${landed.join(' ')}`);
+  };
+  try {
+    for (const [dpr, k] of [[1.5, 2], [2, 2], [1, 1]]) {
+      const page = await (await browser.newContext({ viewport: { width: 1400, height: 1000 },
+                                                     deviceScaleFactor: dpr })).newPage();
+      await page.goto(base + '/examples/qelma_shapes.html'); // a picture that holds still
+      await page.waitForFunction(() => document.querySelector('.qelma-window:not([hidden])'));
+      await page.evaluate(() => Module.qelmaPage.whenIdle());
+      await look(page, dpr, k, '');
+      if (dpr === 1) { // zoomed in while the page is open: the browser tells with a resize
+        const cdp = await page.context().newCDPSession(page);
+        await cdp.send('Emulation.setDeviceMetricsOverride', { width: 1400, height: 1000, deviceScaleFactor: 1.5, mobile: false });
+        await page.waitForFunction(() => devicePixelRatio === 1.5);
+        await page.evaluate(() => dispatchEvent(new Event('resize')));
+        await page.evaluate(() => new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r))));
+        await look(page, 1.5, 2, ', zoomed to while open,', cdp);
+      }
+      await page.context().close();
+    }
+  } finally {
+    await browser.close();
+  }
+}
+
 let base;
 (async () => {
   const server = await serve();
@@ -1007,6 +1134,7 @@ let base;
     if (run('keys')) await keys(context);
     if (run('embedded')) await embedded(context);
     if (run('touch')) await touch();
+    if (run('scale')) await scale();
     // The journey in Chromium, Firefox and WebKit (QELMA_BROWSERS=firefox,webkit
     // picks some); the group's old name `webkit` runs it in WebKit alone.
     if (run('engines') || run('webkit'))
