@@ -302,6 +302,7 @@ async function journey(d, t) {
   ctrlKeys.push(...await d.evaluate('qelmaCtrl'));
   say(ctrlKeys.join() === 'l:true,r:true,h:true,h:true,p:true,p:true,q:true',
       `Ctrl shortcuts are the program's, never the browser's (${ctrlKeys})`);
+  if (!ended) return start;
   // The keys driven here reach the page alone: a user's Ctrl+Q in Firefox
   // on Linux is Firefox's own Quit, a shortcut no page may take. There the
   // Run menu's Quit ends the program, here after Start it again.
