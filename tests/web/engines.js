@@ -44,6 +44,7 @@ async function puppeteerDriver(name, browser, executablePath, pkg, args) {
                                                           'browser.download.useDownloadDir': true,
                                                           'browser.download.always_ask_before_handling_new_types': false } });
   const page = (await b.pages())[0] || await b.newPage();
+  await page.setViewport(VIEWPORT); // Firefox's first tab keeps its own size otherwise
   return {
     name,
     downloads,
