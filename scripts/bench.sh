@@ -19,3 +19,10 @@ bench/xvfb_cpu.sh build/bench/game/cargame
 bench/xvfb_playback.sh build/bench/game/cargame
 # qelma-replay against real time.
 bench/replay_speed.sh build/bench
+# The game's page in Chromium, Firefox and WebKit: every browser process's
+# processor time, measured from outside (QELMA_BROWSERS picks engines).
+if [ -f build/web/game/cargame.html ] && [ -d tests/web/node_modules ]; then
+    node bench/web_cpu.js build/web
+else
+    echo "bench/web_cpu.js: skipped, no web build (scripts/install-deps.sh --web, scripts/build-web.sh)"
+fi
