@@ -20,6 +20,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   const idleWaiters = []; // resolved when the program next waits with nothing to do
   const scratch = document.createElement('canvas');
   const sctx = scratch.getContext('2d', { willReadFrequently: true });
+  const metrics = new Map(); // font shorthand -> { ascent, descent }
 
   // The page script may run before or after the page is parsed.
   function whenLoaded(f) {
@@ -306,7 +307,11 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       canvas.width = w;
       canvas.height = h;
       canvas.tabIndex = 0;
-      const ctx = canvas.getContext('2d');
+      // The panel's canvas only takes rows of pixels: kept in memory, not in
+      // the graphics card, so that WebKit does not redraw it with the
+      // graphics library at each picture (with software GL that is most of
+      // what a tick costs it).
+      const ctx = canvas.getContext('2d', { willReadFrequently: true });
       root.append(head, bar, canvas);
       container().append(root);
       const pad = document.querySelector('.qelma-keypad');
@@ -385,7 +390,11 @@ var Module = typeof Module !== 'undefined' ? Module : {};
         p.canvas.width = w; p.canvas.height = h;
         fit(p);
       }
-      p.ctx.putImageData(new ImageData(new Uint8ClampedArray(pixels), w, rows), 0, top);
+      // The rows go into a picture of the whole canvas kept for the panel,
+      // and only they are put on the canvas: no new buffer at each tick.
+      if (!p.image || p.image.width !== w || p.image.height !== h) p.image = new ImageData(w, h);
+      p.image.data.set(pixels, top * w * 4);
+      p.ctx.putImageData(p.image, 0, 0, 0, top, w, rows);
       if (Module.qelmaOnPresent) Module.qelmaOnPresent(id);
     },
     // The layer's delayed show of a panel's pixels.
@@ -417,10 +426,17 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       waiters.forEach(resolve => resolve());
       return promise;
     },
+    // A program may make the same font at every tick; its faces are loaded
+    // before it starts, so a font's metrics are measured once.
     fontMetrics(css) {
-      sctx.font = css;
-      const m = sctx.measureText('Mg');
-      return { ascent: Math.round(m.fontBoundingBoxAscent), descent: Math.round(m.fontBoundingBoxDescent) };
+      let m = metrics.get(css);
+      if (!m) {
+        sctx.font = css;
+        const t = sctx.measureText('Mg');
+        m = { ascent: Math.round(t.fontBoundingBoxAscent), descent: Math.round(t.fontBoundingBoxDescent) };
+        metrics.set(css, m);
+      }
+      return m;
     },
     textWidth(css, text) {
       sctx.font = css;
