@@ -96,6 +96,16 @@ static void BM_Oval(benchmark::State &state) {
         qelma_draw_oval(QELMA_YELLOW, 20, 12, 22, 12, 3);
     }
 }
+// The widest pen on an oval far larger than the canvas whose flat top
+// crosses it: the outline's thousands of steps there are swept a row at a
+// time (it took 22 s when each step laid a nib of its own).
+static void BM_WidePenHugeOval(benchmark::State &state) {
+    open_session_once();
+    for (auto _ : state)
+        qelma_draw_oval(QELMA_BLUE, -65536, -300, 65536, 300, 1000);
+}
+BENCHMARK(BM_WidePenHugeOval)->Unit(benchmark::kMillisecond);
+
 static void BM_Text(benchmark::State &state) {
     open_session_once();
     for (auto _ : state) {

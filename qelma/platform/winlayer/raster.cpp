@@ -176,7 +176,14 @@ struct Nib {
                             add(xl, xr, up);
                             add(xl, xr, down);
                         });
+        for (std::size_t i = 0; i < rows.size(); i++)
+            if (rows[i].second - rows[i].first > rows[widest].second - rows[widest].first)
+                widest = i;
     }
+
+    // The row of the nib's widest run; the runs widen up to it and narrow
+    // after it, each holding the nib's middle column.
+    std::size_t widest = 0;
 };
 
 long long round_half_up(double v) { return static_cast<long long>(std::floor(v + 0.5)); }
@@ -202,6 +209,36 @@ public:
         for (std::size_t i = 0; i < nib_.rows.size(); i++)
             add_run(y + nib_.first + static_cast<long long>(i), x + nib_.rows[i].first,
                     x + nib_.rows[i].second);
+    }
+
+    // What point() and segment() draw for every point of row y from column
+    // xa to xb and the steps between them, in one run a nib row instead of
+    // a nib a point: each nib row's run swept from xa to xb (the runs hold
+    // the nib's middle column, so shifted by one they meet). The bands
+    // between the points lie inside the sweep.
+    void row_sweep(long long y, long long xa, long long xb) {
+        if (far_off(xa, y, xb, y))
+            return;
+        for (std::size_t i = 0; i < nib_.rows.size(); i++)
+            add_run(y + nib_.first + static_cast<long long>(i), xa + nib_.rows[i].first,
+                    xb + nib_.rows[i].second);
+    }
+
+    // The same down column x from row ya to yb: a row gets the widest of the
+    // nib runs that land on it (the runs are nested, widening up to the
+    // widest), which also covers the bands between the points.
+    void column_sweep(long long x, long long ya, long long yb) {
+        if (far_off(x, ya, x, yb))
+            return;
+        const long long w = nib_.width, widest = static_cast<long long>(nib_.widest);
+        const long long r_end = std::min(yb + nib_.first + w - 1, bottom_);
+        for (long long r = std::max(ya + nib_.first, top_); r <= r_end; r++) {
+            // Nib rows i with a point's row y in [ya, yb] and y + first + i = r.
+            const long long lo = std::max(0LL, r - yb - nib_.first);
+            const long long hi = std::min(w - 1, r - ya - nib_.first);
+            const auto &run = nib_.rows[static_cast<std::size_t>(std::clamp(widest, lo, hi))];
+            add_run(r, x + run.first, x + run.second);
+        }
     }
 
     // The band across the segment from (x1, y1) to (x2, y2), its ends left
@@ -443,25 +480,51 @@ void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
     // nib on each, a band across each step between neighbours.
     const Nib nib(pw);
     Stroke stroke(s, nib, t, b - 1);
-    bool first = true;
-    long long last_l = 0, last_r = 0, last_up = 0, last_down = 0;
-    auto lay = [&](long long xl, long long xr, long long up, long long down) {
-        for (const long long x : {xl, xr})
-            for (const long long y : {up, down})
-                stroke.point(x, y);
-        if (!first) {
-            stroke.segment(last_l, last_up, xl, up);
-            stroke.segment(last_l, last_down, xl, down);
-            stroke.segment(last_r, last_up, xr, up);
-            stroke.segment(last_r, last_down, xr, down);
-        }
-        first = false;
-        last_l = xl;
-        last_r = xr;
-        last_up = up;
-        last_down = down;
+    // The outline's four quarters, each a chain of neighbouring pixels. A
+    // chain's straight stretches along a row or a column are drawn as one
+    // sweep (a huge oval's flat top crosses the canvas in thousands of
+    // steps), its steps across both as a nib and a band each.
+    struct Chain {
+        bool started = false;
+        long long x0 = 0, y0 = 0, x = 0, y = 0; // the stretch from (x0, y0) to the last (x, y)
     };
-    ellipse_outline(l, t, r - 1, b - 1, lay);
+    auto flush = [&](const Chain &c) {
+        if (c.y0 == c.y)
+            stroke.row_sweep(c.y, std::min(c.x0, c.x), std::max(c.x0, c.x));
+        else
+            stroke.column_sweep(c.x, std::min(c.y0, c.y), std::max(c.y0, c.y));
+    };
+    auto extend = [&](Chain &c, long long x, long long y) {
+        if (c.started && x == c.x && y == c.y)
+            return;
+        if (c.started && ((y == c.y && c.y0 == c.y) || (x == c.x && c.x0 == c.x))) {
+            c.x = x; // the stretch goes on
+            c.y = y;
+            return;
+        }
+        if (c.started && (y == c.y || x == c.x)) {
+            // A turn: the stretch so far ends, and its last point starts
+            // one along the other axis.
+            flush(c);
+            c = {true, c.x, c.y, x, y};
+            return;
+        }
+        if (c.started) {
+            flush(c);
+            stroke.segment(c.x, c.y, x, y);
+        }
+        c = {true, x, y, x, y};
+    };
+    Chain chains[4];
+    ellipse_outline(l, t, r - 1, b - 1, [&](long long xl, long long xr, long long up, long long down) {
+        extend(chains[0], xl, up);
+        extend(chains[1], xl, down);
+        extend(chains[2], xr, up);
+        extend(chains[3], xr, down);
+    });
+    for (const Chain &c : chains)
+        if (c.started)
+            flush(c);
     stroke.paint(s, pen);
 }
 
