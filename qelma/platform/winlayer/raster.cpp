@@ -203,13 +203,8 @@ public:
           bottom_(std::min(y_max + nib.width, height_ - 1)),
           runs_(bottom_ >= top_ ? static_cast<std::size_t>(bottom_ - top_ + 1) : 0) {}
 
-    void point(long long x, long long y) {
-        if (far_off(x, y, x, y))
-            return;
-        for (std::size_t i = 0; i < nib_.rows.size(); i++)
-            add_run(y + nib_.first + static_cast<long long>(i), x + nib_.rows[i].first,
-                    x + nib_.rows[i].second);
-    }
+    // The nib on one point.
+    void point(long long x, long long y) { row_sweep(y, x, x); }
 
     // What point() and segment() draw for every point of row y from column
     // xa to xb and the steps between them, in one run a nib row instead of
