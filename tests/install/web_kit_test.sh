@@ -19,6 +19,7 @@ fail() {
 }
 rm -rf "$work"
 mkdir -p "$work"
+work=$(cd "$work" && pwd) # the test changes folder on the way
 
 echo "== make and install libqelma-web-dev"
 "$src/scripts/make-packages.sh" --web-only "$work/deb" >"$work/make.log" 2>&1 || {
