@@ -112,14 +112,13 @@ TEST(BounceExample, AnimatesBouncesAndFollowsTheRunMenu) {
              qt_test::post_command(CMD_HALT);
              return true;
          }},
-        // The wait that was already armed still delivers its one tick; after
-        // that, ticks change nothing.
+        // The wait that was already armed still delivers its one tick, which
+        // may land in any of these steps on a busy machine; after that,
+        // ticks change nothing.
         {"halted", 12,
          [&](int call) {
+             counter = &moves_after_halt;
              look();
-             if (call == 1) {
-                 counter = &moves_after_halt;
-             }
              qt_test::post_tick();
              return call == 11;
          }},
@@ -167,7 +166,7 @@ TEST(BounceExample, AnimatesBouncesAndFollowsTheRunMenu) {
     EXPECT_EQ(size_changes, 0) << "the ball was clipped or drawn at another size";
     EXPECT_LE(largest_step, first.width) << "one tick, one small step";
 
-    EXPECT_EQ(moves_after_halt, 0) << "ticks moved a halted ball";
+    EXPECT_LE(moves_after_halt, 1) << "ticks moved a halted ball beyond the armed tick";
     EXPECT_EQ(moves_after_one_frame, 1);
     EXPECT_GE(moves_after_animate, 3);
 
