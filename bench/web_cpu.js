@@ -3,10 +3,14 @@
 // whole tree under this script: browser, renderers or content processes,
 // GPU, network, WebKit's web process, its driver), read from /proc/<pid>/stat
 // before and after a window of SECONDS, as a share of one core. The virtual
-// X server WebKit draws into is counted apart. Five states: a blank page
-// (what the engine costs with nothing to do, under its driver), the game
-// waiting before Go (its idle scene animates at each tick), animating after
-// Go, halted (Ctrl+H, the Run menu's Halt animation), and
+// X server WebKit draws into is counted apart. The states: a blank page
+// (what the engine costs with nothing to do, under its driver); the floor
+// (a page whose only work is a 10 x 10 canvas changed ten times a second,
+// as often as the game's tick changes its picture: what the engine costs to
+// show that many frames); the game waiting before Go (its idle scene
+// animates at each tick); animating after Go; the same with its pictures
+// kept from the canvas (the program's own work, without the engine's
+// showing); halted (Ctrl+H, the Run menu's Halt animation); and
 // examples/qelma_first waiting for a click. A page just loaded is left to
 // settle for 10 s first: the engines compile and tier up the program, and
 // WebKit shows a page's scroll bar for some seconds after it loads, drawing
@@ -45,13 +49,21 @@ const FIRST_PICTURE = `<script>
   };
 </script>
 `;
+const EXTRA_PAGES = {
+  '/blank.html': '<!doctype html><title>blank</title><p>Nothing here.</p>',
+  '/floor.html': `<!doctype html><title>floor</title><canvas width="10" height="10"></canvas><script>
+    const ctx = document.querySelector('canvas').getContext('2d'), image = ctx.createImageData(10, 10);
+    let k = 0;
+    setInterval(() => { image.data.fill(++k & 255); ctx.putImageData(image, 0, 0); }, 100);
+  </script>`,
+};
 function serve() {
   const server = http.createServer((req, res) => {
     const [address, query] = req.url.split('?');
     const url = decodeURIComponent(address);
-    if (url === '/blank.html') { // the engine's floor: a page with nothing to do
+    if (EXTRA_PAGES[url]) {
       res.writeHead(200, { 'Content-Type': 'text/html' });
-      res.end('<!doctype html><title>blank</title><p>Nothing here.</p>');
+      res.end(EXTRA_PAGES[url]);
       return;
     }
     const file = path.join(buildDir, path.normalize(url).replace(/^(\.\.[/\\])+/, ''));
@@ -147,6 +159,10 @@ const COUNT_PRESENTS = `(() => {
   };
   return true;
 })()`;
+// The program runs on, but its pictures no longer reach the canvas.
+const KEEP_PICTURES = `(() => { const page = Module.qelmaPage;
+  page.shown = page.present; page.present = () => {}; return true; })()`;
+const SHOW_PICTURES = `(() => { Module.qelmaPage.present = Module.qelmaPage.shown; return true; })()`;
 // White pixels where the game's instructions stand (they go with Go).
 const INSTRUCTIONS = `(() => {
   const c = document.querySelector('.qelma-window canvas');
@@ -208,6 +224,9 @@ async function engine(name, base) {
     await d.goto(base + '/blank.html');
     result.states.push(await measure(d, 'blank page', LOAD_SETTLE_MS));
 
+    await d.goto(base + '/floor.html');
+    result.states.push(await measure(d, 'floor', LOAD_SETTLE_MS));
+
     await open(d, base + '/game/cargame.html', 2);
     result.states.push(await measure(d, 'before Go', LOAD_SETTLE_MS));
 
@@ -217,6 +236,9 @@ async function engine(name, base) {
     await d.click(left + 50 * scale, top + 28 * scale);
     if (!await waitFor(d, `${INSTRUCTIONS} === 0`, 5000)) throw new Error('Go did not start the game');
     result.states.push(await measure(d, 'after Go'));
+    await d.evaluate(KEEP_PICTURES);
+    result.states.push(await measure(d, 'not shown'));
+    await d.evaluate(SHOW_PICTURES);
 
     await d.press('h', ['Control']);
     await sleep(1000);
@@ -285,10 +307,10 @@ function gzipped(files) {
     server.close();
   }
   console.log('');
-  console.log('| Engine | Blank page | Before Go | After Go | Halted | qelma_first waiting | First picture | Fetched |');
-  console.log('|---|---|---|---|---|---|---|---|');
+  console.log('| Engine | Blank page | Floor | Before Go | After Go | Not shown | Halted | qelma_first waiting | First picture | Fetched |');
+  console.log('|---|---|---|---|---|---|---|---|---|---|');
   for (const r of results) {
-    if (r.skipped || r.failed) { console.log(`| ${r.name} | ${r.skipped ? 'skipped: ' + r.skipped : 'failed: ' + r.failed} |||||||`); continue; }
+    if (r.skipped || r.failed) { console.log(`| ${r.name} | ${r.skipped ? 'skipped: ' + r.skipped : 'failed: ' + r.failed} |||||||||`); continue; }
     const cell = s => `${s.browser.toFixed(2)} %` + (s.x > 0.005 ? ` (+ X ${s.x.toFixed(2)} %)` : '');
     console.log(`| ${r.name} | ${r.states.map(cell).join(' | ')} | ${Math.round(r.firstPicture)} ms | ` +
                 `${(r.bytes / 1024).toFixed(1)} KiB |`);
