@@ -5,7 +5,8 @@
 // is written once against a small driver:
 //   goto(url), evaluate(expression) -> its value (a promise is awaited),
 //   click(x, y) at page coordinates, press(key, modifiers), reload(),
-//   upload(selector, file) into a file control, close().
+//   upload(selector, file) into a file control, close();
+// and, for any driver, the helpers below (withHelpers).
 // Keys are named as puppeteer names them ('r', 'Escape', 'Numpad8', 'Control').
 // QELMA_BROWSERS=firefox,webkit picks engines (default: all three).
 'use strict';
@@ -13,9 +14,40 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { spawn } = require('child_process');
+const { poll } = require('./page_support');
 
 const sleep = ms => new Promise(r => setTimeout(r, ms));
 const VIEWPORT = { width: 1280, height: 1000 };
+
+// The box of an element: a selector, or an expression that finds it.
+const RECT = el => `(() => { const r = (${/^[#.]/.test(el) ? `document.querySelector('${el}')` : el}).getBoundingClientRect();
+  return [r.left, r.top, r.width, r.height]; })()`;
+const STATUS = `document.getElementById('qelma-status').textContent`;
+
+// What the journeys do with any driver.
+function withHelpers(d) {
+  // The value of `expr` once it is truthy, or null after `ms`.
+  d.waitFor = async (expr, ms = 5000) => (await poll(() => d.evaluate(expr).catch(() => null), v => v, ms)) || null;
+  // Once the program waits with nothing to do.
+  d.idle = () => d.evaluate('Module.qelmaPage.whenIdle()');
+  d.clickAt = async (el, x, y) => { // at (x, y) in the element, its middle if not given
+    const [left, top, w, h] = await d.evaluate(RECT(el));
+    await d.click(left + (x === undefined ? w / 2 : x), top + (y === undefined ? h / 2 : y));
+  };
+  d.clickOn = async (el, x, y) => { await d.clickAt(el, x, y); await d.idle(); };
+  // Canvas pixel (x, y) of the drawing panel, whatever its scale.
+  d.onCanvas = async (x, y) => {
+    const scale = await d.evaluate(`(c => c.getBoundingClientRect().width / c.width)(
+      document.querySelector('.qelma-window canvas'))`);
+    await d.clickOn('.qelma-window canvas', x * scale, y * scale);
+  };
+  // Whether the program ended with code 0 and the page says so; and what it says.
+  d.endedWell = async () => {
+    const ended = await d.waitFor(`Module.qelmaEnded && [Module.qelmaExitCode, ${STATUS}]`);
+    return [!!ended && ended[0] === 0 && /has ended \(code 0\)/.test(ended[1]), ended];
+  };
+  return d;
+}
 
 // ---- the drivers: each resolves to a driver, or to a string saying why the
 // engine cannot run here.
@@ -45,7 +77,7 @@ async function puppeteerDriver(name, browser, executablePath, pkg, args) {
                                                           'browser.download.always_ask_before_handling_new_types': false } });
   const page = (await b.pages())[0] || await b.newPage();
   await page.setViewport(VIEWPORT); // Firefox's first tab keeps its own size otherwise
-  return {
+  return withHelpers({
     name,
     downloads,
     goto: url => page.goto(url),
@@ -66,7 +98,7 @@ async function puppeteerDriver(name, browser, executablePath, pkg, args) {
     reload: () => page.reload(),
     upload: async (selector, file) => (await page.$(selector)).uploadFile(file),
     close: async () => { await b.close(); fs.rmSync(downloads, { recursive: true, force: true }); },
-  };
+  });
 }
 
 // WebDriver's codes for the keys that are not characters.
@@ -110,7 +142,7 @@ async function webkitDriver() {
   const actions = list => wd('POST', url('/actions'), { actions: list });
   const keys = seq => actions([{ type: 'key', id: 'keyboard', actions: seq }]);
   const code = k => WD_KEYS[k] || k;
-  return {
+  return withHelpers({
     name: 'webkit',
     downloads: home,
     goto: u => wd('POST', url('/url'), { url: u }),
@@ -136,7 +168,7 @@ async function webkitDriver() {
       await stop();
       fs.rmSync(home, { recursive: true, force: true });
     },
-  };
+  });
 }
 
 // ---- the journey
@@ -145,26 +177,15 @@ async function webkitDriver() {
 const WATCH_CTRL = `(() => { window.qelmaCtrl = [];
   addEventListener('keydown', e => { if (e.ctrlKey && e.key !== 'Control') qelmaCtrl.push(e.key + ':' + e.defaultPrevented); });
 })()`;
-// The box of an element: a selector, or an expression that finds it.
-const RECT = el => `(() => { const r = (${/^[#.]/.test(el) ? `document.querySelector('${el}')` : el}).getBoundingClientRect();
-  return [r.left, r.top, r.width, r.height]; })()`;
 const POPUPS_OPEN = `[...document.querySelectorAll('.qelma-popup')].filter(p => !p.hidden).length`;
-const STATUS = `document.getElementById('qelma-status').textContent`;
+const CANVAS_HAS_KEYS = `document.activeElement === document.querySelector('.qelma-window canvas')`;
 
 // The user's journey through the game's page in one engine; returns the
 // start picture.
 async function journey(d, t) {
   const { base, check, grab, until, instructions, countColour, carBottom, redCarColumn, RED, ORIGIN, at } = t;
   const say = (ok, what) => check(ok, `${d.name}: ${what}`);
-  // The value of `expr` once it is truthy, or null after `ms`.
-  const waitFor = async (expr, ms = 5000) => {
-    for (const end = Date.now() + ms; ;) {
-      const v = await d.evaluate(expr).catch(() => null);
-      if (v || Date.now() > end) return v || null;
-      await sleep(50);
-    }
-  };
-  const idle = () => d.evaluate('Module.qelmaPage.whenIdle()');
+  const { waitFor, idle, clickAt, clickOn } = d;
   // The game shown, by a page loaded since the last call (the old one
   // carries a mark).
   const shown = async () => {
@@ -175,11 +196,6 @@ async function journey(d, t) {
     await d.evaluate('window.qelmaSeen = true');
     await idle();
   };
-  const clickAt = async (el, x, y) => { // at (x, y) in the element, its middle if not given
-    const [left, top, w, h] = await d.evaluate(RECT(el));
-    await d.click(left + (x === undefined ? w / 2 : x), top + (y === undefined ? h / 2 : y));
-  };
-  const clickOn = async (el, x, y) => { await clickAt(el, x, y); await idle(); };
   // The picture once it is the same as a quarter second before, or null.
   const stands = async (ms = 5000) => {
     const shots = [];
@@ -191,8 +207,8 @@ async function journey(d, t) {
     }
     return null;
   };
-  const onCanvas = (x, y) => clickOn('.qelma-window canvas', at(x, y).x, at(x, y).y);
-  const ctrl = async letter => { await d.press(letter, ['Control']); await idle(); };
+  // Ctrl with a letter, and the Run menu's checked items after it.
+  const ctrl = async letter => { await d.press(letter, ['Control']); await idle(); return t.marks(d); };
   const atStart = s => countColour(s, RED, ORIGIN.x + 17, ORIGIN.y + 85, ORIGIN.x + 18, ORIGIN.y + 86) === 1;
 
   await d.goto(base + '/game/cargame.html');
@@ -223,14 +239,11 @@ async function journey(d, t) {
 
   // Ctrl shortcuts are the program's, never the browser's.
   await d.evaluate(WATCH_CTRL);
-  await ctrl('l');
-  const marks2 = await t.marks(d);
-  await ctrl('r');
-  const marks3 = await t.marks(d);
+  const marks2 = await ctrl('l'), marks3 = await ctrl('r');
   say(marks2 === marks0 && marks3.includes('Record Script'), `Ctrl+L gives Logging back its mark, Ctrl+R records (${marks3})`);
 
   // Recorded: Go, keypad 2 into the lower lane and 8 back up.
-  await onCanvas(-250, 232);
+  await d.onCanvas(at(-250, 232).x, at(-250, 232).y);
   const going = await until(d, s => instructions(s) === 0, 5000);
   say(going !== null, 'Go starts the game: the instructions go');
   // The computer car drives the other way in the lower lane, from beside
@@ -253,13 +266,11 @@ async function journey(d, t) {
   // so far and the run of ticks.
   await clickOn('#qelma-save');
   const file = path.join(d.downloads, 'QELMA.SCR');
-  let text = '';
-  for (const end = Date.now() + 10000; Date.now() < end && !/QELMA_PERIODIC\(\d+\);\n$/.test(text); await sleep(100))
-    text = fs.existsSync(file) ? fs.readFileSync(file, 'latin1') : '';
+  const text = await poll(() => fs.existsSync(file) ? fs.readFileSync(file, 'latin1') : '',
+                          got => /QELMA_PERIODIC\(\d+\);\n$/.test(got), 10000);
   say(t.inputLines(text) === t.inputLines(stored) && /QELMA_PERIODIC\(\d+\);\n$/.test(text),
       `Save during the recording downloads QELMA.SCR, every line and the last ticks (${JSON.stringify(text)})`);
-  say(await d.evaluate(`document.activeElement === document.querySelector('.qelma-window canvas')`),
-      'after Save the keys are the drawing panel\'s again');
+  say(await d.evaluate(CANVAS_HAS_KEYS), 'after Save the keys are the drawing panel\'s again');
 
   // More ticks, which only the page's leaving writes out, then Ctrl+H halts
   // the game. The tick already asked for still comes after it: the picture
@@ -298,8 +309,8 @@ async function journey(d, t) {
   say(await until(d, s => carBottom(s) > carBottom(seen) + 5, 5000) !== null, 'the loaded script plays: the red car drops into the lower lane');
 
   await d.press('q', ['Control']);
-  const ended = await waitFor(`Module.qelmaEnded && [Module.qelmaExitCode, ${STATUS}]`);
-  say(ended && ended[0] === 0 && /has ended \(code 0\)/.test(ended[1]), `Ctrl+Q ends the program with code 0 (${ended})`);
+  const [ended, told] = await d.endedWell();
+  say(ended, `Ctrl+Q ends the program with code 0 (${told})`);
   ctrlKeys.push(...await d.evaluate('qelmaCtrl'));
   say(ctrlKeys.join() === 'l:true,r:true,h:true,h:true,p:true,p:true,q:true',
       `Ctrl shortcuts are the program's, never the browser's (${ctrlKeys})`);
@@ -311,8 +322,8 @@ async function journey(d, t) {
   await shown();
   await clickOn('.qelma-menu-head');
   await clickOn(`[...document.querySelectorAll('.qelma-popup .qelma-item')].find(e => e.children[1].textContent === 'Quit')`);
-  const again = await waitFor(`Module.qelmaEnded && [Module.qelmaExitCode, ${STATUS}]`);
-  say(again && again[0] === 0 && /has ended \(code 0\)/.test(again[1]), `Start it again, then Run > Quit ends it again (${again})`);
+  const [again, toldAgain] = await d.endedWell();
+  say(again, `Start it again, then Run > Quit ends it again (${toldAgain})`);
   return start;
 }
 
@@ -322,30 +333,37 @@ async function journey(d, t) {
 // bottom).
 const ASIDE = [[0, 0, 81, 216], [0, 310, 120, 338], [0, 395, 601, 520], [0, 0, 601, 70]];
 
-// The journey in each engine asked for; then each start picture, its texts
-// aside, against the first engine's. A browser that is not installed is
-// skipped, and fails the group in CI, where all of them are.
-async function engines(t, names) {
-  const starts = [];
+// use(d) in each engine named, each engine closed after it; [name, what
+// use returned] for each that ran to its end. An engine that is not
+// installed fails a check where `required`, and is skipped otherwise.
+async function inEngines(names, check, use, required) {
+  const done = [];
   for (const name of names) {
-    if (!ENGINES[name]) { t.check(false, `QELMA_BROWSERS: no engine "${name}" (${Object.keys(ENGINES)})`); continue; }
+    if (!ENGINES[name]) { check(false, `QELMA_BROWSERS: no engine "${name}" (${Object.keys(ENGINES)})`); continue; }
     const began = Date.now();
-    const d = await ENGINES[name]().catch(e => { t.check(false, `${name} did not start: ${e.message}`); return null; });
+    const d = await ENGINES[name]().catch(e => { check(false, `${name} did not start: ${e.message}`); return null; });
     if (typeof d === 'string') {
-      if (process.env.CI) t.check(false, `${name}: ${d}`);
+      if (required) check(false, `${name} cannot run here: ${d}`);
       else console.log(`     ${name}: skipped, ${d}`);
     }
     if (!d || typeof d === 'string') continue;
     try {
-      starts.push([name, await journey(d, t)]);
+      done.push([name, await use(d)]);
     } catch (e) {
-      t.check(false, `${name}: the journey ran to its end: ${e.stack}`);
+      check(false, `${name}: the journey ran to its end: ${e.stack}`);
     } finally {
       await d.close().catch(() => {});
     }
     console.log(`     ${name}: ${((Date.now() - began) / 1000).toFixed(1)} s`);
   }
-  const [first, ...others] = starts;
+  return done;
+}
+
+// The journey in each engine asked for; then each start picture, its texts
+// aside, against the first engine's. A browser that is not installed fails
+// the group in CI, where all of them are.
+async function engines(t, names) {
+  const [first, ...others] = await inEngines(names, t.check, d => journey(d, t), !!process.env.CI);
   if (first && !others.length) console.log(`     the start picture was drawn in ${first[0]} alone: nothing to compare it with`);
   for (const [name, shot] of others) {
     let differ = 0;
@@ -370,4 +388,4 @@ const ENGINES = {
   webkit: webkitDriver,
 };
 
-module.exports = { engines, ENGINES, numpadDigit, sleep, chromiumPath, chromiumArgs };
+module.exports = { engines, inEngines, ENGINES, numpadDigit, sleep, chromiumPath, chromiumArgs, POPUPS_OPEN, CANVAS_HAS_KEYS };

@@ -9,36 +9,16 @@
 //   node tests/web/run_page_tests.js [build/web [build/ci [build/windows]]]
 'use strict';
 const fs = require('fs');
-const http = require('http');
 const os = require('os');
 const path = require('path');
 const { chromium } = require('playwright-core');
 const { engines, numpadDigit, sleep, chromiumPath, chromiumArgs } = require('./engines');
+const { check, finish, serve } = require('./page_support');
 
 const root = path.resolve(__dirname, '..', '..');
 const buildDir = path.resolve(process.argv[2] || path.join(root, 'build', 'web'));
 const desktopDir = path.resolve(process.argv[3] || path.join(root, 'build', 'ci'));
 const windowsDir = path.resolve(process.argv[4] || path.join(root, 'build', 'windows'));
-const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
-let failures = 0;
-
-function check(ok, what) {
-  console.log((ok ? 'ok   ' : 'FAIL ') + what);
-  if (!ok) failures++;
-}
-
-function serve() {
-  const server = http.createServer((req, res) => {
-    const url = decodeURIComponent(req.url.split('?')[0]);
-    const file = path.join(buildDir, path.normalize(url).replace(/^(\.\.[/\\])+/, ''));
-    if (!file.startsWith(buildDir) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
-      res.writeHead(404); res.end(); return;
-    }
-    res.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
-    fs.createReadStream(file).pipe(res);
-  });
-  return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
-}
 
 function readPpm(bytes) {
   // "P6\n<w> <h>\n255\n" then RGB triples.
@@ -1111,7 +1091,7 @@ async function scale() {
 
 let base;
 (async () => {
-  const server = await serve();
+  const server = await serve(buildDir);
   base = 'http://127.0.0.1:' + server.address().port;
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'qelma-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
@@ -1152,6 +1132,5 @@ let base;
     server.close();
     fs.rmSync(profile, { recursive: true, force: true });
   }
-  console.log(failures ? `${failures} page test(s) failed` : 'all page tests passed');
-  process.exit(failures ? 1 : 0);
+  finish('page test');
 })();

@@ -1,0 +1,53 @@
+// What the page test runners share: their checks, counted, and a folder
+// served as a static web host serves it.
+'use strict';
+const fs = require('fs');
+const http = require('http');
+const path = require('path');
+
+let failures = 0;
+function check(ok, what) {
+  console.log((ok ? 'ok   ' : 'FAIL ') + what);
+  if (!ok) failures++;
+}
+
+// The tally of the checks; the process ends with 1 if any failed.
+function finish(what) {
+  console.log(failures ? `${failures} ${what}(s) failed` : `all ${what}s passed`);
+  process.exit(failures ? 1 : 0);
+}
+
+// The value of `get()` once done(value) holds, or its last after `ms`.
+async function poll(get, done, ms = 3000) {
+  for (const end = Date.now() + ms; ;) {
+    const value = await get();
+    if (done(value) || Date.now() > end) return value;
+    await new Promise(resolve => setTimeout(resolve, 50));
+  }
+}
+
+// What a static web host says of each file of the folder.
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.woff2': 'font/woff2' };
+
+// The files of `folder` on a port of 127.0.0.1 ('/' is its index.html);
+// anything else, outside the folder too, is 404.
+function serve(folder) {
+  folder = path.resolve(folder);
+  const server = http.createServer((req, res) => {
+    let file = null;
+    try {
+      const name = decodeURIComponent(new URL(req.url, 'http://host').pathname).replace(/\/$/, '/index.html');
+      file = path.join(folder, path.normalize(name));
+    } catch (e) { /* a malformed address: 404 */ }
+    if (!file || !file.startsWith(folder + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      res.writeHead(404);
+      res.end();
+      return;
+    }
+    res.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+module.exports = { check, finish, poll, serve };
