@@ -994,37 +994,6 @@ async function gifOfScript(context) {
   await page.close();
 }
 
-// An 8-bit RGB or RGBA PNG, as a page screenshot is, into RGBA bytes.
-function decodePng(png) {
-  const zlib = require('zlib');
-  let w = 0, h = 0, channels = 0, idat = [];
-  for (let at = 8; at < png.length;) {
-    const length = png.readUInt32BE(at), type = png.toString('latin1', at + 4, at + 8);
-    const data = png.subarray(at + 8, at + 8 + length);
-    if (type === 'IHDR') {
-      w = data.readUInt32BE(0); h = data.readUInt32BE(4);
-      channels = { 2: 3, 6: 4 }[data[9]];
-      if (data[8] !== 8 || !channels || data[12]) throw new Error('decodePng: only 8-bit RGB(A), not interlaced');
-    } else if (type === 'IDAT') idat.push(data);
-    at += 12 + length;
-  }
-  const raw = zlib.inflateSync(Buffer.concat(idat)), stride = w * channels;
-  const rows = Buffer.alloc(h * stride), rgba = Buffer.alloc(w * h * 4);
-  for (let y = 0; y < h; y++) {
-    const filter = raw[y * (stride + 1)], line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
-    for (let i = 0; i < stride; i++) {
-      const a = i >= channels ? rows[y * stride + i - channels] : 0, b = y ? rows[(y - 1) * stride + i] : 0;
-      const c = i >= channels && y ? rows[(y - 1) * stride + i - channels] : 0;
-      const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
-      const predict = [0, a, b, (a + b) >> 1, pa <= pb && pa <= pc ? a : pb <= pc ? b : c][filter];
-      rows[y * stride + i] = (line[i] + predict) & 255;
-    }
-  }
-  for (let i = 0; i < w * h; i++)
-    for (let k = 0; k < 4; k++) rgba[i * 4 + k] = k < channels ? rows[i * channels + k] : 255;
-  return { w, h, rgba };
-}
-
 // At a device pixel ratio of 1.5 (Chromium's 150 % zoom), 2 and 1 each
 // canvas pixel is a whole square of device pixels, the same colour as the
 // program drew, and a press lands on the canvas pixel under the pointer;
@@ -1034,23 +1003,27 @@ async function scale() {
                                           args: [...chromiumArgs, '--force-color-profile=srgb'] });
   const look = async (page, dpr, k, when, cdp) => {
     // (Playwright's own screenshot puts back the ratio the page was opened with.)
-    const shot = decodePng(cdp ? Buffer.from((await cdp.send('Page.captureScreenshot')).data, 'base64')
-                               : await page.screenshot());
-    const canvas = await grab(page);
-    const r = await page.evaluate(() => {
-      const b = document.querySelector('.qelma-window canvas').getBoundingClientRect();
-      return { left: b.left, top: b.top };
-    });
-    const ox = Math.round(r.left * dpr), oy = Math.round(r.top * dpr);
-    let wrong = 0;
-    for (let y = 0; y < canvas.h; y++)
-      for (let x = 0; x < canvas.w; x++)
-        for (let dy = 0; dy < k; dy++)
-          for (let dx = 0; dx < k; dx++) {
-            const s = ((oy + y * k + dy) * shot.w + ox + x * k + dx) * 4, c = (y * canvas.w + x) * 4;
-            if (shot.rgba[s] !== canvas.rgba[c] || shot.rgba[s + 1] !== canvas.rgba[c + 1] ||
-                shot.rgba[s + 2] !== canvas.rgba[c + 2]) wrong++;
-          }
+    const png = cdp ? (await cdp.send('Page.captureScreenshot')).data : (await page.screenshot()).toString('base64');
+    // The screenshot read in the page as it is (no colour conversion, no
+    // premultiplied alpha), each canvas pixel against the k x k device
+    // pixels from where the canvas starts.
+    const { wrong, ox, oy } = await page.evaluate(async ([png, dpr, k]) => {
+      const c = document.querySelector('.qelma-window canvas'), r = c.getBoundingClientRect();
+      const ox = Math.round(r.left * dpr), oy = Math.round(r.top * dpr), w = c.width * k, h = c.height * k;
+      const image = await createImageBitmap(new Blob([Uint8Array.from(atob(png), ch => ch.charCodeAt(0))]),
+                                            { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
+      if (ox + w > image.width || oy + h > image.height) return { wrong: `all ${w * h}, beyond the screenshot,`, ox, oy };
+      const shot = new OffscreenCanvas(image.width, image.height).getContext('2d', { colorSpace: 'srgb' });
+      shot.drawImage(image, 0, 0);
+      const s = shot.getImageData(ox, oy, w, h).data, d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+      let wrong = 0;
+      for (let y = 0; y < h; y++)
+        for (let x = 0; x < w; x++) {
+          const i = 4 * (y * w + x), j = 4 * (Math.floor(y / k) * c.width + Math.floor(x / k));
+          wrong += s[i] !== d[j] || s[i + 1] !== d[j + 1] || s[i + 2] !== d[j + 2];
+        }
+      return { wrong, ox, oy };
+    }, [png, dpr, k]);
     check(wrong === 0, `at ${dpr * 100} %${when} every canvas pixel is ${k} x ${k} device pixels of its colour (${wrong} wrong)`);
     // Presses at the middle and the far corner of device pixels.
     await page.evaluate(() => {
