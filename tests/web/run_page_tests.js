@@ -12,27 +12,19 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { chromium } = require('playwright-core');
-const { engines, numpadDigit, sleep, chromiumPath, chromiumArgs } = require('./engines');
-const { check, finish, serve } = require('./page_support');
+const { engines, numpadDigit, chromiumPath, chromiumArgs, POPUPS_OPEN, CANVAS_HAS_KEYS } = require('./engines');
+const { check, finish, poll, serve } = require('./page_support');
 
 const root = path.resolve(__dirname, '..', '..');
 const buildDir = path.resolve(process.argv[2] || path.join(root, 'build', 'web'));
 const desktopDir = path.resolve(process.argv[3] || path.join(root, 'build', 'ci'));
 const windowsDir = path.resolve(process.argv[4] || path.join(root, 'build', 'windows'));
 
+// "P6\n<w> <h>\n255\n" then RGB triples.
 function readPpm(bytes) {
-  // "P6\n<w> <h>\n255\n" then RGB triples.
-  let pos = 0;
-  const fields = [];
-  while (fields.length < 4) {
-    while (/\s/.test(String.fromCharCode(bytes[pos]))) pos++;
-    let start = pos;
-    while (!/\s/.test(String.fromCharCode(bytes[pos]))) pos++;
-    fields.push(Buffer.from(bytes.slice(start, pos)).toString('latin1'));
-  }
-  pos++;
-  if (fields[0] !== 'P6' || fields[3] !== '255') throw new Error('not a P6 PPM');
-  return { w: Number(fields[1]), h: Number(fields[2]), rgb: bytes.slice(pos) };
+  const header = /^\s*P6\s+(\d+)\s+(\d+)\s+255\s/.exec(bytes.toString('latin1', 0, 64));
+  if (!header) throw new Error('not a P6 PPM');
+  return { w: Number(header[1]), h: Number(header[2]), rgb: bytes.subarray(header[0].length) };
 }
 
 async function waitEnded(page, ms) {
@@ -72,12 +64,7 @@ async function gtests(context) {
     const lines = [];
     page.on('console', m => lines.push(m.text()));
     await page.goto(base + '/tests/web/' + name + '.html?arg=--gtest_color=no');
-    let code;
-    try {
-      code = await waitEnded(page, 240000);
-    } catch (e) {
-      code = 'none: ' + e.message.split('\n')[0];
-    }
+    const code = await waitEnded(page, 240000).catch(e => 'none: ' + e.message.split('\n')[0]);
     const summary = lines.filter(l => /^\[  (PASSED|FAILED) |^\[==========\] \d+ tests/.test(l));
     if (code !== 0) lines.filter(l => /Failure|FAILED|Expected|Which is|Value of/.test(l)).forEach(l => console.log('     ' + l));
     check(code === 0, `${name} in the page: ${summary.join('; ')} (exit code ${code})`);
@@ -131,15 +118,23 @@ function carBottom(shot) {
   return -1;
 }
 
+// Once the program waits with nothing to do: the page shows all it drew.
+const idle = page => page.evaluate(() => Module.qelmaPage.whenIdle());
+// Keys pressed as Playwright names them ('Control+P'), then idle.
+async function press(page, keys) {
+  await page.keyboard.press(keys);
+  await idle(page);
+}
+const status = page => page.textContent('#qelma-status');
+
 // Polls the drawing area until done(shot) holds; the last shot, or null.
 async function until(page, done, ms) {
-  const end = Date.now() + ms;
-  for (;;) {
-    const shot = await grab(page);
-    if (done(shot)) return shot;
-    if (Date.now() > end) return null;
-    await sleep(50);
-  }
+  const shot = await poll(() => grab(page), done, ms);
+  return done(shot) ? shot : null;
+}
+// Checks that the drawing area comes to done(shot) within `ms`.
+async function sees(page, done, ms, what) {
+  check(await until(page, done, ms) !== null, what);
 }
 
 const RED = [255, 0, 0], ICE_BLUE = [153, 255, 255], WHITE = [255, 255, 255];
@@ -153,13 +148,16 @@ const instructions = shot => countColour(shot, WHITE, 10, 360, 591, 480);
 const ORANGE = [255, 102, 0]; // the blast's outer ring; nothing else in the road band is orange
 const blast = shot => countColour(shot, ORANGE, 0, ORIGIN.y + 40, 601, ORIGIN.y + 170);
 
-// A keypad digit typed with Num Lock on (the page's own keyboard would send
-// the arrow key it is labelled with).
-async function keypad(page, digit) {
+// Key events sent as the keyboard sends them (Chromium's DevTools protocol).
+async function keyEvents(page, events) {
   const cdp = await page.context().newCDPSession(page);
-  for (const type of ['keyDown', 'keyUp']) await cdp.send('Input.dispatchKeyEvent', { type, ...numpadDigit(digit, type) });
+  for (const event of events) await cdp.send('Input.dispatchKeyEvent', event);
   await cdp.detach();
 }
+
+// A keypad digit typed with Num Lock on (the page's own keyboard would send
+// the arrow key it is labelled with).
+const keypad = (page, digit) => keyEvents(page, ['keyDown', 'keyUp'].map(type => ({ type, ...numpadDigit(digit, type) })));
 
 // Expressions evaluated in the page, by Playwright or by WebDriver: the
 // program's QELMA.SCR, and the copy of it in the browser's database, as a
@@ -172,33 +170,37 @@ const STORED_SCRIPT_TEXT = `new Promise(done => {
   rq.onerror = () => done(null);
 })`;
 
-async function readScript(page) {
-  return page.evaluate(SCRIPT_TEXT);
-}
+const readScript = page => page.evaluate(SCRIPT_TEXT);
 
 // The examples start in the page and draw something other than their window's
 // background.
 async function examples(context) {
   for (const name of ['first', 'hello', 'shapes', 'bounce']) {
-    const page = await context.newPage();
-    const errors = [];
-    page.on('pageerror', e => errors.push(e.message));
+    const page = await newPage(context);
     await page.goto(base + '/examples/qelma_' + name + '.html');
-    let colours = 0;
-    try {
-      await page.waitForFunction(() => {
-        const c = document.querySelector('.qelma-window:not([hidden]) canvas');
-        if (!c) return false;
-        const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-        const seen = new Set();
-        for (let i = 0; i < d.length; i += 16) seen.add((d[i] << 16) | (d[i + 1] << 8) | d[i + 2]);
-        return seen.size > 2;
-      }, null, { timeout: 15000 });
-      colours = 3;
-    } catch (e) { /* reported below */ }
-    check(colours > 0 && errors.length === 0, `example ${name} draws in the page` + (errors.length ? ': ' + errors.join('; ') : ''));
+    const drawn = await page.waitForFunction(() => {
+      const c = document.querySelector('.qelma-window:not([hidden]) canvas');
+      if (!c) return false;
+      const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+      const seen = new Set();
+      for (let i = 0; i < d.length; i += 16) seen.add((d[i] << 16) | (d[i + 1] << 8) | d[i + 2]);
+      return seen.size > 2;
+    }, null, { timeout: 15000 }).then(() => true, () => false);
+    noErrors(page, `example ${name} draws in the page`, drawn);
     await page.close();
   }
+}
+
+// A new page of the context that keeps its uncaught errors; noErrors()
+// checks that there were none (and that `ok` holds).
+async function newPage(context) {
+  const page = await context.newPage();
+  page.errors = [];
+  page.on('pageerror', e => page.errors.push(e.message));
+  return page;
+}
+function noErrors(page, what, ok = true) {
+  check(ok && !page.errors.length, what + (page.errors.length ? ': ' + page.errors.join('; ') : ''));
 }
 
 // The game's page loaded and its two windows shown.
@@ -210,12 +212,14 @@ async function showGame(page) {
   await page.goto(base + '/game/cargame.html');
   await gameShown(page);
 }
+async function gamePage(context) {
+  const page = await newPage(context);
+  await showGame(page);
+  return page;
+}
 
 async function game(context) {
-  const page = await context.newPage();
-  const errors = [];
-  page.on('pageerror', e => errors.push(e.message));
-  await showGame(page);
+  const page = await gamePage(context);
   const titles = await page.$$eval('.qelma-window h2', hs => hs.map(h => h.textContent));
   check(titles.join('|') === 'QELMA Graphics|QELMA Text', 'the two panels and their titles');
   const size = await page.$eval('.qelma-window canvas', c => [c.width, c.height]);
@@ -234,26 +238,19 @@ async function game(context) {
   check(mnemonic === 'R', 'Run menu: the mnemonic is underlined');
   await page.keyboard.press('Escape');
   // Alt+R opens the menu and L, Logging's mnemonic, flips its check mark.
-  const logging = () => page.$eval('.qelma-popup', p => [...p.querySelectorAll('.qelma-item')]
-    .find(e => e.children[1].textContent === 'Logging').querySelector('.check').textContent !== '');
+  const logging = async () => (await marks(page)).includes('Logging');
   const wasLogging = await logging();
   await page.keyboard.press('Alt+r');
   const opened = await page.$eval('.qelma-popup', p => !p.hidden);
   await page.keyboard.press('l');
-  await page.waitForFunction(was => [...document.querySelectorAll('.qelma-popup .qelma-item')]
-    .find(e => e.children[1].textContent === 'Logging').querySelector('.check').textContent !== '' !== was,
-    wasLogging, { timeout: 5000 }).catch(() => {});
-  check(opened && (await logging()) !== wasLogging, 'Alt+R opens the Run menu and its mnemonic L chooses Logging');
+  check(opened && (await poll(logging, on => on !== wasLogging, 5000)) !== wasLogging,
+        'Alt+R opens the Run menu and its mnemonic L chooses Logging');
   await page.keyboard.press('Control+L'); // and back
-  await page.waitForFunction(was => [...document.querySelectorAll('.qelma-popup .qelma-item')]
-    .find(e => e.children[1].textContent === 'Logging').querySelector('.check').textContent !== '' === was,
-    wasLogging, { timeout: 5000 }).catch(() => {});
-  check((await logging()) === wasLogging, 'Ctrl+L flips Logging back');
+  check((await poll(logging, on => on === wasLogging, 5000)) === wasLogging, 'Ctrl+L flips Logging back');
 
   // A second page of the program, opened before the recording: closing it
   // later must not wipe out what this page records.
-  const second = await context.newPage();
-  await showGame(second);
+  const second = await gamePage(context);
   await page.bringToFront();
   // Ctrl shortcuts are the program's, never the browser's.
   await page.evaluate(() => {
@@ -270,16 +267,13 @@ async function game(context) {
   const playing = instructions(await grab(page));
   check(before > 50 && playing === 0, `Go starts the game: the instructions go (${before} -> ${playing} white pixels)`);
   // Up (the lane it is in) and faster; the lower lane would meet the computer car.
-  for (const digit of [8, 6])
-    await keypad(page, digit);
+  for (const digit of [8, 6]) await keypad(page, digit);
   // With Num Lock off a keypad key is the arrow it is labelled with: no
   // character for the program, as on Windows.
   await page.keyboard.press('Numpad4');
   // The Record item shows its check mark while recording.
   await page.click('.qelma-menu-head');
-  const marked = await page.$$eval('.qelma-popup .qelma-item', els => els.filter(e =>
-    e.querySelector('.check').textContent).map(e => e.children[1].textContent));
-  check(marked.includes('Record Script'), 'Run menu: Record Script is checked while recording');
+  check((await marks(page)).includes('Record Script'), 'Run menu: Record Script is checked while recording');
   await page.keyboard.press('Escape');
   await page.keyboard.press('Control+R'); // stop: the script file is closed and kept
   await page.waitForFunction(() => { try { return FS.readFile('QELMA.SCR').length > 0; } catch (e) { return false; } });
@@ -298,12 +292,7 @@ async function game(context) {
   // Headless Chromium gives a page brought to the front no focus event of
   // its own; a browser's window gives one when the user switches to it.
   await second.evaluate(() => dispatchEvent(new Event('focus')));
-  let shared = null;
-  try {
-    await second.waitForFunction(s => { try { return FS.readFile('QELMA.SCR', { encoding: 'utf8' }) === s; } catch (e) { return false; } },
-                                 script, { timeout: 5000 });
-    shared = true;
-  } catch (e) { shared = false; }
+  const shared = await poll(() => readScript(second), text => text === script, 5000) === script;
   check(shared, 'a page opened before the recording sees it when it comes back into view');
   await second.close({ runBeforeUnload: true });
   await page.waitForTimeout(500);
@@ -339,8 +328,8 @@ async function game(context) {
   await page.keyboard.press('Control+Q');
   const code = await waitEnded(page, 10000);
   check(code === 0, 'Ctrl+Q ends the program with code 0');
-  const status = await page.textContent('#qelma-status');
-  check(/has ended \(code 0\)/.test(status), `the page says the program ended (${JSON.stringify(status)})`);
+  const said = await status(page);
+  check(/has ended \(code 0\)/.test(said), `the page says the program ended (${JSON.stringify(said)})`);
   // The ended program's panels: no menu opens, no panel has the keys.
   await page.click('.qelma-menu-head', { force: true });
   const after = await page.evaluate(() => ({
@@ -354,10 +343,10 @@ async function game(context) {
   await gameShown(page);
   await page.waitForFunction(() => !Module.qelmaEnded && document.getElementById('qelma-status').textContent === '');
   await page.click('.qelma-menu-head');
-  const reopened = await page.evaluate(() => [...document.querySelectorAll('.qelma-popup')].filter(p => !p.hidden).length);
+  const reopened = await page.evaluate(POPUPS_OPEN);
   check(reopened === 1, 'Start it again runs the program again, and its Run menu opens');
   await page.keyboard.press('Escape');
-  check(errors.length === 0, 'no page errors' + (errors.length ? ': ' + errors.join('; ') : ''));
+  noErrors(page, 'no page errors');
   await page.close();
 }
 
@@ -367,21 +356,17 @@ async function game(context) {
 // lane change during the crash, Go for the restart, the restart itself and
 // Go for the next game. Returns the recorded script.
 async function wholeGame(context) {
-  const page = await context.newPage();
-  const errors = [];
-  page.on('pageerror', e => errors.push(e.message));
-  await showGame(page);
+  const page = await gamePage(context);
   const canvas = await page.$('.qelma-window canvas');
   await canvas.click({ position: at(0, -200) }); // focus, on the ground: no event for the game's state
   const sky = verdictBox(await grab(page));
   const verdictPixels = shot => verdictBox(shot) - sky;
   await page.keyboard.press('Control+R');
   await canvas.click({ position: at(-250, 232) }); // "Go"
-  let shot = await until(page, s => instructions(s) === 0, 5000);
-  check(shot !== null, 'whole game: Go starts it, the instructions go');
+  await sees(page, s => instructions(s) === 0, 5000, 'whole game: Go starts it, the instructions go');
   await keypad(page, 2);
-  shot = await until(page, s => countColour(s, RED, 0, ORIGIN.y + 100, 601, ORIGIN.y + 112) > 0, 5000);
-  check(shot !== null, 'whole game: keypad 2 takes the red car into the lower lane');
+  await sees(page, s => countColour(s, RED, 0, ORIGIN.y + 100, 601, ORIGIN.y + 112) > 0, 5000,
+             'whole game: keypad 2 takes the red car into the lower lane');
   let crashed = null;
   for (let tries = 0; tries < 6 && !crashed; tries++) {
     const x = redCarColumn(await grab(page));
@@ -389,8 +374,7 @@ async function wholeGame(context) {
     crashed = await until(page, s => blast(s) > 20, 2500);
   }
   check(crashed !== null, 'whole game: the red car meets the placed car, the blast shows');
-  shot = await until(page, s => verdictPixels(s) > 100, 3000);
-  check(shot !== null, 'whole game: the verdict shows');
+  await sees(page, s => verdictPixels(s) > 100, 3000, 'whole game: the verdict shows');
   // A lane change during the crash moves the blast with the car.
   const blastRows = s => {
     let top = -1;
@@ -400,8 +384,8 @@ async function wholeGame(context) {
   };
   const before = blastRows(await grab(page));
   await keypad(page, 8);
-  shot = await until(page, s => blastRows(s) >= 0 && blastRows(s) < before, 3000);
-  check(before >= 0 && shot !== null, 'whole game: keypad 8 during the crash moves the blast up with the car');
+  await sees(page, s => before >= 0 && blastRows(s) >= 0 && blastRows(s) < before, 3000,
+             'whole game: keypad 8 during the crash moves the blast up with the car');
   // The flashing ends in the final picture: 32 redraws, the verdict standing.
   await page.waitForTimeout(3500);
   const final1 = verdictPixels(await grab(page));
@@ -409,21 +393,19 @@ async function wholeGame(context) {
   const final2 = verdictPixels(await grab(page));
   check(final1 > 100 && final2 > 100, `whole game: the final verdict stands (${final1}, ${final2} pixels)`);
   await canvas.click({ position: at(-250, 232) }); // "Go": the crash ends, the restart is asked for
-  shot = await until(page, s => verdictPixels(s) === 0 && blast(s) === 0 && instructions(s) > 50, 3000);
-  check(shot !== null, 'whole game: Go ends the crash; the instructions are back');
-  shot = await until(page, s => countColour(s, RED, ORIGIN.x + 17, ORIGIN.y + 85, ORIGIN.x + 18, ORIGIN.y + 86) === 1, 3000);
-  check(shot !== null, 'whole game: the next tick restarts: the red car is back at its start');
+  await sees(page, s => verdictPixels(s) === 0 && blast(s) === 0 && instructions(s) > 50, 3000,
+             'whole game: Go ends the crash; the instructions are back');
+  await sees(page, s => countColour(s, RED, ORIGIN.x + 17, ORIGIN.y + 85, ORIGIN.x + 18, ORIGIN.y + 86) === 1, 3000,
+             'whole game: the next tick restarts: the red car is back at its start');
   await canvas.click({ position: at(-250, 232) }); // "Go" again
-  shot = await until(page, s => instructions(s) === 0, 3000);
-  check(shot !== null, 'whole game: Go starts the next game');
-  await page.keyboard.press('Control+R');
-  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  await sees(page, s => instructions(s) === 0, 3000, 'whole game: Go starts the next game');
+  await press(page, 'Control+R');
   const script = await readScript(page);
   const lines = (script || '').split('\n');
   check(lines.filter(l => l === 'QELMA_MOUSE(-250, 232);').length === 3 && lines.includes('QELMA_KBD(50);') &&
         lines.includes('QELMA_KBD(56);') && lines.some(l => /^QELMA_PERIODIC\(\d+\);$/.test(l)),
         `whole game: the recording holds the three clicks on Go, both keys and the ticks (${lines.length - 1} lines)`);
-  check(errors.length === 0, 'whole game: no page errors' + (errors.length ? ': ' + errors.join('; ') : ''));
+  noErrors(page, 'whole game: no page errors');
   await page.close();
   return script || '';
 }
@@ -434,8 +416,7 @@ async function stillGame(browser) {
   const context = await browser.newContext({ viewport: { width: 1400, height: 1000 } });
   await context.clock.install({ time: 0 });
   await context.clock.pauseAt(1000);
-  const page = await context.newPage();
-  await showGame(page);
+  const page = await gamePage(context);
   return { context, page };
 }
 
@@ -497,12 +478,11 @@ async function replayAgainstDesktop(script) {
   try {
     const { page } = await stillGame(browser);
     await page.setInputFiles('#qelma-load', { name: 'recorded.scr', mimeType: 'text/plain', buffer: Buffer.from(script) });
-    await page.evaluate(() => Module.qelmaPage.whenIdle());
+    await idle(page);
     for (const ref of drawn) { ref.worst = 1; ref.compared = 0; }
     let stepped = 0;
     for (let n = 1; n <= events; n++) {
-      await page.keyboard.press('Control+O');
-      await page.evaluate(() => Module.qelmaPage.whenIdle());
+      await press(page, 'Control+O');
       stepped = n;
       if (n % EVERY !== 0 && n !== events) continue;
       const mine = await grab(page);
@@ -565,8 +545,7 @@ async function waiting(context) {
     return (await page.evaluate(() => window.qelmaFired)) - before;
   };
   const animating = await firedIn(1000);
-  await page.keyboard.press('Control+H');
-  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  await press(page, 'Control+H');
   const halted = await firedIn(1000);
   check(animating >= 1 && animating <= 12, `while the game animates only the tick fires (${animating} callbacks in 1 s)`);
   check(halted <= 12, `a program waiting with animation halted polls nothing (${halted} callbacks in 1 s)`);
@@ -576,29 +555,27 @@ async function waiting(context) {
 // A script recorded on Windows, whose text mode ends its lines with CR LF,
 // loaded into the page, plays as it does there: the click on Go starts the game.
 async function windowsScript(context) {
-  const page = await context.newPage();
-  await showGame(page);
+  const page = await gamePage(context);
   const script = 'QELMA_PERIODIC(3);\r\nQELMA_MOUSE(-250, 232);\r\nQELMA_KBD(54);\r\nQELMA_PERIODIC(2);\r\n';
   await page.setInputFiles('#qelma-load', { name: 'windows.scr', mimeType: 'text/plain', buffer: Buffer.from(script) });
   await page.waitForFunction(() => /Loaded windows\.scr/.test(document.getElementById('qelma-status').textContent));
   check(instructions(await grab(page)) > 50, 'a script from Windows: the game waits for Go before it plays');
   await page.keyboard.press('Control+P');
-  const started = await until(page, s => instructions(s) === 0, 5000);
-  check(started !== null, 'a script from Windows (CR LF line ends) plays: its click on Go starts the game');
+  await sees(page, s => instructions(s) === 0, 5000,
+             'a script from Windows (CR LF line ends) plays: its click on Go starts the game');
   await page.close();
 }
 
 // A fresh game page that records a click on "New Car" and keypad digits,
 // and is left recording.
 async function recordNewCarAndKeys(context, digits) {
-  const page = await context.newPage();
-  await showGame(page);
+  const page = await gamePage(context);
   const canvas = await page.$('.qelma-window canvas');
   await canvas.click({ position: at(0, -200) });
   await page.keyboard.press('Control+R');
   await canvas.click({ position: at(-230, 130) }); // "New Car"
   for (const digit of digits) await keypad(page, digit);
-  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  await idle(page);
   return { page, canvas };
 }
 
@@ -641,12 +618,10 @@ async function recordingsSurvive(context) {
 async function loadScript(page, name, text) {
   await page.setInputFiles('#qelma-load', { name, mimeType: 'text/plain', buffer: Buffer.from(text) });
   await page.waitForFunction(n => document.getElementById('qelma-status').textContent.includes(n), name);
-  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  await idle(page);
 }
 
-async function storedScript(page) {
-  return page.evaluate(STORED_SCRIPT_TEXT);
-}
+const storedScript = page => page.evaluate(STORED_SCRIPT_TEXT);
 
 // The Run menu's lines: '-' for a separator, '~' before a grayed one and '+'
 // before a checked one, then its text and shortcut; and its checked items.
@@ -661,15 +636,11 @@ async function marks(page) {
 // Ctrl with the key at `code` that the layout labels `key`, as the browser
 // reports it on such a keyboard.
 async function ctrlKey(page, key, code) {
-  const cdp = await page.context().newCDPSession(page);
   const ctrl = { key: 'Control', code: 'ControlLeft', windowsVirtualKeyCode: 17 };
   const letter = { key, code, windowsVirtualKeyCode: key.toUpperCase().charCodeAt(0), modifiers: 2 };
-  await cdp.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', modifiers: 2, ...ctrl });
-  await cdp.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', ...letter });
-  await cdp.send('Input.dispatchKeyEvent', { type: 'keyUp', ...letter });
-  await cdp.send('Input.dispatchKeyEvent', { type: 'keyUp', ...ctrl });
-  await cdp.detach();
-  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  await keyEvents(page, [{ type: 'rawKeyDown', modifiers: 2, ...ctrl }, { type: 'rawKeyDown', ...letter },
+                         { type: 'keyUp', ...letter }, { type: 'keyUp', ...ctrl }]);
+  await idle(page);
 }
 
 // Pixels of the text panel that are not its white background.
@@ -680,10 +651,10 @@ async function logInk(page) {
 
 const inputLines = text => (text || '').split('\n').filter(l => /^QELMA_(MOUSE|KBD)/.test(l)).join(' ');
 
-// The status line once it is empty, or what it still says after 2 s.
-async function statusGone(page) {
-  return page.waitForFunction(() => document.getElementById('qelma-status').textContent === '', null, { timeout: 2000 })
-    .then(() => '', () => page.textContent('#qelma-status'));
+// Checks that the status line empties within 2 s (and that `ok` holds).
+async function statusGoes(page, what, ok = true) {
+  const left = await poll(() => status(page), text => text === '', 2000);
+  check(ok && left === '', `${what} ("${left}")`);
 }
 
 // Load, Save, focus and playback while a recording or a playback holds
@@ -692,21 +663,16 @@ async function statusGone(page) {
 async function scriptFiles(context) {
   const { page, canvas } = await recordNewCarAndKeys(context, [8, 2]);
   const recorded = 'QELMA_MOUSE(-230, 130);\nQELMA_KBD(56);\nQELMA_KBD(50);\n';
-  let stored = null;
-  for (let i = 0; i < 30 && inputLines(stored) !== inputLines(recorded); i++) {
-    await page.waitForTimeout(100);
-    stored = await storedScript(page);
-  }
+  const stored = await poll(() => storedScript(page), text => inputLines(text) === inputLines(recorded));
   check(inputLines(stored) === inputLines(recorded),
         `during a recording the stored QELMA.SCR holds every line so far (${JSON.stringify(stored)})`);
   const sofar = await readScript(page);
   const other = Array.from({ length: 14 }, (_, i) => `QELMA_MOUSE(${i}, ${i});\n`).join('');
   await loadScript(page, 'fourteen.scr', other);
-  const refused = await page.textContent('#qelma-status');
+  const refused = await status(page);
   check(/Not loaded/.test(refused) && (await readScript(page)) === sofar,
         `a load during a recording is refused and says why, the recording untouched ("${refused}")`);
-  check(await page.evaluate(() => document.activeElement === document.querySelector('.qelma-window canvas')),
-        'after the Load control the keys are the drawing panel\'s again');
+  check(await page.evaluate(CANVAS_HAS_KEYS), 'after the Load control the keys are the drawing panel\'s again');
   // A focus event and Ctrl+R in one turn: the stored snapshot read for the
   // focus is older than the file the recording closes, and must not win.
   await page.evaluate(() => {
@@ -714,32 +680,28 @@ async function scriptFiles(context) {
     const key = (type, key, code) => dispatchEvent(new KeyboardEvent(type, { key, code, ctrlKey: type === 'keydown' }));
     key('keydown', 'Control', 'ControlLeft'); key('keydown', 'r', 'KeyR'); key('keyup', 'Control', 'ControlLeft');
   });
-  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  await idle(page);
   await page.waitForTimeout(500);
   const stopped = (await readScript(page)) || '';
   check(stopped.startsWith(sofar) && inputLines(stopped) === inputLines(recorded) && !(await marks(page)).includes('Record'),
         'a focus event as the recording stops keeps the fresh recording, not an older stored copy');
-  const refusal = await statusGone(page);
-  check(refusal === '', `the refusal goes from the status line once the recording has stopped ("${refusal}")`);
+  await statusGoes(page, 'the refusal goes from the status line once the recording has stopped');
 
   // A playback that reached its end, then another script loaded: Ctrl+P
   // plays the new one from its first line.
   await loadScript(page, 'ground.scr', 'QELMA_MOUSE(0, -200);\n');
-  const told = await page.textContent('#qelma-status');
-  await page.keyboard.press('Control+P');
-  await page.evaluate(() => Module.qelmaPage.whenIdle());
-  const played = await statusGone(page);
-  check(/Loaded ground\.scr/.test(told) && played === '',
-        `"Loaded" stays until the script is played, then goes ("${told}", then "${played}")`);
+  const told = await status(page);
+  await press(page, 'Control+P');
+  await statusGoes(page, `"Loaded" stays until the script is played ("${told}"), then goes`,
+                   /Loaded ground\.scr/.test(told));
   await loadScript(page, 'go.scr', 'QELMA_MOUSE(-250, 232);\n');
   await page.keyboard.press('Control+P');
-  check((await until(page, s => instructions(s) === 0, 5000)) !== null,
-        'a script loaded after a playback ended plays from its first line: its click on Go starts the game');
+  await sees(page, s => instructions(s) === 0, 5000,
+             'a script loaded after a playback ended plays from its first line: its click on Go starts the game');
   // A file that is not a script says so in the log.
   const inkBefore = await logInk(page);
   await loadScript(page, 'notes.txt', 'This is not a script\n');
-  await page.keyboard.press('Control+P');
-  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  await press(page, 'Control+P');
   const inkAfter = await logInk(page);
   check(inkAfter > inkBefore, `a file that is not a script, played, writes its message in the text panel (${inkBefore} -> ${inkAfter})`);
 
@@ -755,19 +717,16 @@ async function scriptFiles(context) {
   const saved = fs.readFileSync(await download.path(), 'latin1');
   check(inputLines(saved) === 'QELMA_MOUSE(-250, 207); QELMA_KBD(56); QELMA_KBD(54);' && /QELMA_PERIODIC\(\d+\);\n$/.test(saved),
         `Save during a recording downloads every line so far and the running ticks (${JSON.stringify(saved)})`);
-  check(await page.evaluate(() => document.activeElement === document.querySelector('.qelma-window canvas')),
-        'after the Save button the keys are the drawing panel\'s again');
+  check(await page.evaluate(CANVAS_HAS_KEYS), 'after the Save button the keys are the drawing panel\'s again');
   await page.waitForTimeout(700);
-  const during = await page.textContent('#qelma-status');
+  const during = await status(page);
   check(/recorded so far/.test(during), `the save's note stays while the recording goes on ("${during}")`);
   await page.focus('#qelma-save');
-  await page.keyboard.press('Control+R');
-  await page.evaluate(() => Module.qelmaPage.whenIdle());
+  await press(page, 'Control+R');
   const after = await readScript(page);
   check(!(await marks(page)).includes('Record') && after.startsWith(saved.slice(0, saved.lastIndexOf('QELMA_PERIODIC'))),
         'Ctrl+R with the Save button focused stops the recording, which keeps what was saved');
-  const done = await statusGone(page);
-  check(done === '', `the save's note goes when the recording stops ("${done}")`);
+  await statusGoes(page, 'the save\'s note goes when the recording stops');
   await page.close();
 }
 
@@ -782,7 +741,7 @@ async function reloadKeepsTicks() {
     await page.click('.qelma-window canvas', { position: at(-250, 232) }); // "Go"
     for (let i = 0; i < 15; i++) {
       await context.clock.runFor(100);
-      await page.evaluate(() => Module.qelmaPage.whenIdle());
+      await idle(page);
     }
     const seen = await grab(page);
     await page.reload();
@@ -790,10 +749,9 @@ async function reloadKeepsTicks() {
     // The reloaded program gives the browser a turn while it starts; 50 ms
     // let that through, short of the first tick.
     await context.clock.runFor(50);
-    await page.evaluate(() => Module.qelmaPage.whenIdle());
+    await idle(page);
     const script = await readScript(page);
-    await page.keyboard.press('Control+P');
-    await page.evaluate(() => Module.qelmaPage.whenIdle());
+    await press(page, 'Control+P');
     const replayed = await grab(page);
     check(/QELMA_PERIODIC\(1[45]\);\n$/.test(script || '') && Buffer.compare(seen.rgba, replayed.rgba) === 0,
           `a reload during a run of ticks keeps them: the replay ends on the picture last seen (${JSON.stringify(script)})`);
@@ -810,8 +768,7 @@ async function reloadKeepsTicks() {
 async function embedded(context) {
   const page = await context.newPage();
   await page.setViewportSize({ width: 1366, height: 768 });
-  await page.goto(base + '/game/cargame.html');
-  await gameShown(page);
+  await showGame(page);
   const widths = await page.evaluate(() => [document.documentElement.scrollWidth, document.documentElement.clientWidth,
     ...[...document.querySelectorAll('.qelma-window')].map(w => w.scrollWidth - w.clientWidth)]);
   check(widths[0] <= widths[1] && widths.slice(2).every(over => over <= 0),
@@ -855,40 +812,43 @@ async function touch() {
   const browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: chromiumArgs });
   try {
     const context = await browser.newContext({ viewport: { width: 768, height: 1024 }, hasTouch: true, isMobile: true });
-    const page = await context.newPage();
-    await showGame(page);
+    const page = await gamePage(context);
     const fit = await page.evaluate(() => [document.documentElement.scrollWidth, document.documentElement.clientWidth]);
     check(fit[0] <= fit[1], `on a 768 x 1024 tablet the page does not scroll sideways (${fit.join(' / ')})`);
     const cdp = await context.newCDPSession(page);
-    const finger = async (type, x, y) => cdp.send('Input.dispatchTouchEvent',
-      { type, touchPoints: type === 'touchEnd' ? [] : [{ x, y }] });
-    const box = await (await page.$('.qelma-window canvas')).boundingBox();
+    // A finger on an element, at (x, y) in it or its middle: the element's
+    // box and the value that `seen` polls for until done(value), before the
+    // finger lifts.
+    const finger = async (selector, seen, done, x, y) => {
+      const box = await (await page.$(selector)).boundingBox();
+      const touchPoints = [{ x: box.x + (x ?? box.width / 2), y: box.y + (y ?? box.height / 2) }];
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints });
+      await idle(page);
+      const value = await poll(seen, done);
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+      return [value, box];
+    };
+    const shown = what => async () => what(await grab(page));
     const before = instructions(await grab(page));
-    await finger('touchStart', box.x + 40, box.y + 35); // "Go", not lifted yet
-    await page.evaluate(() => Module.qelmaPage.whenIdle());
-    await page.waitForTimeout(600);
-    const pressed = instructions(await grab(page));
-    await finger('touchEnd');
+    const [pressed] = await finger('.qelma-window canvas', shown(instructions), n => n === 0, 40, 35); // "Go"
     check(before > 50 && pressed === 0, `a finger on Go starts the game before it lifts (${before} -> ${pressed} white pixels)`);
-    // The keypad's 2 and 8 move the red car a lane down and up again, as it lands.
-    const lanes = [carBottom(await grab(page))];
-    for (const digit of ['2', '8']) {
-      const key = await (await page.$(`.qelma-keypad button:text-is("${digit}")`)).boundingBox();
-      await finger('touchStart', key.x + key.width / 2, key.y + key.height / 2);
-      await page.evaluate(() => Module.qelmaPage.whenIdle());
-      await page.waitForTimeout(300);
-      lanes.push(carBottom(await grab(page)));
-      await finger('touchEnd');
-      check(key.width >= 44 && key.height >= 44 && key.y + key.height <= 1024,
-            `the keypad's ${digit} is on the screen and big enough for a finger (${key.width} x ${key.height} at ${key.y})`);
+    // The keypad's 2 and 8 move the red car a lane down and up again, as
+    // they land, once the computer car coming in the lower lane is past.
+    const going = redCarColumn(await grab(page));
+    const past = await until(page, s => redCarColumn(s) >= going + 40, 5000);
+    const lanes = [carBottom(past || await grab(page))], keys = [];
+    for (const [digit, lane] of [[2, lanes[0] + 10], [8, lanes[0]]]) {
+      const [bottom, key] = await finger(`.qelma-keypad button:text-is("${digit}")`, shown(carBottom), row => row === lane);
+      lanes.push(bottom);
+      keys.push(key);
     }
+    check(keys.every(k => k.width >= 44 && k.height >= 44 && k.y + k.height <= 1024),
+          `the keypad's 2 and 8 are on the screen and big enough for a finger ` +
+          `(${keys.map(k => `${k.width} x ${k.height} at ${k.y}`).join(', ')})`);
     check(lanes[0] > 0 && lanes[1] === lanes[0] + 10 && lanes[2] === lanes[0],
           `on a touch screen the keypad is shown and its 2 and 8 steer the red car (${lanes.join(' -> ')})`);
-    const head = await (await page.$('.qelma-menu-head')).boundingBox();
-    await finger('touchStart', head.x + head.width / 2, head.y + head.height / 2);
-    const opened = await page.evaluate(() => [...document.querySelectorAll('.qelma-popup')].filter(p => !p.hidden).length);
-    await finger('touchEnd');
-    const stays = await page.evaluate(() => [...document.querySelectorAll('.qelma-popup')].filter(p => !p.hidden).length);
+    const [opened] = await finger('.qelma-menu-head', () => page.evaluate(POPUPS_OPEN), n => n === 1);
+    const stays = await page.evaluate(POPUPS_OPEN);
     check(opened === 1 && stays === 1, `a finger on Run opens the menu as it lands, and it stays open (${opened}, ${stays})`);
   } finally {
     await browser.close();
@@ -896,8 +856,7 @@ async function touch() {
 }
 
 async function keys(context) {
-  const page = await context.newPage();
-  await showGame(page);
+  const page = await gamePage(context);
   await page.click('.qelma-window canvas', { position: at(0, -200) });
   // The code of the key that each layout labels with the letter.
   const layouts = {
@@ -920,15 +879,14 @@ async function keys(context) {
           `${name}: Ctrl+L, Ctrl+R and Ctrl+A act by the letters on the keys (${start} / ${logging} / ${recording})`);
   }
   // Tab leaves the drawing panel for the next place on the page; the panel
-  // with the keys shows it, a page control takes it from both.
-  const hasKeys = () => page.$$eval('.qelma-window', ws => ws.map(w => w.classList.contains('qelma-has-keys')).join());
-  const before = await hasKeys();
-  await page.keyboard.press('Tab');
-  const moved = await page.evaluate(() => document.activeElement !== document.querySelector('.qelma-window canvas'));
-  const afterTab = await hasKeys();
-  await page.focus('#qelma-save');
-  check(before === 'true,false' && moved && afterTab === 'false,true' && (await hasKeys()) === 'false,false',
-        `Tab moves on from the drawing panel; the title of the panel with the keys shows it (${before} / ${afterTab})`);
+  // with the keys shows it, a page control takes it from both. Each step:
+  // the panels that show the keys, and whether the drawing panel has them.
+  const hasKeys = () => page.evaluate(`[...document.querySelectorAll('.qelma-window')]
+    .map(w => w.classList.contains('qelma-has-keys')).join() + (${CANVAS_HAS_KEYS} ? ' canvas' : '')`);
+  const seen = [await hasKeys()];
+  for (const step of [() => page.keyboard.press('Tab'), () => page.focus('#qelma-save')]) seen.push(await step().then(hasKeys));
+  check(seen.join(' / ') === 'true,false canvas / false,true / false,false',
+        `Tab moves on from the drawing panel; the title of the panel with the keys shows it (${seen.join(' / ')})`);
   await page.close();
 }
 
@@ -960,7 +918,7 @@ async function gifOfScript(context) {
     await loadScript(page, 'run.scr', script);
     const [download] = await Promise.all([page.waitForEvent('download', { timeout: 60000 }), page.click('#qelma-gif')]);
     const made = gifFrames(fs.readFileSync(await download.path()));
-    const told = await page.textContent('#qelma-status');
+    const told = await status(page);
     check(/^Made QELMA\.gif: \d+ frames?, /.test(told) && (await page.$$('iframe')).length === 0 &&
           await page.evaluate(() => document.activeElement === document.querySelector('.qelma-window canvas')),
           `${program}: Make a GIF downloads QELMA.gif, says so, and leaves the keys with the drawing panel ("${told}")`);
@@ -989,7 +947,7 @@ async function gifOfScript(context) {
   await loadScript(page, 'broken.scr', 'QELMA_PERIODIC(3);\nQELMA_NOTHING(1);\n');
   await page.click('#qelma-gif');
   await page.waitForFunction(() => /^No GIF/.test(document.getElementById('qelma-status').textContent));
-  const refused = await page.textContent('#qelma-status');
+  const refused = await status(page);
   check(/QELMA\.SCR line 2: Unknown event/.test(refused), `a script with a line it cannot play gets no GIF, and the line ("${refused}")`);
   await page.close();
 }
@@ -1045,7 +1003,7 @@ async function scale() {
                                                      deviceScaleFactor: dpr })).newPage();
       await page.goto(base + '/examples/qelma_shapes.html'); // a picture that holds still
       await page.waitForFunction(() => document.querySelector('.qelma-window:not([hidden])'));
-      await page.evaluate(() => Module.qelmaPage.whenIdle());
+      await idle(page);
       await look(page, dpr, k, '');
       if (dpr === 1) { // zoomed in while the page is open: the browser tells with a resize
         const cdp = await page.context().newCDPSession(page);
