@@ -1031,31 +1031,23 @@ let base;
     args: chromiumArgs,
     viewport: { width: 1400, height: 1000 },
   });
+  // The journey in Chromium, Firefox and WebKit (QELMA_BROWSERS=firefox,webkit
+  // picks some); the group's old name `webkit` runs it in WebKit alone.
+  const t = { base, check, grab, until, instructions, countColour, carBottom, redCarColumn, RED, ORIGIN, at, GAME_SHOWN,
+              MENU_ITEMS, marks, SCRIPT_TEXT, STORED_SCRIPT_TEXT, inputLines };
+  const journeys = names => () => engines(t, (process.env.QELMA_BROWSERS || names).split(',').filter(Boolean));
+  const groups = { parity, gtests, examples, game, survive: recordingsSurvive, scripts: scriptFiles, reload: reloadKeepsTicks,
+                   keys, embedded, touch, scale, engines: journeys('chromium,firefox,webkit'), webkit: journeys('webkit'),
+                   windows: windowsScript, waiting, replay: async c => replayAgainstDesktop(await wholeGame(c)),
+                   gif: gifOfScript };
+  // QELMA_PAGE_TESTS=game,replay runs only those groups, in this order; all
+  // of them run without it, but for `webkit`. A name that is no group fails.
+  const only = (process.env.QELMA_PAGE_TESTS || '').split(',').filter(Boolean);
+  for (const name of only.filter(n => !groups[n])) check(false, `QELMA_PAGE_TESTS: no group "${name}" (${Object.keys(groups)})`);
   try {
-    // QELMA_PAGE_TESTS=game,replay runs only those groups.
-    const only = (process.env.QELMA_PAGE_TESTS || '').split(',').filter(Boolean);
-    const run = name => !only.length || only.includes(name);
-    if (run('parity')) await parity(context);
-    if (run('gtests')) await gtests(context);
-    if (run('examples')) await examples(context);
-    if (run('game')) await game(context);
-    if (run('survive')) await recordingsSurvive(context);
-    if (run('scripts')) await scriptFiles(context);
-    if (run('reload')) await reloadKeepsTicks();
-    if (run('keys')) await keys(context);
-    if (run('embedded')) await embedded(context);
-    if (run('touch')) await touch();
-    if (run('scale')) await scale();
-    // The journey in Chromium, Firefox and WebKit (QELMA_BROWSERS=firefox,webkit
-    // picks some); the group's old name `webkit` runs it in WebKit alone.
-    if (run('engines') || run('webkit'))
-      await engines({ base, check, grab, until, instructions, countColour, carBottom, redCarColumn, RED, ORIGIN, at, GAME_SHOWN, MENU_ITEMS,
-                      marks, SCRIPT_TEXT, STORED_SCRIPT_TEXT, inputLines },
-                    (process.env.QELMA_BROWSERS || (run('engines') ? 'chromium,firefox,webkit' : 'webkit')).split(',').filter(Boolean));
-    if (run('windows')) await windowsScript(context);
-    if (run('waiting')) await waiting(context);
-    if (run('replay')) await replayAgainstDesktop(await wholeGame(context));
-    if (run('gif')) await gifOfScript(context);
+    for (const [name, group] of Object.entries(groups)) {
+      if (only.length ? only.includes(name) : name !== 'webkit') await group(context);
+    }
   } catch (e) {
     check(false, "page tests ran to the end: " + e.stack);
   } finally {
