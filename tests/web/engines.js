@@ -130,12 +130,9 @@ async function webkitDriver() {
     if (j.value && j.value.error) throw new Error(`WebKitWebDriver: ${j.value.error}: ${j.value.message}`);
     return j.value;
   };
-  let session = null;
-  for (let i = 0; i < 50 && !session && driver.exitCode === null; i++) {
-    await sleep(200);
-    session = await wd('POST', '/session', { capabilities: { alwaysMatch: {
-      'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] } } } }).catch(() => null);
-  }
+  const newSession = () => wd('POST', '/session', { capabilities: { alwaysMatch: {
+    'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] } } } }).catch(() => null);
+  const session = await poll(newSession, got => got || driver.exitCode !== null, 10000);
   if (!session) { await stop(); throw new Error('WebKitWebDriver gave no session within 10 s'); }
   const url = u => `/session/${session.sessionId}${u}`;
   await wd('POST', url('/window/rect'), VIEWPORT);
