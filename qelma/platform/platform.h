@@ -185,6 +185,11 @@ void plat_translate_message(const PlatMsg *msg);
 PlatResult plat_dispatch_message(const PlatMsg *msg);
 // Blocks until a message is in the queue (returns at once when one is).
 void plat_wait_message();
+// The same for a program that has no use for timer ticks until something
+// else comes: a tick alone does not end the wait, it stays queued and is
+// taken after what ends it. A backend may end the wait on a tick anyway
+// (Win32 does); on the page it spares the program a turn at every tick.
+void plat_wait_input();
 int plat_post_message(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam);
 void plat_post_quit_message(int exit_code);
 

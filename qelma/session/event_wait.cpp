@@ -95,10 +95,16 @@ extern "C" int qelma_next_event(int *x, int *y, char *key) {
             session.single_step = false;
         }
         // Nothing came and nothing else needs another pass at once: sleep in
-        // the platform until the next message (a timer tick is one).
+        // the platform until the next message. A tick is one only when a
+        // periodic event waits for it; otherwise it waits, unwoken, in the
+        // queue for the next input.
         if (!taken && still_waiting() && !session.playing_back &&
             !session.play_one_pending) {
-            plat_wait_message();
+            if (session.pending_event == QELMA_PERIODIC) {
+                plat_wait_message();
+            } else {
+                plat_wait_input();
+            }
         }
     }
 

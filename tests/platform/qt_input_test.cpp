@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 using namespace plat_test;
@@ -461,7 +462,20 @@ TEST(QtPaint, ResizingKeepsTheContentAndFillsNewAreaWithTheBackground) {
     plat_release_dc(s.window, dc);
 }
 
-// Processes Qt events, blocking, until a tick of (window, id) is queued.
+// A wait for input sleeps through the ticks of a fast timer until a message
+// is posted from the toolkit's loop; the tick that came meanwhile is kept.
+TEST(QtTimer, AWaitForInputSleepsThroughTicksAndKeepsThem) {
+    Shown s = shown_window();
+    take_all();
+    plat_set_timer(s.window, 1, 10);
+    QTimer::singleShot(80, [&s] { plat_post_message(s.window, WM_USER, 9, 0); });
+    plat_wait_input();
+    EXPECT_EQ(plat_qt_count_queued(s.window, WM_USER, 9), 1) << "a tick ended the wait";
+    EXPECT_EQ(plat_qt_count_queued(s.window, WM_TIMER, 1), 1);
+    plat_kill_timer(s.window, 1);
+    take_all();
+}
+
 // Runs the toolkit until a tick of (w, id) waits and at least min_ms have
 // passed; false when that takes more than five seconds.
 bool run_until_tick(PlatWindow w, unsigned id, int min_ms = 0) {

@@ -376,6 +376,12 @@ void plat_wait_message() {
     WaitMessage();
 }
 
+// WaitMessage has no way to leave timers out; a tick that ends the wait is
+// taken and handled as at any wait, which costs a native program nothing.
+void plat_wait_input() {
+    plat_wait_message();
+}
+
 int plat_post_message(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam) {
     if (window == nullptr) {
         return 0;

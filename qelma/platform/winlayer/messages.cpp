@@ -23,8 +23,14 @@ void plat_translate_message(const PlatMsg *msg) {
 
 void plat_wait_message() {
     winlayer::show_before_waiting();
-    while (winlayer::empty() && tk_ready())
+    while (!winlayer::wait_over() && tk_ready())
         tk_process_events(true);
+}
+
+void plat_wait_input() {
+    winlayer::set_ticks_end_wait(false);
+    plat_wait_message();
+    winlayer::set_ticks_end_wait(true);
 }
 
 int plat_post_message(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam) {

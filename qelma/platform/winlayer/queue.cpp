@@ -24,6 +24,7 @@ struct QueueState {
     std::vector<Timer *> timers; // every (window, id) ever set, in order of first setting
     std::vector<Timer *> ticks;  // timers with a tick waiting, oldest first
     bool quit = false;           // WM_QUIT waits behind everything else
+    bool ticks_end_wait = true;  // false while the program waits for input only
     int quit_code = 0;
 };
 QueueState &q = *new QueueState;
@@ -115,6 +116,19 @@ bool take(PlatMsg *msg) {
 
 bool empty() {
     return q.posted.empty() && q.input.empty() && q.ticks.empty() && !q.quit;
+}
+
+bool wait_over() {
+    return !q.posted.empty() || !q.input.empty() || q.quit ||
+           (q.ticks_end_wait && !q.ticks.empty());
+}
+
+void set_ticks_end_wait(bool end_it) {
+    q.ticks_end_wait = end_it;
+}
+
+bool ticks_end_wait() {
+    return q.ticks_end_wait;
 }
 
 std::size_t length() {

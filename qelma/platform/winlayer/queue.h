@@ -30,6 +30,11 @@ void post_quit(int exit_code);
 // the order they came due), then WM_QUIT. False when none waits.
 bool take(PlatMsg *msg);
 bool empty();
+// Whether a queued message ends the wait under way: any message, or any but
+// a timer's tick while the program waits for input only.
+bool wait_over();
+void set_ticks_end_wait(bool end_it);
+bool ticks_end_wait();
 // Messages waiting, and those for (window, message, wparam), without taking any.
 std::size_t length();
 int count(PlatWindow window, unsigned message, PlatWParam wparam);
