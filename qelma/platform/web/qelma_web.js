@@ -62,6 +62,28 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   })();
   addEventListener('resize', refit);
 
+  // Timers run as intervals, each expiry queuing the program's tick. While
+  // the program waits for input only, a tick would wake nothing: the
+  // intervals stop, so that a waiting page runs nothing at all, and as the
+  // program wakes, a timer that came due meanwhile queues its one tick
+  // (Windows, too, makes a timer's tick when the queue is looked at).
+  function runTimer(t, timer) {
+    timer.interval = setInterval(() => {
+      timer.last = performance.now();
+      if (Module._qelma_web_timer(t)) poke();
+    }, timer.ms);
+  }
+  function pauseTimers() {
+    for (const timer of timers.values()) { clearInterval(timer.interval); timer.interval = 0; }
+  }
+  function resumeTimers() {
+    const now = performance.now();
+    timers.forEach((timer, t) => {
+      if (timer.interval) return;
+      if (now - timer.last >= timer.ms) { timer.last = now; Module._qelma_web_timer(t); }
+      runTimer(t, timer);
+    });
+  }
   function poke() {
     if (wake) { const w = wake; wake = null; w(); } else { woken = true; }
   }
@@ -406,11 +428,13 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       if (p) buildMenu(id, p.bar, items);
     },
     timerStart(t, ms) {
-      clearInterval(timers.get(t));
-      timers.set(t, setInterval(() => { Module._qelma_web_timer(t); poke(); }, ms));
+      if (timers.has(t)) clearInterval(timers.get(t).interval);
+      const timer = { ms, last: performance.now(), interval: 0 };
+      timers.set(t, timer);
+      runTimer(t, timer);
     },
     timerStop(t) {
-      clearInterval(timers.get(t));
+      if (timers.has(t)) clearInterval(timers.get(t).interval);
       timers.delete(t);
     },
     // Resolves once the program waits and nothing has come for it: what the
@@ -419,10 +443,12 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       if (wake !== null || Module.qelmaEnded) return Promise.resolve();
       return new Promise(resolve => idleWaiters.push(resolve));
     },
-    nextWake() {
+    // The program's wait; ticksWake is false while it waits for input only.
+    nextWake(ticksWake) {
       if (woken) { woken = false; return Promise.resolve(); }
+      if (!ticksWake) pauseTimers();
       const waiters = idleWaiters.splice(0);
-      const promise = new Promise(resolve => { wake = () => { woken = false; resolve(); }; });
+      const promise = new Promise(resolve => { wake = () => { woken = false; resumeTimers(); resolve(); }; });
       waiters.forEach(resolve => resolve());
       return promise;
     },
@@ -594,7 +620,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   // start returned; its end is reported from the wait's completion.
   function ended(code) {
     if (Module.qelmaEnded) return;
-    for (const t of timers.values()) clearInterval(t);
+    for (const t of timers.values()) clearInterval(t.interval);
     timers.clear();
     if (Module.onExit) Module.onExit(code);
     Module.qelmaEnded = true;

@@ -71,7 +71,7 @@ EM_JS(void, js_timer_start, (void *timer, int ms), { Module.qelmaPage.timerStart
 EM_JS(void, js_timer_stop, (void *timer), { Module.qelmaPage.timerStop(timer); });
 EM_JS(int, js_screen_width, (), { return Module.qelmaPage.screenWidth(); });
 EM_JS(int, js_screen_height, (), { return screen.height | 0; });
-EM_ASYNC_JS(void, js_wait, (), { await Module.qelmaPage.nextWake(); });
+EM_ASYNC_JS(void, js_wait, (int ticks_wake), { await Module.qelmaPage.nextWake(ticks_wake); });
 // clang-format on
 
 std::string quoted(const std::string &text) {
@@ -221,8 +221,10 @@ EMSCRIPTEN_KEEPALIVE void qelma_web_show_due(int id) {
         winlayer::show_due(w);
 }
 
-EMSCRIPTEN_KEEPALIVE void qelma_web_timer(void *timer) {
+// Whether the tick ends the program's wait: the page wakes the program only then.
+EMSCRIPTEN_KEEPALIVE int qelma_web_timer(void *timer) {
     winlayer::timer_expired(static_cast<winlayer::Timer *>(timer));
+    return winlayer::wait_over() ? 1 : 0;
 }
 
 // The page is hidden, frozen or going away, and the program may never run
@@ -259,12 +261,12 @@ void tk_process_events(bool wait) {
     }
     repaint_pending();
     const double now = emscripten_get_now();
-    if (wait && winlayer::empty()) {
+    if (wait && !winlayer::wait_over()) {
         // A page can go away without a word (a crash, a browser that does
         // not report leaving): lines written before the program sleeps
         // reach the folder, which saves them.
         std::fflush(nullptr);
-        js_wait();
+        js_wait(winlayer::ticks_end_wait() ? 1 : 0);
         last_yield_ms = emscripten_get_now();
     } else if (now - last_yield_ms > 50) {
         // A program that only peeks still lets the page draw and take input.
