@@ -429,6 +429,19 @@ TEST(GdiBlit, CopiesAreClippedToBothSurfaces) {
     EXPECT_EQ(dst.count(WHITE), 400);
 }
 
+// A copy onto a picture that differs from it in one pixel changes that
+// pixel, wherever it is in a row (rows that are already the same are
+// compared, not copied, and compared in blocks).
+TEST(GdiBlit, ACopyMendsAOnePixelDifferenceAnywhereInARow) {
+    Surface src(37, 2, RED), dst(37, 2, RED), white(1, 1);
+    for (int x = 0; x < 37; x++) {
+        plat_bit_blt(dst.dc, x, 1, 1, 1, white.dc, 0, 0, SRCCOPY);
+        ASSERT_EQ(dst.at(x, 1), WHITE);
+        plat_bit_blt(dst.dc, 0, 0, 37, 2, src.dc, 0, 0, SRCCOPY);
+        EXPECT_EQ(dst.at(x, 1), RED) << "column " << x;
+    }
+}
+
 TEST(GdiBlit, OverlappingCopyWithinOneSurface) {
     Surface s(12, 1);
     for (int x = 0; x < 12; x++) {
