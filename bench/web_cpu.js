@@ -149,20 +149,25 @@ async function cpu(seconds) {
 // ---- in the page
 
 const GAME_SHOWN = `document.querySelectorAll('.qelma-window:not([hidden])').length`;
-// Counts the pictures the page hands the canvas, and their rows.
+// Counts the pictures the program hands the page, and their rows, from now
+// on (one counter per page, however often it is asked for); while
+// window.qelmaKeep is set they are counted but kept from the canvas.
 const COUNT_PRESENTS = `(() => {
-  const page = Module.qelmaPage, present = page.present;
+  const page = Module.qelmaPage;
   window.qelmaPresents = { calls: 0, rows: 0 };
-  page.present = function (id, pixels, w, h, top, rows) {
-    qelmaPresents.calls++; qelmaPresents.rows += rows;
-    return present.apply(this, arguments);
-  };
+  if (!page.counted) {
+    const present = page.present;
+    page.present = function (id, pixels, w, h, top, rows) {
+      qelmaPresents.calls++; qelmaPresents.rows += rows;
+      if (!window.qelmaKeep) return present.apply(this, arguments);
+    };
+    page.counted = true;
+  }
   return true;
 })()`;
 // The program runs on, but its pictures no longer reach the canvas.
-const KEEP_PICTURES = `(() => { const page = Module.qelmaPage;
-  page.shown = page.present; page.present = () => {}; return true; })()`;
-const SHOW_PICTURES = `(() => { Module.qelmaPage.present = Module.qelmaPage.shown; return true; })()`;
+const KEEP_PICTURES = `(() => { window.qelmaKeep = true; return true; })()`;
+const SHOW_PICTURES = `(() => { window.qelmaKeep = false; return true; })()`;
 // White pixels where the game's instructions stand (they go with Go).
 const INSTRUCTIONS = `(() => {
   const c = document.querySelector('.qelma-window canvas');
