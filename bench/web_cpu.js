@@ -25,13 +25,12 @@ const http = require('http');
 const path = require('path');
 const zlib = require('zlib');
 const { ENGINES, sleep } = require(path.join(__dirname, '..', 'tests', 'web', 'engines.js'));
+const { TYPES } = require(path.join(__dirname, '..', 'tests', 'web', 'page_support.js'));
 
 const buildDir = path.resolve(process.argv[2] || path.join(__dirname, '..', 'build', 'web'));
 const SECONDS = Number(process.env.QELMA_WEB_CPU_SECONDS || 20);
 const SETTLE_MS = 3000;      // after Go or Ctrl+H
 const LOAD_SETTLE_MS = 10000; // after a page loads
-const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
-                '.woff2': 'font/woff2' };
 const PAGE_FILES = ['game/cargame.html', 'game/cargame.js', 'game/cargame.wasm', 'game/qelma-font.woff2'];
 const HZ = 100; // USER_HZ: /proc counts clock ticks of 1/100 s on Linux
 
@@ -185,19 +184,11 @@ const DIGEST = `(() => {
   return h;
 })()`;
 
-async function waitFor(d, expr, ms) {
-  for (const end = Date.now() + ms; ;) {
-    const v = await d.evaluate(expr).catch(() => null);
-    if (v || Date.now() > end) return v || null;
-    await sleep(100);
-  }
-}
-
 async function open(d, url, panels) {
   await d.goto(url);
-  if (!await waitFor(d, `${GAME_SHOWN} >= ${panels} && !!Module.calledRun`, 30000))
+  if (!await d.waitFor(`${GAME_SHOWN} >= ${panels} && !!Module.calledRun`, 30000))
     throw new Error(`${url} showed no panels in 30 s`);
-  await d.evaluate('Module.qelmaPage.whenIdle()');
+  await d.idle();
 }
 
 // One state measured: its processor time and the pictures the page drew.
@@ -218,9 +209,9 @@ async function engine(name, base) {
     for (let i = 0; i < 3; i++) {
       served = 0;
       await d.goto(`${base}/game/cargame.html?first-picture&load=${i}`);
-      const first = await waitFor(d, 'window.qelmaFirstPicture', 30000);
+      const first = await d.waitFor('window.qelmaFirstPicture', 30000);
       if (!first) throw new Error('the game page showed no picture within 30 s');
-      await waitFor(d, `${GAME_SHOWN} >= 2 && !!Module.calledRun`, 30000);
+      await d.waitFor(`${GAME_SHOWN} >= 2 && !!Module.calledRun`, 30000);
       loads.push({ ms: first, bytes: served });
     }
     const result = { name, firstPicture: loads.map(l => l.ms).sort((a, b) => a - b)[1],
@@ -235,11 +226,8 @@ async function engine(name, base) {
     await open(d, base + '/game/cargame.html', 2);
     result.states.push(await measure(d, 'before Go', LOAD_SETTLE_MS));
 
-    // Go, at its place in the drawing area's top left corner.
-    const [left, top, scale] = await d.evaluate(`(() => { const c = document.querySelector('.qelma-window canvas');
-      const r = c.getBoundingClientRect(); return [r.left, r.top, r.width / c.width]; })()`);
-    await d.click(left + 50 * scale, top + 28 * scale);
-    if (!await waitFor(d, `${INSTRUCTIONS} === 0`, 5000)) throw new Error('Go did not start the game');
+    await d.onCanvas(50, 28); // Go, in the drawing area's top left corner
+    if (!await d.waitFor(`${INSTRUCTIONS} === 0`, 5000)) throw new Error('Go did not start the game');
     result.states.push(await measure(d, 'after Go'));
     await d.evaluate(KEEP_PICTURES);
     result.states.push(await measure(d, 'not shown'));

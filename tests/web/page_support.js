@@ -50,4 +50,4 @@ function serve(folder) {
   return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
-module.exports = { check, finish, poll, serve };
+module.exports = { check, finish, poll, serve, TYPES };
