@@ -493,25 +493,25 @@ void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
             stroke.column_sweep(c.x, std::min(c.y0, c.y), std::max(c.y0, c.y));
     };
     auto extend = [&](Chain &c, long long x, long long y) {
-        if (c.started && x == c.x && y == c.y)
+        if (!c.started) {
+            c = {true, x, y, x, y};
             return;
-        if (c.started && ((y == c.y && c.y0 == c.y) || (x == c.x && c.x0 == c.x))) {
+        }
+        if (x == c.x && y == c.y)
+            return;
+        const bool along_row = y == c.y, along_column = x == c.x;
+        if ((along_row && c.y0 == c.y) || (along_column && c.x0 == c.x)) {
             c.x = x; // the stretch goes on
             c.y = y;
             return;
         }
-        if (c.started && (y == c.y || x == c.x)) {
-            // A turn: the stretch so far ends, and its last point starts
-            // one along the other axis.
-            flush(c);
-            c = {true, c.x, c.y, x, y};
-            return;
+        flush(c);
+        if (along_row || along_column) {
+            c = {true, c.x, c.y, x, y}; // a turn: the last point starts a stretch along the other axis
+        } else {
+            stroke.segment(c.x, c.y, x, y); // a step across both
+            c = {true, x, y, x, y};
         }
-        if (c.started) {
-            flush(c);
-            stroke.segment(c.x, c.y, x, y);
-        }
-        c = {true, x, y, x, y};
     };
     Chain chains[4];
     ellipse_outline(l, t, r - 1, b - 1, [&](long long xl, long long xr, long long up, long long down) {
