@@ -62,6 +62,11 @@ refuse 1 "cannot read missing.c" missing.c
 refuse 2 "is not a C or C++ source" CMakeLists.txt
 refuse 1 "the page was not made" broken.c
 
+echo "== a source whose name starts with a dash, after --"
+cp tiles.c ./-tiles.c
+{ qelma-web-page -- -tiles.c && [ -f ./-tiles-web/index.html ]; } ||
+    fail "qelma-web-page -- -tiles.c did not make -tiles-web/index.html"
+
 echo "== both pages in every browser engine"
 node "$src/tests/web/kit_page.js" "$work/learner/tiles-web" "$work/learner/build/tiles" ||
     fail "the pages did not work in every engine"
