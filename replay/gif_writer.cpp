@@ -9,6 +9,12 @@
 #include <gif_lib.h>
 #include <unistd.h>
 
+namespace {
+
+constexpr int GIF_LONGEST_DELAY = 65535; // hundredths of a second
+
+} // namespace
+
 GifWriter::~GifWriter() {
     std::string ignored;
     close(&ignored);
@@ -139,16 +145,23 @@ bool GifWriter::write_pending(std::string *error) {
         // one pixel keeps the frame and its time.
         left = right = top = bottom = 0;
     }
-    GraphicsControlBlock control{};
-    control.DisposalMode = DISPOSE_DO_NOT;
-    control.UserInputFlag = false;
-    control.DelayTime = std::min(pending_time_, 65535);
-    control.TransparentColor = NO_TRANSPARENT_COLOR;
-    GifByteType extension[4];
-    EGifGCBToExtension(&control, extension);
-    if (EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_ERROR ||
-        EGifPutImageDesc(gif_, left, top, right - left + 1, bottom - top + 1, false, nullptr) ==
-            GIF_ERROR)
+    // A GIF frame's time is at most 65535 hundredths of a second: a longer
+    // one goes on in frames that repeat one pixel as it is.
+    long long time_left = pending_time_;
+    auto frame_head = [&](int frame_left, int frame_top, int frame_width, int frame_height) {
+        GraphicsControlBlock control{};
+        control.DisposalMode = DISPOSE_DO_NOT;
+        control.UserInputFlag = false;
+        control.DelayTime = static_cast<int>(std::min<long long>(time_left, GIF_LONGEST_DELAY));
+        control.TransparentColor = NO_TRANSPARENT_COLOR;
+        time_left -= control.DelayTime;
+        GifByteType extension[4];
+        EGifGCBToExtension(&control, extension);
+        return EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, 4, extension) != GIF_ERROR &&
+               EGifPutImageDesc(gif_, frame_left, frame_top, frame_width, frame_height, false,
+                                nullptr) != GIF_ERROR;
+    };
+    if (!frame_head(left, top, right - left + 1, bottom - top + 1))
         return failed("cannot write a frame", gif_->Error, error);
     line_.resize(static_cast<std::size_t>(right - left + 1));
     for (int y = top; y <= bottom; ++y) {
@@ -156,6 +169,11 @@ bool GifWriter::write_pending(std::string *error) {
         for (int x = left; x <= right; ++x)
             line_[x - left] = index_of(row[x]);
         if (EGifPutLine(gif_, line_.data(), right - left + 1) == GIF_ERROR)
+            return failed("cannot write a frame", gif_->Error, error);
+    }
+    while (time_left > 0) {
+        GifByteType same = index_of(picture.pixels[0]);
+        if (!frame_head(0, 0, 1, 1) || EGifPutLine(gif_, &same, 1) == GIF_ERROR)
             return failed("cannot write a frame", gif_->Error, error);
     }
     shown_.pixels.swap(pending_.pixels); // pending_ is refilled by the next add

@@ -43,7 +43,7 @@ class GifWriter {
     std::unordered_map<std::uint32_t, std::uint8_t> nearest_;
     Picture shown_;   // the picture the frames written so far add up to
     Picture pending_; // the last picture, not written until its time is known
-    int pending_time_ = 0;
+    long long pending_time_ = 0; // hundredths of a second
     bool has_pending_ = false;
     std::vector<std::uint8_t> line_;
 };

@@ -15,7 +15,9 @@ static const char USAGE[] =
     "  --tolerance P     ... by more than P percent of the pixels (default 0)\n"
     "  --diff FILE       where the difference picture goes (default NAME-diff.png)\n"
     "  --log FILE        the message log's lines\n"
-    "  --timeout S       stop a program silent for S seconds (default 10)\n";
+    "  --timeout S       stop a program that asks for no event for S seconds (default 10)\n"
+    "Two outputs that are one file, or an output that is the script or the\n"
+    "reference, are refused; each output appears only when it is complete.\n";
 
 int main(int argc, char **argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

@@ -73,6 +73,37 @@ bool write_png(const std::string &path, const Picture &picture, std::string *err
     return true;
 }
 
+namespace {
+
+// The steps of reading that libpng may leave by longjmp, each in a function
+// of its own with no object that a destructor must end: nothing is skipped
+// when it jumps. False on a damaged file.
+bool read_png_header(png_structp png, png_infop info, std::FILE *file) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_init_io(png, file);
+    png_set_sig_bytes(png, 8);
+    png_set_user_limits(png, LARGEST_SIDE, LARGEST_SIDE);
+    png_read_info(png, info);
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_strip_alpha(png);
+    png_set_gray_to_rgb(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    return true;
+}
+
+bool read_png_rows(png_structp png, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_image(png, rows);
+    png_read_end(png, nullptr);
+    return true;
+}
+
+} // namespace
+
 bool read_png(const std::string &path, Picture *picture, std::string *error) {
     File file = open_file(path, "rb", error);
     if (!file)
@@ -90,23 +121,14 @@ bool read_png(const std::string &path, Picture *picture, std::string *error) {
         *error = path + ": out of memory";
         return false;
     }
-    Picture read;
-    std::vector<png_byte> row;
-    if (setjmp(png_jmpbuf(png))) {
+    auto damaged = [&] {
         png_destroy_read_struct(&png, &info, nullptr);
         *error = path + ": " + (why.empty() ? "damaged PNG" : why);
         return false;
-    }
-    png_init_io(png, file.get());
-    png_set_sig_bytes(png, 8);
-    png_set_user_limits(png, LARGEST_SIDE, LARGEST_SIDE);
-    png_read_info(png, info);
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_strip_alpha(png);
-    png_set_gray_to_rgb(png);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
+    };
+    if (!read_png_header(png, info, file.get()))
+        return damaged();
+    Picture read;
     read.width = static_cast<int>(png_get_image_width(png, info));
     read.height = static_cast<int>(png_get_image_height(png, info));
     if (png_get_rowbytes(png, info) != static_cast<std::size_t>(read.width) * 3) {
@@ -119,8 +141,8 @@ bool read_png(const std::string &path, Picture *picture, std::string *error) {
     std::vector<png_bytep> rows(static_cast<std::size_t>(read.height));
     for (int y = 0; y < read.height; ++y)
         rows[y] = all.data() + static_cast<std::size_t>(y) * read.width * 3;
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
+    if (!read_png_rows(png, rows.data()))
+        return damaged();
     png_destroy_read_struct(&png, &info, nullptr);
     read.pixels.resize(static_cast<std::size_t>(read.width) * read.height);
     for (std::size_t i = 0; i < read.pixels.size(); ++i)

@@ -90,9 +90,11 @@ int RecordReader::read_one(std::string *error) {
         }
         if (!have(1, n))
             return 0;
-        report_.log.emplace_back(reinterpret_cast<const char *>(at + 5), n);
-        length = 5 + n;
-        break;
+        report_.last_log.assign(reinterpret_cast<const char *>(at + 5), n);
+        read_ += 5 + n;
+        if (sink_ != nullptr && !sink_->log_line(report_.last_log, error))
+            return -1;
+        return 1;
     }
     case 'S':
     case 'F': {

@@ -17,7 +17,7 @@ struct ReplayReport {
     std::uint32_t waits = 0;            // waits begun
     bool ended = false;                 // 'E': the script's end
     std::uint32_t end_how = 0, end_line = 0;
-    std::vector<std::string> log;       // 'L', in order
+    std::string last_log;               // the latest 'L' (each goes to the sink)
     Picture picture;                    // the latest picture ('F', kept by 'S')
     std::uint32_t picture_number = 0;
     bool picture_final = false;
@@ -25,11 +25,13 @@ struct ReplayReport {
     bool has_picture = false;
 };
 
-// Called for each picture record, after report.picture is brought up to date.
+// Called for each picture record, after report.picture is brought up to
+// date, and for each log line as it comes (the report keeps only the last).
 class PictureSink {
   public:
     virtual ~PictureSink() = default;
     virtual bool picture(const ReplayReport &report, std::string *error) = 0;
+    virtual bool log_line(const std::string &, std::string *) { return true; }
 };
 
 class RecordReader {

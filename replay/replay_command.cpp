@@ -2,12 +2,14 @@
 // of the program.
 #include "replay/replay_command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <sys/stat.h>
@@ -38,25 +40,198 @@ bool number_of(const std::string &text, double low, double high, double *value) 
     return true;
 }
 
-// The directory a file would be made in can take it.
-bool can_write_beside(const std::string &path, std::string *error) {
-    fs::path dir = fs::path(path).parent_path();
-    if (dir.empty())
-        dir = ".";
-    if (access(dir.c_str(), W_OK) != 0) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+// Temporary names, kept where a signal handler can remove them: an output
+// appears only complete, even when the command is interrupted.
+constexpr int TEMP_SLOTS = 16;
+char temp_names[TEMP_SLOTS][4096];
+volatile std::sig_atomic_t temp_used[TEMP_SLOTS];
+
+extern "C" void remove_temps_and_die(int signal_number) {
+    for (int i = 0; i < TEMP_SLOTS; ++i)
+        if (temp_used[i])
+            unlink(temp_names[i]);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+// An output file made under a temporary name in its own folder and put in
+// place whole by commit; dropped (with its temporary) otherwise.
+class PendingFile {
+  public:
+    PendingFile() = default;
+    PendingFile(const PendingFile &) = delete;
+    PendingFile &operator=(const PendingFile &) = delete;
+    ~PendingFile() { discard(); }
+
+    // Makes the temporary file, empty. False, with the reason, when the
+    // folder cannot take it.
+    bool create(const std::string &path, std::string *error) {
+        discard();
+        path_ = path;
+        std::error_code ignored;
+        // A link is followed: its file is replaced, not the link.
+        target_ = fs::weakly_canonical(fs::absolute(path, ignored), ignored);
+        if (target_.empty())
+            target_ = path;
+        static unsigned serial = 0;
+        for (int attempt = 0;; ++attempt) {
+            const fs::path temp = target_.parent_path() /
+                                  ("." + target_.filename().string() + ".qelma-replay-" +
+                                   std::to_string(getpid()) + "-" + std::to_string(serial++));
+            const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                ::close(fd);
+                temp_ = temp.string();
+                break;
+            }
+            if (errno != EEXIST || attempt > 100) {
+                *error = "cannot write " + path + ": " + std::strerror(errno);
+                return false;
+            }
+        }
+        for (slot_ = 0; slot_ < TEMP_SLOTS && temp_used[slot_]; ++slot_) {
+        }
+        if (slot_ < TEMP_SLOTS && temp_.size() < sizeof temp_names[0]) {
+            std::memcpy(temp_names[slot_], temp_.c_str(), temp_.size() + 1);
+            temp_used[slot_] = 1;
+        }
+        return true;
+    }
+    const std::string &temp() const { return temp_; }
+    // Puts the finished file in place of the one named.
+    bool commit(std::string *error) {
+        if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+            *error = "cannot write " + path_ + ": " + std::strerror(errno);
+            discard();
+            return false;
+        }
+        forget();
+        return true;
+    }
+    void discard() {
+        if (!temp_.empty())
+            unlink(temp_.c_str());
+        forget();
+    }
+
+  private:
+    void forget() {
+        if (slot_ < TEMP_SLOTS)
+            temp_used[slot_] = 0;
+        slot_ = TEMP_SLOTS;
+        temp_.clear();
+    }
+    std::string path_, temp_;
+    fs::path target_;
+    int slot_ = TEMP_SLOTS;
+};
+
+// A PNG put in place whole.
+bool write_png_whole(const std::string &path, const Picture &picture, std::string *error) {
+    PendingFile file;
+    return file.create(path, error) && write_png(file.temp(), picture, error) && file.commit(error);
+}
+
+std::string diff_name(const ReplayOptions &options) {
+    return !options.diff.empty() ? options.diff
+                                 : fs::path(options.expect).stem().string() + "-diff.png";
+}
+
+// What a name leads to: the file itself where it exists, else its place.
+struct Place {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    fs::path where;
+};
+
+Place place_of(const fs::path &path) {
+    Place place;
+    std::error_code ignored;
+    place.where = fs::weakly_canonical(fs::absolute(path, ignored), ignored);
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) {
+        place.exists = true;
+        place.device = info.st_dev;
+        place.inode = info.st_ino;
+    }
+    return place;
+}
+
+bool same_place(const Place &a, const Place &b) {
+    if (a.exists && b.exists)
+        return a.device == b.device && a.inode == b.inode;
+    return a.exists == b.exists && !a.where.empty() && a.where == b.where;
+}
+
+// A name of the kind --frames writes: frame-NNNNN.png.
+bool frame_like(const std::string &name) {
+    if (name.rfind("frame-", 0) != 0 || name.size() < 6 + 5 + 4 ||
+        name.compare(name.size() - 4, 4, ".png") != 0)
         return false;
+    const std::string digits = name.substr(6, name.size() - 10);
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// True when every output has a file of its own, apart from the script, the
+// reference and the frames; else false with the two that meet in *error.
+bool outputs_apart(const ReplayOptions &options, std::string *error) {
+    struct Named {
+        std::string what, path;
+        bool output;
+        Place place;
+    };
+    std::vector<Named> names = {{"the script", options.script, false, {}}};
+    if (!options.expect.empty()) {
+        names.push_back({"--expect", options.expect, false, {}});
+        names.push_back({options.diff.empty() ? "the difference picture of --expect" : "--diff",
+                         diff_name(options), true, {}});
+    }
+    for (const auto &[what, path] : {std::pair<const char *, const std::string &>{"--gif", options.gif},
+                                     {"--png", options.png},
+                                     {"--log", options.log}})
+        if (!path.empty())
+            names.push_back({what, path, true, {}});
+    for (Named &named : names)
+        named.place = place_of(named.path);
+    auto meet = [&](const std::string &a, const std::string &b) {
+        *error = a + " and " + b + " are one file: each output needs a file of its own, apart "
+                 "from the script and the reference picture";
+        return false;
+    };
+    for (std::size_t i = 0; i < names.size(); ++i)
+        for (std::size_t j = i + 1; j < names.size(); ++j)
+            if ((names[i].output || names[j].output) && same_place(names[i].place, names[j].place))
+                return meet(names[i].what + " " + names[i].path, names[j].what + " " + names[j].path);
+    if (options.frames.empty())
+        return true;
+    const Place frames = place_of(options.frames);
+    for (const Named &named : names) {
+        if (same_place(named.place, frames))
+            return meet(named.what + " " + named.path, "--frames " + options.frames);
+        const fs::path path(named.path);
+        fs::path folder = path.parent_path();
+        if (folder.empty())
+            folder = ".";
+        if (frame_like(path.filename().string()) && same_place(place_of(folder), frames)) {
+            *error = named.what + " " + named.path + " is a picture that --frames " + options.frames +
+                     " writes: each output needs a file of its own, apart from the script and "
+                     "the reference picture";
+            return false;
+        }
     }
     return true;
 }
 
-// Takes the pictures as they arrive: the GIF's frames and the numbered PNGs.
+// Takes the pictures and log lines as they arrive: the GIF's frames, the
+// numbered PNGs and the log, each under a temporary name until it is whole.
 class Outputs : public PictureSink {
   public:
     explicit Outputs(const ReplayOptions &options) : options_(options) {}
 
     bool open(std::string *error) {
-        if (!options_.gif.empty() && !gif_.open(options_.gif, error))
+        if (!options_.gif.empty() &&
+            (!gif_file_.create(options_.gif, error) || !gif_.open(gif_file_.temp(), error)))
             return false;
         if (!options_.frames.empty()) {
             std::error_code made;
@@ -67,14 +242,26 @@ class Outputs : public PictureSink {
                 return false;
             }
         }
-        if (!options_.png.empty() && !can_write_beside(options_.png, error))
+        // Made now, so that a folder that cannot take it ends the run here.
+        if (!options_.png.empty() && !png_file_.create(options_.png, error))
             return false;
         if (!options_.log.empty()) {
-            log_.reset(std::fopen(options_.log.c_str(), "w"));
+            if (!log_file_.create(options_.log, error))
+                return false;
+            log_.reset(std::fopen(log_file_.temp().c_str(), "w"));
             if (!log_) {
                 *error = "cannot write " + options_.log + ": " + std::strerror(errno);
                 return false;
             }
+        }
+        return true;
+    }
+
+    bool log_line(const std::string &line, std::string *) override {
+        if (log_) {
+            std::fputs(line.c_str(), log_.get());
+            if (line.empty() || line.back() != '\n')
+                std::fputc('\n', log_.get());
         }
         return true;
     }
@@ -84,50 +271,53 @@ class Outputs : public PictureSink {
             gif_.set_palette(report.palette);
             palette_set_ = true;
         }
-        // The last picture told again unchanged, at the script's end, is the
-        // one already shown.
-        const bool again = seen_ && report.picture_number == last_number_;
-        if (again && report.picture_repeated)
+        const std::uint32_t number = report.picture_number;
+        // A picture told again with the same number comes at the script's
+        // end: unchanged, it is the one already shown; changed (clicks or
+        // keys after the last tick), it is one more.
+        const bool again = seen_ && number == last_number_;
+        const bool frame_written = frames_written_ > 0 && last_frame_ == number;
+        if (again && report.picture_repeated) {
+            // The final picture is the last frame even where --every left
+            // its number out.
+            if (report.picture_final && !frame_written && !write_frame(number, report, error))
+                return false;
             return true;
+        }
         seen_ = true;
-        last_number_ = report.picture_number;
+        last_number_ = number;
         ++pictures_;
         if (!gif_.add(report.picture, PICTURE_CENTISECONDS, error)) {
             output_failed_ = true;
             return false;
         }
-        if (!options_.frames.empty() && !again && report.picture_number % options_.every == 0) {
-            char name[32];
-            std::snprintf(name, sizeof name, "frame-%05u.png", report.picture_number);
-            if (!write_png((fs::path(options_.frames) / name).string(), report.picture, error)) {
-                output_failed_ = true;
-                return false;
-            }
-        }
+        const bool due = number % static_cast<std::uint32_t>(options_.every) == 0 || report.picture_final;
+        if (due && !write_frame(frame_written ? number + 1 : number, report, error))
+            return false;
         return true;
     }
 
     bool finish(const ReplayReport &report, std::string *error) {
         if (log_) {
-            for (const std::string &line : report.log) {
-                std::fputs(line.c_str(), log_.get());
-                if (line.empty() || line.back() != '\n')
-                    std::fputc('\n', log_.get());
-            }
             if (std::fclose(log_.release()) != 0) {
                 *error = "cannot write " + options_.log + ": " + std::strerror(errno);
                 return false;
             }
+            if (!log_file_.commit(error))
+                return false;
         }
         if (!options_.gif.empty() && pictures_ == 0) {
             gif_.close(error);
-            std::remove(options_.gif.c_str());
+            gif_file_.discard();
             *error = "no picture was drawn: " + options_.gif + " is not written";
             return false;
         }
         if (!gif_.close(error))
             return false;
-        if (!options_.png.empty() && report.has_picture && !write_png(options_.png, report.picture, error))
+        if (!options_.gif.empty() && !gif_file_.commit(error))
+            return false;
+        if (!options_.png.empty() && report.has_picture &&
+            !(write_png(png_file_.temp(), report.picture, error) && png_file_.commit(error)))
             return false;
         return true;
     }
@@ -135,15 +325,30 @@ class Outputs : public PictureSink {
     bool output_failed() const { return output_failed_; }
 
   private:
+    bool write_frame(std::uint32_t number, const ReplayReport &report, std::string *error) {
+        if (options_.frames.empty())
+            return true;
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%05u.png", number);
+        if (!write_png_whole((fs::path(options_.frames) / name).string(), report.picture, error)) {
+            output_failed_ = true;
+            return false;
+        }
+        last_frame_ = number;
+        ++frames_written_;
+        return true;
+    }
+
     struct FileCloser {
         void operator()(std::FILE *f) const { std::fclose(f); }
     };
     const ReplayOptions &options_;
+    PendingFile gif_file_, png_file_, log_file_;
     GifWriter gif_;
     std::unique_ptr<std::FILE, FileCloser> log_;
     bool palette_set_ = false, seen_ = false, output_failed_ = false;
-    std::uint32_t last_number_ = 0;
-    std::size_t pictures_ = 0;
+    std::uint32_t last_number_ = 0, last_frame_ = 0;
+    std::size_t pictures_ = 0, frames_written_ = 0;
 };
 
 // 0 when the last picture is as expected (or nothing is expected), else 1
@@ -159,9 +364,7 @@ int check_expected(const ReplayOptions &options, const Picture &expected, const 
     const Difference difference = compare_pictures(report.picture, expected);
     if (difference.percent() <= options.tolerance)
         return EXIT_PLAYED;
-    std::string diff = options.diff;
-    if (diff.empty())
-        diff = fs::path(options.expect).stem().string() + "-diff.png";
+    const std::string diff = diff_name(options);
     char figures[160];
     std::snprintf(figures, sizeof figures, "%zu of %zu pixels (%.3f %%, more than %g %%)",
                   difference.differing, difference.total, difference.percent(), options.tolerance);
@@ -170,7 +373,7 @@ int check_expected(const ReplayOptions &options, const Picture &expected, const 
         message += "; the sizes differ (" + std::to_string(report.picture.width) + " x " +
                    std::to_string(report.picture.height) + " against " +
                    std::to_string(expected.width) + " x " + std::to_string(expected.height) + ")";
-    if (write_png(diff, difference.marked, &error))
+    if (write_png_whole(diff, difference.marked, &error))
         message += "; differences marked in red in " + diff;
     else
         message += "; the difference picture cannot be written: " + error;
@@ -179,9 +382,9 @@ int check_expected(const ReplayOptions &options, const Picture &expected, const 
 }
 
 std::string last_log_line(const ReplayReport &report) {
-    if (report.log.empty())
+    if (report.last_log.empty())
         return "it cannot be played";
-    std::string line = report.log.back();
+    std::string line = report.last_log;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
     return line;
@@ -258,6 +461,13 @@ bool parse_replay_options(const std::vector<std::string> &args, ReplayOptions *o
 }
 
 int run_replay(const ReplayOptions &options) {
+    std::string error;
+    // Before anything is read or made: no output may overwrite another, the
+    // script or the reference.
+    if (!outputs_apart(options, &error)) {
+        say(error);
+        return EXIT_BAD_INPUT;
+    }
     struct stat script_info {};
     std::FILE *script = std::fopen(options.script.c_str(), "r");
     if (script == nullptr || stat(options.script.c_str(), &script_info) != 0 ||
@@ -272,11 +482,12 @@ int run_replay(const ReplayOptions &options) {
 
     // The reference is read before anything runs: a bad one ends it here.
     Picture expected;
-    std::string error;
     if (!options.expect.empty() && !read_png(options.expect, &expected, &error)) {
         say("cannot read the expected picture " + error);
         return EXIT_BAD_INPUT;
     }
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal_number, remove_temps_and_die);
     Outputs outputs(options);
     if (!outputs.open(&error)) {
         say(error);
@@ -291,9 +502,15 @@ int run_replay(const ReplayOptions &options) {
         {"DISPLAY", ""},
         {"WAYLAND_DISPLAY", ""}};
     const ChildOutcome outcome =
-        run_child(options.program, variables, REPLAY_STREAM_VARIABLE, options.timeout,
+        run_child(options.program, variables, REPLAY_STREAM_VARIABLE, REPLAY_PIPE_VARIABLE,
+                  options.timeout,
                   [&](const void *bytes, std::size_t size) {
                       return reader.take(bytes, size, &stream_error);
+                  },
+                  // Its signs of life: the session's start, each wait, the script's end.
+                  [&] {
+                      const ReplayReport &r = reader.report();
+                      return std::uint64_t{r.waits} + r.began + r.ended;
                   });
     const ReplayReport &report = reader.report();
     const std::string &program = options.program[0];

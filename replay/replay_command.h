@@ -5,9 +5,10 @@
 //
 // Exit codes: 0 the script was played to its end (and the picture is as
 // expected); 1 --expect found the last picture different; 2 a usage error,
-// a script that cannot be read or holds a line that cannot be played, or an
-// output that cannot be written; the program's own code when it ended before
-// its script did; 124 the program went silent longer than --timeout; 125 it
+// a script that cannot be read or holds a line that cannot be played, an
+// output that cannot be written, or outputs that are one file (or the script,
+// or the reference); the program's own code when it ended before its script
+// did; 124 the program asked for no event for longer than --timeout; 125 it
 // is not a QELMA program; 126 it cannot be run; 127 it is not found; 128 + n
 // it crashed with signal n.
 #ifndef QELMA_REPLAY_REPLAY_COMMAND_H
@@ -33,7 +34,7 @@ struct ReplayOptions {
     std::string gif, png, frames, expect, diff, log;
     int every = 1;
     double tolerance = 0.0; // percent of pixels
-    double timeout = 10.0;  // seconds of silence
+    double timeout = 10.0;  // seconds without a wait
     bool help = false;
 };
 

@@ -3,6 +3,7 @@
 // the lines it logs go to the command as records (replay_stream.h). The
 // program itself is not changed; without the variables nothing here acts.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +11,14 @@
 #include <string>
 #include <vector>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "qelma/draw/draw.h"
+#include "qelma/log/log.h"
 #include "qelma/qelma.h"
 #include "qelma/session/replay_stream.h"
 #include "qelma/session/session.h"
@@ -98,6 +106,56 @@ void send_picture(bool final) {
     replay.last.swap(replay.now);
 }
 
+void put_log_line(const char *text) {
+    const std::size_t length = std::strlen(text);
+    put_tag('L');
+    put(static_cast<std::uint32_t>(length));
+    put_bytes(text, length);
+}
+
+// The stream that the command handed over. A name /dev/fd/N is that
+// descriptor, taken as it is (opening the name again would empty whatever
+// file it leads to), and only while it is still the pipe that
+// REPLAY_PIPE_VARIABLE names; it is then kept from the program's children,
+// so that a process the program leaves behind does not hold it open. Any
+// other name is a file made for the records. Null, with the reason, when
+// there is no stream to write.
+std::FILE *open_stream(const char *name, std::string *why) {
+#if !defined(_WIN32)
+    int fd = -1;
+    char after = 0;
+    if (std::sscanf(name, "/dev/fd/%d%c", &fd, &after) == 1) {
+        const char *pipe = std::getenv(REPLAY_PIPE_VARIABLE);
+        unsigned long long device = 0, inode = 0;
+        struct stat info {};
+        if (pipe == nullptr || std::sscanf(pipe, "%llu:%llu%c", &device, &inode, &after) != 2) {
+            *why = "the pipe it should be is not named";
+            return nullptr;
+        }
+        if (fd < 0 || fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode) ||
+            static_cast<unsigned long long>(info.st_dev) != device ||
+            static_cast<unsigned long long>(info.st_ino) != inode) {
+            *why = "descriptor " + std::to_string(fd) +
+                   " is not qelma-replay's pipe any more (the program closed it; whatever it "
+                   "opened there is left alone)";
+            return nullptr;
+        }
+        std::FILE *stream = fdopen(fd, "wb");
+        if (stream == nullptr) {
+            *why = std::strerror(errno);
+            return nullptr;
+        }
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+        return stream;
+    }
+#endif
+    std::FILE *stream = std::fopen(name, "wb");
+    if (stream == nullptr) {
+        *why = std::strerror(errno);
+    }
+    return stream;
+}
+
 } // namespace
 
 bool replay_active() { return replay.active; }
@@ -110,13 +168,14 @@ void replay_begin() {
     if (script == nullptr || script[0] == '\0' || replay.active) {
         return;
     }
-    replay.stream = stream != nullptr && stream[0] != '\0' ? std::fopen(stream, "wb") : nullptr;
+    std::string why = "it is not named";
+    replay.stream = stream != nullptr && stream[0] != '\0' ? open_stream(stream, &why) : nullptr;
     if (replay.stream != nullptr) {
         std::setvbuf(replay.stream, nullptr, _IOFBF, 1 << 20);
     } else {
         // Started by hand with only the script named: play it all the same.
-        std::fprintf(stderr, "QELMA: cannot write the replay stream %s; playing %s without it\n",
-                     stream != nullptr ? stream : "(none)", script);
+        std::fprintf(stderr, "QELMA: cannot write the replay stream %s: %s; playing %s without it\n",
+                     stream != nullptr ? stream : "(none)", why.c_str(), script);
     }
     replay.active = true;
     replay.script = script;
@@ -125,6 +184,12 @@ void replay_begin() {
     put(PALETTE_SIZE);
     for (std::uint32_t colour : palette_rgb) {
         put(colour);
+    }
+    // The lines logged before the session are in the log already.
+    for (int i = 0; i < qelma_log_count(); ++i) {
+        if (const char *line = qelma_log_line(i)) {
+            put_log_line(line);
+        }
     }
     // Every event comes from the script, as a playback switched on before
     // the first wait.
@@ -177,10 +242,7 @@ void replay_log_line(const char *text) {
     if (!replay.active) {
         return;
     }
-    const std::size_t length = std::strlen(text);
-    put_tag('L');
-    put(static_cast<std::uint32_t>(length));
-    put_bytes(text, length);
+    put_log_line(text);
 }
 
 void replay_end() {

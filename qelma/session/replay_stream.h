@@ -1,10 +1,14 @@
 // What a program started by qelma-replay tells the command, and how.
 //
-// qelma-replay starts the program with two variables in its environment:
+// qelma-replay starts the program with variables in its environment:
 // REPLAY_SCRIPT_VARIABLE names the script that the program's events come
-// from, and REPLAY_STREAM_VARIABLE a file (a pipe) that the library writes
-// records into while the program runs. A program started without them is an
-// ordinary QELMA program.
+// from, and REPLAY_STREAM_VARIABLE the file that the library writes records
+// into while the program runs. qelma-replay names a descriptor, /dev/fd/3,
+// open on a pipe whose identity REPLAY_PIPE_VARIABLE gives ("DEVICE:INODE"
+// of the pipe, in decimal): the library writes to that descriptor only when
+// it is still that pipe (a program may have closed it and opened a file of
+// its own there), and keeps it from the program's children. A program
+// started without the variables is an ordinary QELMA program.
 //
 // Each record is a tag byte and then 32-bit unsigned numbers in the host's
 // byte order (both ends run on the same machine):
@@ -26,6 +30,7 @@
 
 inline constexpr const char *REPLAY_SCRIPT_VARIABLE = "QELMA_REPLAY_SCRIPT";
 inline constexpr const char *REPLAY_STREAM_VARIABLE = "QELMA_REPLAY_STREAM";
+inline constexpr const char *REPLAY_PIPE_VARIABLE = "QELMA_REPLAY_PIPE";
 inline constexpr std::uint32_t REPLAY_STREAM_VERSION = 1;
 
 enum ReplayEnd : std::uint32_t {

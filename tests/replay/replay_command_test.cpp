@@ -56,6 +56,8 @@ struct OutcomeCase {
     std::vector<std::string> program;
     int code;
     const char *message; // said on standard error; empty: nothing
+    const char *file = nullptr;  // afterwards this file ...
+    const char *holds = nullptr; // ... holds this text; null: it is not there
 };
 
 void PrintTo(const OutcomeCase &c, std::ostream *os) { *os << c.name; }
@@ -77,6 +79,14 @@ TEST_P(ReplayOutcome, EndsWithItsCodeAndSaysWhy) {
     else
         EXPECT_NE(ran.messages.find(c.message), std::string::npos) << ran.messages;
     EXPECT_FALSE(fs::exists("QELMA.SCR")); // the user's own script is not made
+    if (c.file != nullptr) {
+        EXPECT_EQ(fs::exists(c.file), c.holds != nullptr) << c.file;
+        if (c.holds != nullptr) {
+            EXPECT_NE(file_bytes(c.file).find(c.holds), std::string::npos) << c.file;
+        }
+    }
+    for (const auto &entry : fs::recursive_directory_iterator("."))
+        EXPECT_EQ(entry.path().string().find(".qelma-replay-"), std::string::npos) << entry.path();
 }
 
 const char TICKS[] = "QELMA_PERIODIC(5);\nQELMA_MOUSE(3, -4);\nQELMA_KBD(97);\nQELMA_PERIODIC(2);\n";
@@ -100,7 +110,35 @@ INSTANTIATE_TEST_SUITE_P(
                     "cannot write /nonexistent/dir/a.gif"},
         OutcomeCase{"badEvery", TICKS, {"--frames", "f", "--every", "0"}, {PROBE}, 2,
                     "--every 0: a whole number"},
-        OutcomeCase{"everyAlone", TICKS, {"--every", "2"}, {PROBE}, 2, "--every goes with --frames"}),
+        OutcomeCase{"everyAlone", TICKS, {"--every", "2"}, {PROBE}, 2, "--every goes with --frames"},
+        // Outputs that are one file, the script or the reference are refused
+        // before anything runs; a failed run leaves no output.
+        OutcomeCase{"gifIsPng", TICKS, {"--gif", "x.img", "--png", "x.img"}, {PROBE}, 2,
+                    "--gif x.img and --png x.img are one file"},
+        OutcomeCase{"gifIsLog", TICKS, {"--gif", "x.img", "--log", "./x.img"}, {PROBE}, 2,
+                    "--gif x.img and --log ./x.img are one file"},
+        OutcomeCase{"logIsScript", TICKS, {"--log", "run.SCR"}, {PROBE}, 2,
+                    "and --log run.SCR are one file", "run.SCR", TICKS},
+        OutcomeCase{"pngIsDiff", TICKS, {"--expect", "run.SCR", "--png", "run-diff.png"}, {PROBE}, 2,
+                    "--expect run-diff.png and --png run-diff.png are one file"},
+        OutcomeCase{"pngIsAFrame", TICKS, {"--frames", ".", "--png", "frame-00003.png"}, {PROBE}, 2,
+                    "--png frame-00003.png is a picture that --frames . writes"},
+        OutcomeCase{"failedLeavesNoGif", TICKS, {"--gif", "a.gif"}, {"/nonexistent/program"}, 127,
+                    "cannot run", "a.gif"},
+        // The final picture, changed by a click after the last tick, is the last frame.
+        OutcomeCase{"framesEndFinal", "QELMA_PERIODIC(1);\nQELMA_MOUSE(5, 5);\n", {"--frames", "f"},
+                    {PROBE, "count"}, 0, "1 clicks", "f/frame-00002.png", ""},
+        // Only waits count as signs of life: drawing and logging do not.
+        OutcomeCase{"drawsForever", TICKS, {"--timeout", "1"}, {PROBE, "draw-forever"}, 124,
+                    "did not ask for its next event within 1 s"},
+        OutcomeCase{"leavesBackgroundProcess", TICKS, {"--timeout", "3"}, {PROBE, "background"}, 0, ""},
+        OutcomeCase{"ownDescriptor3", TICKS, {}, {PROBE, "own-fd3"}, 125,
+                    "is not qelma-replay's pipe any more", "own.txt", "mine"},
+        OutcomeCase{"logBeforeSession", TICKS, {"--log", "run.log"}, {PROBE, "log-before"}, 0, "",
+                    "run.log", "before the session"},
+        // A last line without its line end is played.
+        OutcomeCase{"unterminatedLastLine", "QELMA_MOUSE(100, 100);\nQELMA_MOUSE(-200, -100);", {},
+                    {PROBE, "count"}, 0, "2 clicks"}),
     [](const auto &param_info) { return std::string(param_info.param.name); });
 
 TEST_F(Replay, ExpectPassesForTheSameProgramAndMarksWhatAnotherDraws) {

@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <gif_lib.h>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "replay/gif_writer.h"
+#include "replay/pictures.h"
 #include "replay/records.h"
 #include "support/qelma_test.h"
 
@@ -70,6 +72,8 @@ TEST(GifWriter, MergesRepeatsCropsToTheChangeAndMapsColoursToTheTable) {
         gif.set_palette(PALETTE);
         for (const Picture *p : {&white, &white, &white, &dot, &smoothed, &bluish, &bluish})
             ASSERT_TRUE(gif.add(*p, 10, &error)) << error;
+        // Longer than one frame's time can be: it goes on in a frame of one unchanged pixel.
+        ASSERT_TRUE(gif.add(white, 70000, &error)) << error;
         ASSERT_TRUE(gif.close(&error)) << error;
     }
     std::string version(6, '\0');
@@ -77,7 +81,10 @@ TEST(GifWriter, MergesRepeatsCropsToTheChangeAndMapsColoursToTheTable) {
     EXPECT_EQ(version, "GIF89a"); // frame times and the loop need it
     std::vector<std::uint32_t> table;
     const std::vector<GifFrame> frames = read_gif(path, &table);
-    ASSERT_EQ(frames.size(), 4u);
+    ASSERT_EQ(frames.size(), 6u);
+    EXPECT_EQ(frames[4].delay + frames[5].delay, 70000);
+    EXPECT_EQ((std::vector<int>{frames[5].width, frames[5].height}), (std::vector<int>{1, 1}));
+    EXPECT_EQ(frames[5].indices, std::vector<std::uint8_t>{1});
     EXPECT_EQ(std::vector<std::uint32_t>(table.begin(), table.begin() + 4), PALETTE);
     // The first frame is whole; the repeats add up to its time.
     EXPECT_EQ(frames[0].width, 8);
@@ -115,8 +122,13 @@ struct Stream {
 
 struct Collect : PictureSink {
     std::vector<std::uint32_t> numbers;
+    std::vector<std::string> lines;
     bool picture(const ReplayReport &report, std::string *) override {
         numbers.push_back(report.picture_number * 10 + (report.picture_final ? 1 : 0));
+        return true;
+    }
+    bool log_line(const std::string &line, std::string *) override {
+        lines.push_back(line);
         return true;
     }
 };
@@ -125,7 +137,7 @@ struct Collect : PictureSink {
 // the picture, marks it final and ends at line 7.
 const Stream A_SESSION = Stream()('H', {1, 2, 0, 0xFFFFFF})
                              ('F', {0, 0, 2, 2, 0, 2, 0xFF0000, 0x00FF00, 1, 2})('W', {1})
-                             ('F', {0, 0, 2, 2, 1, 1, 3, 4})('L', {5}, "hello")
+                             ('F', {0, 0, 2, 2, 1, 1, 3, 4})('L', {2}, "hi")('L', {5}, "hello")
                              ('S', {1, 0})('S', {1, 1})('E', {0, 7});
 
 TEST(RecordReader, ReadsTheSameInAnyPiecesAndRefusesDamage) {
@@ -142,7 +154,8 @@ TEST(RecordReader, ReadsTheSameInAnyPiecesAndRefusesDamage) {
         EXPECT_TRUE(r.began && r.ended);
         EXPECT_EQ(r.palette, (std::vector<std::uint32_t>{0, 0xFFFFFF}));
         EXPECT_EQ(r.end_line, 7u);
-        EXPECT_EQ(r.log, std::vector<std::string>{"hello"});
+        EXPECT_EQ(sink.lines, (std::vector<std::string>{"hi", "hello"})); // handed on, only the last kept
+        EXPECT_EQ(r.last_log, "hello");
         EXPECT_EQ(r.picture.pixels, (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 3, 4}));
         EXPECT_EQ(sink.numbers, (std::vector<std::uint32_t>{0, 0, 10, 11}));
     }
@@ -159,6 +172,51 @@ TEST(RecordReader, ReadsTheSameInAnyPiecesAndRefusesDamage) {
         RecordReader reader(nullptr);
         EXPECT_FALSE(reader.take(damaged.bytes.data(), damaged.bytes.size(), &error));
         EXPECT_FALSE(error.empty());
+    }
+}
+
+// A PNG of 2 x 2 RGB pixels built by hand, its rows (each a filter byte and
+// six bytes) compressed into the one IDAT chunk unless idat is given.
+std::string png_file(const std::string &rows, const std::string *idat = nullptr) {
+    auto chunk = [](const char *type, const std::string &data) {
+        std::string out(4, '\0');
+        for (int i = 0; i < 4; ++i)
+            out[i] = static_cast<char>(data.size() >> (24 - 8 * i));
+        const std::string body = type + data;
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef *>(body.data()), body.size());
+        out += body;
+        for (int i = 0; i < 4; ++i)
+            out += static_cast<char>(crc >> (24 - 8 * i));
+        return out;
+    };
+    std::string packed(compressBound(rows.size()), '\0');
+    uLongf size = packed.size();
+    compress(reinterpret_cast<Bytef *>(packed.data()), &size, reinterpret_cast<const Bytef *>(rows.data()),
+             rows.size());
+    packed.resize(size);
+    return std::string("\x89PNG\r\n\x1a\n", 8) +
+           chunk("IHDR", std::string("\0\0\0\2\0\0\0\2\x08\x02\0\0\0", 13)) +
+           chunk("IDAT", idat != nullptr ? *idat : packed) + chunk("IEND", "");
+}
+
+// Damaged references are refused with a reason, and read without a leak.
+TEST(ReadPng, RefusesDamagedFiles) {
+    qt_test::TempDir dir;
+    const std::string rows = std::string("\0\xff\0\0\0\xff\0\0\0\0\xff\xff\xff\xff", 14);
+    const std::string good = png_file(rows), garbage = "not a zlib stream at all";
+    Picture picture;
+    std::string error;
+    std::ofstream("good.png", std::ios::binary) << good;
+    ASSERT_TRUE(read_png("good.png", &picture, &error)) << error;
+    EXPECT_EQ(picture.pixels, (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+    std::string bad_filter = rows;
+    bad_filter[7] = 9;
+    for (const std::string &damaged :
+         {good.substr(0, good.size() - 20), png_file(bad_filter), png_file(rows, &garbage)}) {
+        std::ofstream("bad.png", std::ios::binary | std::ios::trunc) << damaged;
+        error.clear();
+        EXPECT_FALSE(read_png("bad.png", &picture, &error));
+        EXPECT_NE(error.find("bad.png: "), std::string::npos) << error;
     }
 }
 
