@@ -145,6 +145,7 @@ PlatResult text_window_proc(PlatWindow window, unsigned message, PlatWParam wpar
     }
     case WM_KEYDOWN:
     case WM_KEYUP:
+    case WM_KILLFOCUS: // a Ctrl held here is not held once the keys go elsewhere
         plat_post_message(session_graphics_window(), message, wparam, lparam);
         return 0;
     default:

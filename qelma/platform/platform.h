@@ -14,8 +14,9 @@
 //    plat_create_window), WM_SIZE (whenever the client size changes, also while
 //    a window is created, given a menu and shown), WM_PAINT (when the toolkit
 //    repaints the window or after plat_invalidate), WM_CLOSE and WM_DESTROY,
-//    and WM_ENDSESSION (wparam 1) when the program may be ended without
-//    running again: the user logs off, or a web page is hidden or left.
+//    WM_ENDSESSION (wparam 1) when the program may be ended without
+//    running again: the user logs off, or a web page is hidden or left, and
+//    WM_KILLFOCUS when the window loses the keyboard.
 //  - Everything else is queued in one FIFO per thread and leaves it through
 //    plat_peek_message: clicks, key-downs and key-ups, characters, menu
 //    commands (WM_COMMAND with the item id in wparam), timer ticks, posted
@@ -25,7 +26,8 @@
 //    WM_KEYDOWN / WM_KEYUP carry the virtual-key code in wparam (letters and
 //    digits are their capitals / digits, VK_CONTROL = 17, VK_NUMPAD0..9 for the
 //    keypad) and the Windows bit layout in lparam; a key-down posted on to
-//    another window must still translate into the character that was typed.
+//    another window must still translate into the character that was typed,
+//    and still tell whether Ctrl was held (plat_key_ctrl_state).
 //  - Every operation accepts a null or destroyed handle and then does nothing:
 //    it returns 0, a null handle, -1 where 0 is a valid answer (menu states),
 //    or PLAT_INVALID_COLOR for a colour, and fills any rectangle or size it
@@ -95,6 +97,7 @@ inline constexpr const char *PLAT_TEXT_FACE = "QELMA-font";
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
 #define WM_SIZE 0x0005
+#define WM_KILLFOCUS 0x0008
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
@@ -192,6 +195,12 @@ void plat_wait_message();
 void plat_wait_input();
 int plat_post_message(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam);
 void plat_post_quit_message(int exit_code);
+// Whether Ctrl was held when the keyboard made the key message (key-down,
+// key-up or its character) with this lparam that is being handled: 1 or 0
+// (GetKeyState(VK_CONTROL) on Windows); -1 when the lparam says nothing of
+// the keyboard (a program made the message up: on Windows one without a
+// scan code), so that only the Ctrl key's own messages can tell.
+int plat_key_ctrl_state(PlatLParam lparam);
 
 // Timers: every expiry queues WM_TIMER (wparam = id) for the window.
 void plat_set_timer(PlatWindow window, unsigned id, unsigned period_ms);

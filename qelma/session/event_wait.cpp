@@ -148,6 +148,14 @@ extern "C" int qelma_set_animation(int mode) {
     return 1;
 }
 
+// Whether Ctrl was held for the key message with this lparam: what the
+// keyboard said as the key was pressed, or, for a message made up by a
+// program, what the Ctrl key's own messages said.
+static int ctrl_held(PlatLParam lparam) {
+    const int state = plat_key_ctrl_state(lparam);
+    return state >= 0 ? state : session.ctrl_down;
+}
+
 static void take_client_centre(PlatWindow window) {
     PlatRect r{};
     plat_get_client_rect(window, &r);
@@ -172,7 +180,7 @@ PlatResult draw_window_proc(PlatWindow window, unsigned message, PlatWParam wpar
         return 0;
     }
     case WM_CHAR:
-        if (session.ctrl_down != 1) {
+        if (ctrl_held(lparam) != 1) {
             session.pending_event = QELMA_KBD;
             session.event_key = static_cast<signed char>(wparam & 0xFF);
         }
@@ -200,9 +208,10 @@ PlatResult draw_window_proc(PlatWindow window, unsigned message, PlatWParam wpar
         run_menu_command(static_cast<unsigned>(wparam));
         return 0;
     case WM_KEYDOWN:
-        if (wparam == VK_CONTROL) {
-            session.ctrl_down = 1;
-        } else if (session.ctrl_down == 1) {
+        // Any other key tells the Ctrl key's state as it was pressed, which
+        // mends a record left held by a Ctrl released in another program.
+        session.ctrl_down = wparam == VK_CONTROL ? 1 : ctrl_held(lparam);
+        if (wparam != VK_CONTROL && session.ctrl_down == 1) {
             run_menu_shortcut(static_cast<unsigned>(wparam));
         }
         return 0;
@@ -210,6 +219,10 @@ PlatResult draw_window_proc(PlatWindow window, unsigned message, PlatWParam wpar
         if (wparam == VK_CONTROL) {
             session.ctrl_down = 0;
         }
+        return 0;
+    case WM_KILLFOCUS:
+        // Keys released from now on reach another window.
+        session.ctrl_down = 0;
         return 0;
     default:
         return plat_def_window_proc(window, message, wparam, lparam);

@@ -53,7 +53,7 @@ struct Session {
     int event_x = 0;                      // canvas coordinates of a mouse event
     int event_y = 0;
     signed char event_key = 0;            // character of a keyboard event
-    int ctrl_down = 0;                    // the Ctrl key is held, from key messages alone
+    int ctrl_down = 0;                    // the Ctrl key is held, as the last key said
     bool recording = false;               // events are recorded into the script file
     bool playing_back = false;            // continuous playback of the script file
     bool play_one_pending = false;        // play one script event at the next wait

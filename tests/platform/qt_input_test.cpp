@@ -6,6 +6,7 @@
 #include "platform_test.h"
 
 #include "qelma/platform/qt/qt_platform.h"
+#include "support/qelma_test.h"
 
 #include <QAction>
 #include <QApplication>
@@ -253,6 +254,40 @@ TEST(QtKeys, AKeyDownPostedOnToAnotherWindowTranslatesToTheSameCharacter) {
     ASSERT_EQ(plat_peek_message(&msg), 1);
     EXPECT_EQ(msg.window, drawing);
     EXPECT_EQ(translated_char(msg), static_cast<unsigned>('z'));
+}
+
+// Each case's keys: [ and ] press and release Ctrl, ^ lets it go unseen, -
+// takes the keyboard away, T gives it to the text window, ! is a character a
+// program posts, a letter is typed. Out come the characters, # for a quit,
+// * when animation runs.
+TEST(QtKeys, CtrlIsHeldAsTheKeyboardHeldItForEachKey) {
+    for (auto [keys, out] : {std::pair{"ab[-^xyzq", "abxyzq"}, {"[^q", "q"}, {"[aq", "#*"},
+                             {"[a]h", "h*"}, {"[-!", "!"}, {"T[-!", "!"}, {"[-Ta", "*"}}) {
+        qt_test::open_session();
+        QWidget *at = plat_qt_client_widget(session.graphics_window);
+        QFocusEvent lost(QEvent::FocusOut);
+        std::string got;
+        bool held = false;
+        for (const char *k = keys; *k != '\0'; ++k) {
+            held = *k == '[' || (held && *k != ']' && *k != '^');
+            if (*k == '[' || *k == ']')
+                send_key(at, held ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_Control, {}, "");
+            else if (*k == '-')
+                QCoreApplication::sendEvent(at, &lost);
+            else if (*k == 'T')
+                at = plat_qt_client_widget(session.text_window);
+            else if (*k == '!')
+                qt_test::post_char('!');
+            else if (*k != '^')
+                QTest::keyClick(at, *k, held ? Qt::ControlModifier : Qt::NoModifier);
+            for (; plat_qt_queue_length() > 0; session.pending_event = NO_EVENT) {
+                pump_one_message();
+                got += session.pending_event == QELMA_QUIT ? "#"
+                       : session.pending_event == QELMA_KBD ? std::string(1, session.event_key) : "";
+            }
+        }
+        EXPECT_EQ(got + (session.animating ? "*" : ""), out) << keys;
+    }
 }
 
 TEST(QtMenu, ChoosingAnItemQueuesItsCommandAndLeavesTheMarkToTheProgram) {

@@ -187,7 +187,7 @@ TEST_F(RunMenu, CtrlLettersAreShortcutsWhateverShift) {
     EXPECT_EQ(e.kind, QELMA_QUIT);
 }
 
-TEST_F(RunMenu, CtrlReleasedElsewhereKeepsLettersAsShortcuts) {
+TEST_F(RunMenu, KeysMadeUpByAProgramGoByTheCtrlKeysOwnMessages) {
     post_key(WM_KEYDOWN, VK_CONTROL);
     run_queued();
     // No key-up arrives: characters stay ignored and a bare A animates. The

@@ -2,8 +2,9 @@
 // into the layer's input messages. Keys carry Windows' virtual-key codes for
 // the keys QELMA knows (letters, digits, the keypad, Ctrl, Shift, Alt, Return,
 // Escape, Space, Backspace, Tab, arrows) and the character the key typed (see
-// winlayer::key_lparam); a key with no code that types a character comes as
-// virtual key 0xFF. Left and right buttons only; no mouse moves, no wheel.
+// winlayer::key_lparam) and whether Ctrl was held as it was pressed; a key
+// with no code that types a character comes as virtual key 0xFF. Left and
+// right buttons only; no mouse moves, no wheel.
 #include "qelma/platform/qt/qt_platform.h"
 #include "qelma/platform/winlayer/queue.h"
 #include "qelma/platform/winlayer/window_records.h"
@@ -81,7 +82,8 @@ void plat_qt_key(PlatWindow w, QKeyEvent *e, bool down) {
         vk = 0xFF;  // no virtual key, but the character must still arrive
     }
     winlayer::input(w, down ? WM_KEYDOWN : WM_KEYUP, vk,
-                    winlayer::key_lparam(ch, down, e->isAutoRepeat()));
+                    winlayer::key_lparam(ch, down, e->isAutoRepeat(),
+                                         (e->modifiers() & Qt::ControlModifier) != 0));
 }
 
 

@@ -108,6 +108,9 @@ class ClientWidget : public QWidget {
     void mouseReleaseEvent(QMouseEvent *e) override { mouse(e, false); }
     void keyPressEvent(QKeyEvent *e) override { key(e, true); }
     void keyReleaseEvent(QKeyEvent *e) override { key(e, false); }
+    // The window deactivated, or another widget took the keys. (No repaint:
+    // nothing in the client area shows the focus.)
+    void focusOutEvent(QFocusEvent *) override { winlayer::focus_lost(owner_); }
     // Tab is a key like any other here, not focus traversal.
     bool focusNextPrevChild(bool) override { return false; }
 

@@ -147,6 +147,7 @@ static bool seam_message(UINT message) {
     case WM_PAINT:
     case WM_CLOSE:
     case WM_ENDSESSION:
+    case WM_KILLFOCUS:
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_CHAR:
@@ -391,6 +392,16 @@ int plat_post_message(PlatWindow window, unsigned message, PlatWParam wparam, Pl
 
 void plat_post_quit_message(int exit_code) {
     PostQuitMessage(exit_code);
+}
+
+// The thread's key state is that of the last key message taken from the
+// system's input, which for a key message being handled (or one the text
+// window posted on as it handled it) is the state as that key was pressed.
+int plat_key_ctrl_state(PlatLParam lparam) {
+    if (((static_cast<std::uintptr_t>(lparam) >> 16) & 0xFF) == 0) {
+        return -1; // no scan code: made up by a program, not the keyboard's
+    }
+    return GetKeyState(VK_CONTROL) < 0 ? 1 : 0;
 }
 
 // ------------------------------------------------------------ timers

@@ -45,6 +45,10 @@ void plat_post_quit_message(int exit_code) {
     winlayer::post_quit(exit_code);
 }
 
+int plat_key_ctrl_state(PlatLParam lparam) {
+    return winlayer::key_ctrl_state(lparam);
+}
+
 void plat_set_timer(PlatWindow window, unsigned id, unsigned period_ms) {
     if (!winlayer::window_ok(window)) {
         winlayer::warn("set_timer: no such window");

@@ -12,6 +12,7 @@ namespace {
 
 constexpr unsigned KEY_CHAR_SHIFT = 16;
 constexpr unsigned KEY_HAS_CHAR = 1u << 25;
+constexpr unsigned KEY_CTRL_HELD = 1u << 26;
 constexpr unsigned KEY_PREVIOUS_DOWN = 1u << 30;
 constexpr unsigned KEY_TRANSITION_UP = 1u << 31;
 
@@ -151,13 +152,22 @@ int count(PlatWindow window, unsigned message, PlatWParam wparam) {
 
 // ------------------------------------------------------------------ keys
 
-PlatLParam key_lparam(unsigned typed, bool down, bool repeat) {
+PlatLParam key_lparam(unsigned typed, bool down, bool repeat, bool ctrl) {
     unsigned bits = 1u | ((typed & 0xFFu) << KEY_CHAR_SHIFT) | KEY_HAS_CHAR;
+    if (ctrl)
+        bits |= KEY_CTRL_HELD;
     if (down && repeat)
         bits |= KEY_PREVIOUS_DOWN;
     if (!down)
         bits |= KEY_PREVIOUS_DOWN | KEY_TRANSITION_UP;
     return static_cast<PlatLParam>(bits);
+}
+
+int key_ctrl_state(PlatLParam lparam) {
+    const auto bits = static_cast<std::uintptr_t>(lparam);
+    if (!(bits & KEY_HAS_CHAR))
+        return -1;
+    return (bits & KEY_CTRL_HELD) ? 1 : 0;
 }
 
 unsigned char_of_key_down(PlatWParam vk, PlatLParam lparam) {

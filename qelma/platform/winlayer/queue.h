@@ -41,9 +41,13 @@ int count(PlatWindow window, unsigned message, PlatWParam wparam);
 
 // ---- keys
 // lparam of a key message made by a toolkit: repeat count 1, the typed
-// character (or 0) in bits 16..23 marked by bit 25, bit 30 for a repeat or a
+// character (or 0) in bits 16..23 marked by bit 25, bit 26 while Ctrl is
+// held (the toolkit's modifiers for that key), bit 30 for a repeat or a
 // key-up, bit 31 for a key-up.
-PlatLParam key_lparam(unsigned typed, bool down, bool repeat);
+PlatLParam key_lparam(unsigned typed, bool down, bool repeat, bool ctrl = false);
+// plat_key_ctrl_state: bit 26 of a toolkit's key message; -1 for one that a
+// program made up (no mark), whose lparam says nothing of the keyboard.
+int key_ctrl_state(PlatLParam lparam);
 // The character TranslateMessage makes of a key-down: the marked character,
 // or for a key-down without the mark but with a scan code, what its virtual
 // key types without modifiers; 0 for none.

@@ -9,7 +9,8 @@
 // A toolkit's part:
 //  - make, show and lay out real windows, report their client size
 //    (winlayer::client_size) and deliver input into the layer: mouse and keys
-//    (winlayer::input, key_lparam), close requests (winlayer::close_requested),
+//    (winlayer::input, key_lparam with the key's own Ctrl state), the loss of
+//    the keyboard (winlayer::focus_lost), close requests (winlayer::close_requested),
 //    repaints it needs (winlayer::repaint) and timer expiries
 //    (winlayer::timer_expired); wait until one arrives;
 //  - show rows of a window's client pixels (PlatWindowImpl::surface,

@@ -83,6 +83,10 @@ void close_requested(PlatWindow w) {
     send(w, WM_CLOSE, 0, 0);
 }
 
+void focus_lost(PlatWindow w) {
+    send(w, WM_KILLFOCUS, 0, 0);
+}
+
 void repaint(PlatWindow w, bool toolkit_asked) {
     if (!window_ok(w) || !(w->paint_pending || toolkit_asked))
         return;

@@ -1,7 +1,7 @@
 // Window classes and windows as USER keeps them, for every backend but Win32:
 // the class registry (names without regard to case), the window procedure
 // and which messages are sent to it at once (WM_CREATE, WM_SIZE, WM_PAINT,
-// WM_CLOSE, WM_DESTROY), default handling, the attached menu bar, the paint
+// WM_CLOSE, WM_DESTROY, WM_KILLFOCUS), default handling, the attached menu bar, the paint
 // bookkeeping and the client area's pixels. The toolkit makes the real window
 // (toolkit.h) and reports its client size, close requests and repaints here.
 #ifndef QELMA_PLATFORM_WINLAYER_WINDOW_RECORDS_H
@@ -58,6 +58,8 @@ void client_size(PlatWindow w, int width, int height);
 // The user asked to close the window: WM_CLOSE, whose default handling
 // destroys it.
 void close_requested(PlatWindow w);
+// The window lost the keyboard (to another window or program): WM_KILLFOCUS.
+void focus_lost(PlatWindow w);
 // The toolkit repaints the client area. When WM_PAINT is owed (invalidated,
 // newly shown) or the toolkit asked by itself, the class brush erases the
 // client area and WM_PAINT is sent, as on Windows. What is drawn meanwhile
