@@ -259,7 +259,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     // The program's shortcuts and keys act for the program, not the browser
     // (print, reload, find, address bar, history, open, select all, Tab).
     e.preventDefault();
-    Module._qelma_web_key(focused, vk, ch, down ? 1 : 0, down && e.repeat ? 1 : 0);
+    Module._qelma_web_key(focused, vk, ch, down ? 1 : 0, down && e.repeat ? 1 : 0, e.ctrlKey ? 1 : 0);
     poke();
   }
 
@@ -276,7 +276,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     pad.hidden = !coarse;
     const type = digit => {
       if (Module.qelmaEnded || !Module._qelma_web_key) return;
-      for (const down of [1, 0]) Module._qelma_web_key(focused, 0x60 + digit, 48 + digit, down, 0);
+      for (const down of [1, 0]) Module._qelma_web_key(focused, 0x60 + digit, 48 + digit, down, 0, 0);
       poke();
     };
     let touched = false;
@@ -640,6 +640,12 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     else refresh();
   });
   addEventListener('focus', refresh);
+  // The page lost the keyboard (to another tab or program, or to the page
+  // around its frame): a Ctrl released there is never seen here.
+  addEventListener('blur', e => {
+    if (e.target === window && !Module.qelmaEnded && Module._qelma_web_focus_lost)
+      Module._qelma_web_focus_lost(focused);
+  });
   document.addEventListener('focusin', markKeys);
   addEventListener('keydown', e => onKey(e, true));
   addEventListener('keyup', e => onKey(e, false));

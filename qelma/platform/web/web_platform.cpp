@@ -3,9 +3,10 @@
 //
 // Each window is a panel of the page (title, menu bar drawn as HTML from the
 // menu model, a canvas of the client size); the page script (qelma_web.js)
-// makes the elements and feeds clicks, keys, menu choices and timer expiries
-// back through the exported qelma_web_* functions. The client area's pixels
-// live in the layer; the rows it says to show reach the canvas.
+// makes the elements and feeds clicks, keys, the page's loss of the keyboard,
+// menu choices and timer expiries back through the exported qelma_web_*
+// functions. The client area's pixels live in the layer; the rows it says to
+// show reach the canvas.
 //
 // Waiting hands the thread back to the browser (ASYNCIFY): the program sleeps
 // on a promise that the next input or timer expiry resolves, so a waiting
@@ -38,6 +39,7 @@ struct WebWindow {
     bool visible = false;
     bool update_asked = false; // a repaint is owed
     bool close_asked = false;  // the page asked to close it
+    bool focus_lost = false;   // the page's keys went elsewhere (WM_KILLFOCUS owed)
 };
 
 // Height of a panel's menu bar (the page draws it at exactly this height),
@@ -196,10 +198,17 @@ EMSCRIPTEN_KEEPALIVE void qelma_web_mouse(int id, unsigned message, int x, int y
         winlayer::input(w, message, 0, winlayer::pack_point(x, y));
 }
 
-EMSCRIPTEN_KEEPALIVE void qelma_web_key(int id, unsigned vk, unsigned typed, int down, int repeat) {
+// ctrl: the key event's ctrlKey, Ctrl as this key was pressed or released.
+EMSCRIPTEN_KEEPALIVE void qelma_web_key(int id, unsigned vk, unsigned typed, int down, int repeat,
+                                        int ctrl) {
     if (PlatWindow w = window_by_id(id))
         winlayer::input(w, down ? WM_KEYDOWN : WM_KEYUP, vk,
-                        winlayer::key_lparam(typed & 0xFF, down != 0, repeat != 0));
+                        winlayer::key_lparam(typed & 0xFF, down != 0, repeat != 0, ctrl != 0));
+}
+
+EMSCRIPTEN_KEEPALIVE void qelma_web_focus_lost(int id) {
+    if (PlatWindow w = window_by_id(id))
+        web_of(w)->focus_lost = true;
 }
 
 EMSCRIPTEN_KEEPALIVE void qelma_web_menu(std::uintptr_t menu_address, int index) {
@@ -250,15 +259,23 @@ bool tk_ready() {
     return true;
 }
 
-void tk_process_events(bool wait) {
-    // Close requests run the window procedure, so they are handled here, on
-    // the program's own turn, not inside the page's event handler.
+// Close requests and focus losses run the window procedure, so they are
+// handled on the program's own turn, not inside the page's event handler.
+static void page_requests() {
     for (PlatWindow w : windows) {
+        if (winlayer::window_ok(w) && web_of(w)->focus_lost) {
+            web_of(w)->focus_lost = false;
+            winlayer::focus_lost(w);
+        }
         if (winlayer::window_ok(w) && web_of(w)->close_asked) {
             web_of(w)->close_asked = false;
             winlayer::close_requested(w);
         }
     }
+}
+
+void tk_process_events(bool wait) {
+    page_requests();
     repaint_pending();
     const double now = emscripten_get_now();
     if (wait && !winlayer::wait_over()) {
@@ -273,12 +290,7 @@ void tk_process_events(bool wait) {
         emscripten_sleep(0);
         last_yield_ms = emscripten_get_now();
     }
-    for (PlatWindow w : windows) {
-        if (winlayer::window_ok(w) && web_of(w)->close_asked) {
-            web_of(w)->close_asked = false;
-            winlayer::close_requested(w);
-        }
-    }
+    page_requests();
     repaint_pending();
 }
 
