@@ -105,6 +105,20 @@ static void BM_WidePenHugeOval(benchmark::State &state) {
         qelma_draw_oval(QELMA_BLUE, -65536, -300, 65536, 300, 1000);
 }
 BENCHMARK(BM_WidePenHugeOval)->Unit(benchmark::kMillisecond);
+// The widest pen on ovals a little larger than the canvas:
+// the outline's diagonal steps each lay a band and a nib across most rows.
+static void BM_WidePenOvalAroundCanvas(benchmark::State &state) {
+    open_session_once();
+    for (auto _ : state)
+        qelma_draw_oval(QELMA_GREEN, -700, 700, 700, -700, 1000);
+}
+static void BM_WidePenOval1601(benchmark::State &state) {
+    open_session_once();
+    for (auto _ : state)
+        qelma_draw_oval(QELMA_GREEN, -800, 800, 800, -800, 1000);
+}
+BENCHMARK(BM_WidePenOvalAroundCanvas)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WidePenOval1601)->Unit(benchmark::kMillisecond);
 
 static void BM_Text(benchmark::State &state) {
     open_session_once();

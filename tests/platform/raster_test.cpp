@@ -404,3 +404,23 @@ TEST(Raster, WidePenEllipseFollowsTheOutlinePath) {
     expect_runs(s, {{1, 5, 13}, {2, 3, 15}, {3, 1, 6}, {3, 12, 17}, {4, 1, 4}, {4, 14, 17},
                     {5, 1, 3}, {5, 15, 17}, {6, 1, 5}, {6, 13, 17}, {7, 2, 16}, {8, 4, 14}});
 }
+
+TEST(Raster, WidePenEllipseRowsMatchTheStrokeLaidPieceByPiece) {
+    // Boxes on, across and off the surface's edges, degenerate ones, odd and
+    // even pens up to wider than the surface.
+    // clang-format off
+    const PlatRect boxes[] = {{5, 5, 6, 6}, {5, 5, 6, 30}, {5, 5, 7, 30}, {5, 5, 40, 6},
+        {5, 5, 40, 7}, {3, 4, 50, 41}, {-20, -15, 30, 25}, {30, 20, 95, 70}, {70, 5, 90, 30},
+        {-60, -60, 120, 110}, {-30, -30, -5, -5}, {-700, -700, 701, 701}, {-65536, 10, 65536, 40},
+        {12, -65536, 40, 65536}, {-100, 20, 160, 65536}, {-65536, -65536, 65536, 20}};
+    // clang-format on
+    for (const PlatRect &box : boxes)
+        for (int pw : {2, 3, 4, 5, 8, 13, 30, 61, 100, 255, 1000}) {
+            raster::Surface rows = blank(60, 45), pieces = blank(60, 45);
+            raster::ellipse(rows, box.left, box.top, box.right, box.bottom, paint(false, pw, true));
+            raster::ellipse(pieces, box.left, box.top, box.right, box.bottom,
+                            paint(false, pw, true), raster::WidePen::pieces);
+            ASSERT_EQ(rows.pixels, pieces.pixels) << box.left << "," << box.top << " " << box.right
+                                                  << "," << box.bottom << " pen " << pw;
+        }
+}

@@ -3,6 +3,7 @@
 #include "qelma/platform/winlayer/gdi_objects.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,19 @@ void put(Surface &s, long long x, long long y, std::uint32_t p) {
         s.row(static_cast<int>(y))[x] = p;
 }
 
+// Sets n pixels from to on to p: a few one by one, the rest by copies of
+// those, doubling. Block copies are the fast way under the address checks
+// of the sanitizer builds, which check each pixel a loop stores.
+void fill_pixels(std::uint32_t *to, std::size_t n, std::uint32_t p) {
+    std::size_t done = std::min<std::size_t>(n, 16);
+    std::fill(to, to + done, p);
+    while (done < n) {
+        const std::size_t more = std::min(done, n - done);
+        std::memcpy(to + done, to, more * sizeof *to);
+        done += more;
+    }
+}
+
 // A span of pixels [x0, x1] of one row, clipped.
 void span(Surface &s, long long y, long long x0, long long x1, std::uint32_t p) {
     if (y < 0 || y >= s.height)
@@ -34,7 +48,7 @@ void span(Surface &s, long long y, long long x0, long long x1, std::uint32_t p) 
     x1 = std::min(x1, static_cast<long long>(s.width) - 1);
     if (x0 > x1)
         return;
-    std::fill(s.row(static_cast<int>(y)) + x0, s.row(static_cast<int>(y)) + x1 + 1, p);
+    fill_pixels(s.row(static_cast<int>(y)) + x0, static_cast<std::size_t>(x1 - x0 + 1), p);
 }
 
 // Visits the outline of the ellipse whose pixel box is [x0, x1] x [y0, y1],
@@ -43,16 +57,86 @@ void span(Surface &s, long long y, long long x0, long long x1, std::uint32_t p) 
 // column and an upper and a lower row, four outline pixels. The error terms
 // are whole numbers, so the outline is symmetric and repeatable; boxes up to
 // twice the coordinate limit keep them well inside 64 bits.
+//
+// A caller that needs only the rows [row_first, row_last] and, of each row,
+// its first and last points (sparse) is spared the rest: the walk stops once
+// its upper row is above row_first and its lower one below row_last, passes
+// over steps whose rows both lie beyond one end, and over the middle of a
+// run of steps along the rows. k steps of a run add k d + s k (k + 1) / 2
+// to the error term (d the current step term, s its growth), one sign all
+// the way while d keeps its sign, so where a run ends is found by halving.
 template <class Visit>
-void ellipse_outline(long long x0, long long y0, long long x1, long long y1, Visit visit) {
+void ellipse_outline(long long x0, long long y0, long long x1, long long y1, Visit visit,
+                     bool sparse = false, long long row_first = LLONG_MIN,
+                     long long row_last = LLONG_MAX) {
     const long long a = x1 - x0, b = y1 - y0, b1 = b & 1;
     long long dx = 4 * (1 - a) * b * b, dy = 4 * (b1 + 1) * a * a;
     long long err = dx + dy + b1 * a * a;
     long long lower = y0 + (b + 1) / 2, upper = lower - b1;
     const long long step_a = 8 * a * a, step_b = 8 * b * b;
+    // The first k in [1, k_max] with done(k), else k_max; done is false up to
+    // some k and true after. Sought by doubling, then halving, so a short run
+    // costs few tries.
+    auto first_done = [](long long k_max, auto done) {
+        long long lo = 1, hi = 1;
+        while (hi < k_max && !done(hi)) {
+            lo = hi + 1;
+            hi = std::min(2 * hi, k_max);
+        }
+        while (lo < hi) {
+            const long long mid = lo + (hi - lo) / 2;
+            if (done(mid))
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        return hi;
+    };
     do {
         visit(x0, x1, upper, lower);
         const long long e2 = 2 * err;
+        if (sparse && e2 > dy && dx < 0) {
+            // Steps along the rows (e2 > dy >= 0 > dx) until 2 err <= dy;
+            // err falls while dx stays below 0. k is kept where its sums fit
+            // in 62 bits and the columns have not met.
+            const long long k_max =
+                std::min({(-dx - 1) / step_b, (1LL << 61) / -dx, (x1 - x0) / 2});
+            if (k_max >= 2) {
+                auto err_after = [&](long long k) {
+                    return err + k * dx + step_b * (k * (k + 1) / 2);
+                };
+                const long long k =
+                    first_done(k_max, [&](long long n) { return err_after(n) <= dy / 2; });
+                err = err_after(k);
+                dx += k * step_b;
+                x0 += k;
+                x1 -= k;
+                continue;
+            }
+        }
+        if (sparse && e2 < dx && dx <= 0 && step_a > 0 && (upper > row_last || lower < row_first)) {
+            // Steps along the columns (e2 < dx <= 0 <= dy) until 2 err >= dx,
+            // err rising, over rows that are all beyond one end.
+            const long long beyond =
+                upper > row_last ? upper - row_last - 1 : row_first - lower - 1;
+            const double fit =
+                std::sqrt(static_cast<double>(1LL << 61) / static_cast<double>(step_a));
+            const long long k_max = std::min(
+                {beyond, (1LL << 61) / std::max(dy, 1LL), static_cast<long long>(fit) - 1});
+            if (k_max >= 2) {
+                auto err_after = [&](long long k) {
+                    return err + k * dy + step_a * (k * (k + 1) / 2);
+                };
+                const long long half_dx = -(-dx / 2); // 2 e >= dx exactly when e >= half_dx
+                const long long k =
+                    first_done(k_max, [&](long long n) { return err_after(n) >= half_dx; });
+                err = err_after(k);
+                dy += k * step_a;
+                upper -= k;
+                lower += k;
+                continue;
+            }
+        }
         if (e2 <= dy) {
             lower++;
             upper--;
@@ -65,11 +149,13 @@ void ellipse_outline(long long x0, long long y0, long long x1, long long y1, Vis
             dx += step_b;
             err += dx;
         }
+        if (upper < row_first && lower > row_last)
+            return;
     } while (x0 <= x1);
     // A box one or two columns wide runs out of columns before its rows: its
     // tips go on straight up and down. (Wider boxes stop where the columns
     // meet, as GDI's do.)
-    while (a <= 1 && lower - upper <= b) {
+    while (a <= 1 && lower - upper <= b && !(upper < row_first && lower > row_last)) {
         visit(x0 - 1, x1 + 1, upper, lower);
         lower++;
         upper--;
@@ -77,44 +163,61 @@ void ellipse_outline(long long x0, long long y0, long long x1, long long y1, Vis
 }
 
 // One row's share of an ellipse outline: its outer and inner columns on the
-// left (the run of outline pixels there) and on the right.
+// left (the run of outline pixels there) and on the right. The walk visits a
+// row with its left column rising and its right one falling, so the first
+// visit gives the outer columns and the last the inner ones.
 struct EllipseRow {
     long long outer_l = 0, inner_l = 0, inner_r = 0, outer_r = 0;
     bool seen = false;
 
     void add(long long xl, long long xr) {
         if (!seen) {
-            outer_l = inner_l = xl;
-            inner_r = outer_r = xr;
+            outer_l = xl;
+            outer_r = xr;
             seen = true;
-            return;
         }
-        outer_l = std::min(outer_l, xl);
-        inner_l = std::max(inner_l, xl);
-        inner_r = std::min(inner_r, xr);
-        outer_r = std::max(outer_r, xr);
+        inner_l = xl;
+        inner_r = xr;
     }
 };
 
-// The outline's runs on the rows of the surface from first on (rows off it
-// are dropped).
+// The outline's runs on the rows of the surface and margin rows beyond its
+// top and bottom, from row first on (rows further off are dropped).
 struct EllipseRows {
-    long long first = 0;
+    long long first = 0, last = 0;
     std::vector<EllipseRow> rows;
 
-    EllipseRows(const Surface &s, long long l, long long t, long long r, long long b)
-        : first(std::max(t, 0LL)) {
-        const long long last = std::min(b, static_cast<long long>(s.height) - 1);
+    EllipseRows(const Surface &s, long long l, long long t, long long r, long long b,
+                long long margin)
+        : first(std::max(t, -margin)), last(std::min(b, s.height - 1LL + margin)) {
         rows.resize(last >= first ? static_cast<std::size_t>(last - first + 1) : 0);
-        auto add = [&](long long y, long long xl, long long xr) {
-            if (y >= first && y <= last)
-                rows[static_cast<std::size_t>(y - first)].add(xl, xr);
+        auto row_at = [this](long long y) {
+            return y >= first && y <= last ? &rows[static_cast<std::size_t>(y - first)] : nullptr;
         };
-        ellipse_outline(l, t, r, b, [&](long long xl, long long xr, long long up, long long down) {
-            add(up, xl, xr);
-            if (down != up)
-                add(down, xl, xr);
-        });
+        // The upper and lower rows move together, so they are found once a
+        // move (a flat stretch visits the same rows many times).
+        long long at = LLONG_MIN;
+        EllipseRow *up_row = nullptr, *down_row = nullptr;
+        ellipse_outline(
+            l, t, r, b,
+            [&](long long xl, long long xr, long long up, long long down) {
+                if (up != at) {
+                    at = up;
+                    up_row = row_at(up);
+                    down_row = down != up ? row_at(down) : nullptr;
+                }
+                if (up_row)
+                    up_row->add(xl, xr);
+                if (down_row)
+                    down_row->add(xl, xr);
+            },
+            true, first, last);
+    }
+
+    const EllipseRow *at(long long y) const {
+        return y >= first && y <= last && rows[static_cast<std::size_t>(y - first)].seen
+                   ? &rows[static_cast<std::size_t>(y - first)]
+                   : nullptr;
     }
 };
 
@@ -191,6 +294,31 @@ struct Nib {
 
 long long round_half_up(double v) { return static_cast<long long>(std::floor(v + 0.5)); }
 
+// The corners of a wide pen's band across the segment from (x1, y1) to
+// (x2, y2), which runs along neither axis: its half widths across are
+// rounded to whole pixels, the larger half on one side as GDI's.
+std::vector<Pt> band_corners(long long x1, long long y1, long long x2, long long y2, long long w) {
+    const long long dx = x2 - x1, dy = y2 - y1;
+    const double len = std::hypot(static_cast<double>(dx), static_cast<double>(dy));
+    const double across_x = static_cast<double>(w * std::llabs(dy)) / len;
+    const double across_y = static_cast<double>(w * std::llabs(dx)) / len;
+    Pt narrow{round_half_up(across_x / 2), round_half_up(across_y / 2)};
+    Pt wide{round_half_up((across_x + 1) / 2), round_half_up((across_y + 1) / 2)};
+    if (dx < 0) {
+        wide.y = -wide.y;
+        narrow.y = -narrow.y;
+    }
+    if (dy < 0) {
+        std::swap(narrow, wide);
+        wide.x = -wide.x;
+        narrow.x = -narrow.x;
+    }
+    return {{x1 - narrow.x, y1 + narrow.y},
+            {x1 + wide.x, y1 - wide.y},
+            {x2 + wide.x, y2 - wide.y},
+            {x2 - narrow.x, y2 + narrow.y}};
+}
+
 // The pixels a wide pen covers along one stroke, kept as runs per row of the
 // surface: the stroke is gathered piece by piece (a nib on each point, a
 // band the pen's width across each segment between points), then painted a
@@ -241,8 +369,7 @@ public:
 
     // The band across the segment from (x1, y1) to (x2, y2), its ends left
     // to the nibs. Along an axis it is a box the pen's width across, placed
-    // as the nib is; otherwise a four-sided band whose half widths across
-    // are rounded to whole pixels, the larger half on one side as GDI's.
+    // as the nib is; otherwise a four-sided band (band_corners).
     void segment(long long x1, long long y1, long long x2, long long y2) {
         const long long dx = x2 - x1, dy = y2 - y1, w = nib_.width;
         if ((dx == 0 && dy == 0) || far_off(std::min(x1, x2), std::min(y1, y2),
@@ -259,25 +386,7 @@ public:
                 add_run(y, x1 - w / 2, x1 - w / 2 + w - 1);
             return;
         }
-        const double len = std::hypot(static_cast<double>(dx), static_cast<double>(dy));
-        const double across_x = static_cast<double>(w * std::llabs(dy)) / len;
-        const double across_y = static_cast<double>(w * std::llabs(dx)) / len;
-        Pt narrow{round_half_up(across_x / 2), round_half_up(across_y / 2)};
-        Pt wide{round_half_up((across_x + 1) / 2), round_half_up((across_y + 1) / 2)};
-        if (dx < 0) {
-            wide.y = -wide.y;
-            narrow.y = -narrow.y;
-        }
-        if (dy < 0) {
-            std::swap(narrow, wide);
-            wide.x = -wide.x;
-            narrow.x = -narrow.x;
-        }
-        const std::vector<Pt> band = {{x1 - narrow.x, y1 + narrow.y},
-                                      {x1 + wide.x, y1 - wide.y},
-                                      {x2 + wide.x, y2 - wide.y},
-                                      {x2 - narrow.x, y2 + narrow.y}};
-        polygon_spans(band, top_, bottom_,
+        polygon_spans(band_corners(x1, y1, x2, y2, w), top_, bottom_,
                       [this](long long y, long long a, long long b) { add_run(y, a, b); });
     }
 
@@ -364,6 +473,242 @@ void line(Surface &s, long long x0, long long y0, long long x1, long long y1, in
     stroke.paint(s, p);
 }
 
+// A wide pen's stroke along the outline of the ellipse whose pixel box is
+// [l, r] x [t, b], inclusive: the closed path through the outline's pixels,
+// a nib on each, a band across each step between neighbours. Laid here
+// piece by piece, as the rule states it.
+void ellipse_stroke_by_pieces(Surface &s, const Nib &nib, long long l, long long t, long long r,
+                              long long b, std::uint32_t pen) {
+    Stroke stroke(s, nib, t, b);
+    // The outline's four quarters, each a chain of neighbouring pixels. A
+    // chain's straight stretches along a row or a column are drawn as one
+    // sweep (a huge oval's flat top crosses the canvas in thousands of
+    // steps), its steps across both as a nib and a band each.
+    struct Chain {
+        bool started = false;
+        long long x0 = 0, y0 = 0, x = 0, y = 0; // the stretch from (x0, y0) to the last (x, y)
+    };
+    auto flush = [&](const Chain &c) {
+        if (c.y0 == c.y)
+            stroke.row_sweep(c.y, std::min(c.x0, c.x), std::max(c.x0, c.x));
+        else
+            stroke.column_sweep(c.x, std::min(c.y0, c.y), std::max(c.y0, c.y));
+    };
+    auto extend = [&](Chain &c, long long x, long long y) {
+        if (!c.started) {
+            c = {true, x, y, x, y};
+            return;
+        }
+        if (x == c.x && y == c.y)
+            return;
+        const bool along_row = y == c.y, along_column = x == c.x;
+        if ((along_row && c.y0 == c.y) || (along_column && c.x0 == c.x)) {
+            c.x = x; // the stretch goes on
+            c.y = y;
+            return;
+        }
+        flush(c);
+        if (along_row || along_column) {
+            // A turn: the last point starts a stretch along the other axis.
+            c = {true, c.x, c.y, x, y};
+        } else {
+            stroke.segment(c.x, c.y, x, y); // a step across both
+            c = {true, x, y, x, y};
+        }
+    };
+    Chain chains[4];
+    ellipse_outline(l, t, r, b, [&](long long xl, long long xr, long long up, long long down) {
+        extend(chains[0], xl, up);
+        extend(chains[1], xl, down);
+        extend(chains[2], xr, up);
+        extend(chains[3], xr, down);
+    });
+    for (const Chain &c : chains)
+        if (c.started)
+            flush(c);
+    stroke.paint(s, pen);
+}
+
+// How far a wide pen's nib (half its width) and its band across a step
+// between neighbouring pixels (its half width across a diagonal, 0.36 of
+// the width, rounded up) reach from their points, along either axis.
+long long stroke_reach(long long w) {
+    return w / 2 + 3;
+}
+
+// The same stroke found a row of the surface at a time from the outline's
+// rows, each row's runs merged and painted once: its cost is the rows times
+// the pen's width, not the outline's points times it (a pen of 1 000 round
+// the canvas laid its nib and band across most rows at each of a thousand
+// steps). Each quarter of the outline is a chain that moves one way along
+// both axes, so on a row its nibs cover one run: every nib row holds the
+// nib's middle column, and the chain's points on neighbouring rows touch. A
+// band across a step adds a run of its own only where it reaches past
+// those. No piece reaches further than stroke_reach(w) from its points,
+// and the outline's rows must reach that far beyond the surface.
+void ellipse_stroke_by_rows(Surface &s, const Nib &nib, const EllipseRows &outline, long long t,
+                            long long b, std::uint32_t pen) {
+    using Run = std::pair<long long, long long>;
+    const long long w = nib.width, first = nib.first, reach = stroke_reach(w);
+    // The surface's rows a piece can reach.
+    const long long top = std::max(t - w, 0LL), bottom = std::min(b + w, s.height - 1LL);
+    if (top > bottom)
+        return;
+    // The quarters run out from the middle rows, as the walk visits them;
+    // a quarter's point is a pixel of its row's left or right run.
+    const long long lower = t + (b - t + 1) / 2, upper = lower - ((b - t) & 1);
+    struct Quarter {
+        bool left;
+        long long dir_y;       // the way it runs from the middle
+        long long k_lo = 0;    // the row of cols[0]
+        std::vector<Run> cols; // on each row, its points whose nibs reach the surface
+    };
+    Quarter quarters[4] = {
+        {true, -1, 0, {}}, {true, 1, 0, {}}, {false, -1, 0, {}}, {false, 1, 0, {}}};
+    struct Step {
+        long long x, y; // where it starts
+        int dir;        // bands[dir] is its band
+    };
+    std::vector<Step> steps;
+    for (Quarter &q : quarters) {
+        auto run_of = [&q](const EllipseRow &e) {
+            return q.left ? Run{e.outer_l, e.inner_l} : Run{e.inner_r, e.outer_r};
+        };
+        // A quarter's points reach the surface on one stretch of its rows,
+        // as it moves one way.
+        std::vector<std::pair<long long, Run>> near;
+        // From the middle, or the kept row nearest it.
+        long long k = q.dir_y < 0 ? std::min(upper, outline.last) : std::max(lower, outline.first);
+        for (;; k += q.dir_y) {
+            const EllipseRow *e = outline.at(k);
+            if (!e)
+                break;
+            const Run run = run_of(*e);
+            if (k + first + w - 1 >= top && k + first <= bottom) {
+                const Run seen{std::max(run.first, -reach), std::min(run.second, s.width + reach)};
+                if (seen.first <= seen.second)
+                    near.push_back({k, seen});
+            }
+            // The step to the next row out, from the last point on this row
+            // to the first on that one.
+            const EllipseRow *next = outline.at(k + q.dir_y);
+            if (!next)
+                break;
+            const long long from = q.left ? run.second : run.first;
+            const long long to = q.left ? next->outer_l : next->outer_r;
+            if (from != to && from >= -reach && from <= s.width + reach)
+                steps.push_back({from, k, (to > from ? 1 : 0) + (q.dir_y > 0 ? 2 : 0)});
+        }
+        if (near.empty())
+            continue;
+        if (q.dir_y < 0)
+            std::reverse(near.begin(), near.end());
+        q.k_lo = near.front().first;
+        for (const auto &kr : near)
+            q.cols.push_back(kr.second);
+    }
+    // The run each quarter's nibs cover on each row: nib row i of a point on
+    // row k lands on row k + first + i. The nib's rows widen up to its
+    // widest row and narrow after it, and a quarter's columns move one way:
+    // so of the points above the one whose widest nib row lands on the row,
+    // the lowest reaches furthest one way, and of those below, the highest
+    // reaches furthest the other way. Each end is sought on one side only,
+    // from that point out, and only until it is off the surface.
+    const std::size_t rows = static_cast<std::size_t>(bottom - top + 1);
+    std::vector<Run> nib_runs(rows * 4, Run{0, -1});
+    const long long widest = static_cast<long long>(nib.widest);
+    for (std::size_t qi = 0; qi < 4; qi++) {
+        const Quarter &q = quarters[qi];
+        const long long k_hi = q.k_lo + static_cast<long long>(q.cols.size()) - 1;
+        const bool rising = q.left == (q.dir_y > 0); // the columns grow with the row
+        for (long long y = top; y <= bottom; y++) {
+            const long long ka = std::max(q.k_lo, y - first - w + 1),
+                            kb = std::min(k_hi, y - first);
+            if (ka > kb)
+                continue;
+            const long long kc = std::clamp(y - first - widest, ka, kb);
+            auto nib_run = [&](long long k) -> const Run & {
+                return nib.rows[static_cast<std::size_t>(y - first - k)];
+            };
+            auto col = [&](long long k) -> const Run & {
+                return q.cols[static_cast<std::size_t>(k - q.k_lo)];
+            };
+            long long lo = LLONG_MAX, hi = LLONG_MIN;
+            for (long long k = kc, end = rising ? ka : kb, step = rising ? -1 : 1; lo >= 0;
+                 k += step) {
+                lo = std::min(lo, col(k).first + nib_run(k).first);
+                if (k == end)
+                    break;
+            }
+            for (long long k = kc, end = rising ? kb : ka, step = rising ? 1 : -1; hi < s.width;
+                 k += step) {
+                hi = std::max(hi, col(k).second + nib_run(k).second);
+                if (k == end)
+                    break;
+            }
+            nib_runs[static_cast<std::size_t>(y - top) * 4 + qi] = {lo, hi};
+        }
+    }
+    // The bands' runs past those, as (row, run). A band is the same shape
+    // wherever it lies, one for each of the four ways a step goes; of its
+    // runs, those inside the nibs on the step's own two ends are left out.
+    auto inside_nib = [&nib](long long x, long long y, long long row, const Run &run) {
+        const long long i = row - y - nib.first;
+        return i >= 0 && i < nib.width &&
+               x + nib.rows[static_cast<std::size_t>(i)].first <= run.first &&
+               run.second <= x + nib.rows[static_cast<std::size_t>(i)].second;
+    };
+    std::vector<std::pair<long long, Run>> bands[4], extra;
+    bool band_made[4] = {};
+    for (const Step &st : steps) {
+        auto &band = bands[st.dir];
+        if (!band_made[st.dir]) {
+            band_made[st.dir] = true;
+            const long long to_x = st.dir & 1 ? 1 : -1, to_y = st.dir & 2 ? 1 : -1;
+            polygon_spans(
+                band_corners(0, 0, to_x, to_y, w), -2 * w, 2 * w,
+                [&](long long y, long long lo, long long hi) {
+                    if (!inside_nib(0, 0, y, {lo, hi}) && !inside_nib(to_x, to_y, y, {lo, hi}))
+                        band.push_back({y, {lo, hi}});
+                });
+        }
+        for (const auto &[dy, run] : band) {
+            // Clipped as the nibs' runs may be: one column off the surface
+            // stands for any further off.
+            const long long y = st.y + dy, lo = std::max(st.x + run.first, -1LL),
+                            hi = std::min(st.x + run.second, s.width + 0LL);
+            if (y < top || y > bottom || hi < 0 || lo >= s.width)
+                continue;
+            const Run *inside = &nib_runs[static_cast<std::size_t>(y - top) * 4];
+            bool covered = false;
+            for (int qi = 0; qi < 4 && !covered; qi++)
+                covered = inside[qi].first <= lo && hi <= inside[qi].second;
+            if (!covered)
+                extra.push_back({y, {lo, hi}});
+        }
+    }
+    std::sort(extra.begin(), extra.end());
+    std::size_t e = 0;
+    std::vector<Run> runs;
+    for (long long y = top; y <= bottom; y++) {
+        runs.clear();
+        for (std::size_t qi = 0; qi < 4; qi++) {
+            const Run &n = nib_runs[static_cast<std::size_t>(y - top) * 4 + qi];
+            if (n.first <= n.second)
+                runs.push_back(n);
+        }
+        for (; e < extra.size() && extra[e].first == y; e++)
+            runs.push_back(extra[e].second);
+        std::sort(runs.begin(), runs.end());
+        for (std::size_t i = 0; i < runs.size();) {
+            long long lo = runs[i].first, hi = runs[i].second;
+            for (i++; i < runs.size() && runs[i].first <= hi + 1; i++)
+                hi = std::max(hi, runs[i].second);
+            span(s, y, lo, hi, pen);
+        }
+    }
+}
+
 } // namespace
 
 bool Surface::resize(int w, int h, PlatColor fill) {
@@ -387,14 +732,20 @@ void fill_rect(Surface &s, long long left, long long top, long long right, long 
     right = clamp_ll(right, 0, s.width);
     top = clamp_ll(top, 0, s.height);
     bottom = clamp_ll(bottom, 0, s.height);
+    if (left >= right || top >= bottom)
+        return;
     const std::uint32_t p = pixel_of(color);
     if (left == 0 && right == s.width) { // whole rows lie end to end: one pass
-        if (top < bottom)
-            std::fill(s.row(static_cast<int>(top)), s.row(static_cast<int>(bottom - 1)) + s.width, p);
+        fill_pixels(s.row(static_cast<int>(top)),
+                    static_cast<std::size_t>((bottom - top) * s.width), p);
         return;
     }
-    for (long long y = top; y < bottom; y++)
-        std::fill(s.row(static_cast<int>(y)) + left, s.row(static_cast<int>(y)) + right, p);
+    // The first row, then copies of it.
+    const std::size_t n = static_cast<std::size_t>(right - left);
+    const std::uint32_t *first = s.row(static_cast<int>(top)) + left;
+    fill_pixels(s.row(static_cast<int>(top)) + left, n, p);
+    for (long long y = top + 1; y < bottom; y++)
+        std::memcpy(s.row(static_cast<int>(y)) + left, first, n * sizeof *first);
 }
 
 void rectangle(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
@@ -433,8 +784,8 @@ void rectangle(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
     stroke.paint(s, pixel_of(c));
 }
 
-void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
-             const Paint &paint) {
+void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in, const Paint &paint,
+             WidePen how) {
     // Clamped like every coordinate, which also keeps the outline's error
     // terms inside 64 bits.
     const auto lim = [](int v) {
@@ -452,13 +803,15 @@ void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
     }
     if (r - l <= 0 || b - t <= 0 || (paint.pen_hollow && paint.brush_hollow))
         return;
-    // The outline runs through the pixels just inside the box.
-    const EllipseRows outline(s, l, t, r - 1, b - 1);
+    // The outline runs through the pixels just inside the box; a wide pen
+    // reaches the surface from rows beyond it.
     const std::uint32_t pen = pixel_of(paint.pen_color), brush = pixel_of(paint.brush_color);
     const int pw = std::clamp(paint.pen_width, 1, PLAT_MAX_PEN_WIDTH);
-    for (std::size_t i = 0; i < outline.rows.size(); i++) {
-        const long long y = outline.first + static_cast<long long>(i);
-        const EllipseRow &row = outline.rows[i];
+    const bool wide = !paint.pen_hollow && pw > 1 && how == WidePen::rows;
+    const EllipseRows outline(s, l, t, r - 1, b - 1, wide ? stroke_reach(pw) : 0);
+    for (long long y = std::max(outline.first, 0LL); y <= std::min(outline.last, s.height - 1LL);
+         y++) {
+        const EllipseRow &row = outline.rows[static_cast<std::size_t>(y - outline.first)];
         if (!row.seen)
             continue;
         if (paint.pen_hollow) {
@@ -474,56 +827,11 @@ void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
     }
     if (paint.pen_hollow || pw == 1)
         return;
-    // A wide pen draws the outline as a closed path through its pixels: a
-    // nib on each, a band across each step between neighbours.
     const Nib nib(pw);
-    Stroke stroke(s, nib, t, b - 1);
-    // The outline's four quarters, each a chain of neighbouring pixels. A
-    // chain's straight stretches along a row or a column are drawn as one
-    // sweep (a huge oval's flat top crosses the canvas in thousands of
-    // steps), its steps across both as a nib and a band each.
-    struct Chain {
-        bool started = false;
-        long long x0 = 0, y0 = 0, x = 0, y = 0; // the stretch from (x0, y0) to the last (x, y)
-    };
-    auto flush = [&](const Chain &c) {
-        if (c.y0 == c.y)
-            stroke.row_sweep(c.y, std::min(c.x0, c.x), std::max(c.x0, c.x));
-        else
-            stroke.column_sweep(c.x, std::min(c.y0, c.y), std::max(c.y0, c.y));
-    };
-    auto extend = [&](Chain &c, long long x, long long y) {
-        if (!c.started) {
-            c = {true, x, y, x, y};
-            return;
-        }
-        if (x == c.x && y == c.y)
-            return;
-        const bool along_row = y == c.y, along_column = x == c.x;
-        if ((along_row && c.y0 == c.y) || (along_column && c.x0 == c.x)) {
-            c.x = x; // the stretch goes on
-            c.y = y;
-            return;
-        }
-        flush(c);
-        if (along_row || along_column) {
-            c = {true, c.x, c.y, x, y}; // a turn: the last point starts a stretch along the other axis
-        } else {
-            stroke.segment(c.x, c.y, x, y); // a step across both
-            c = {true, x, y, x, y};
-        }
-    };
-    Chain chains[4];
-    ellipse_outline(l, t, r - 1, b - 1, [&](long long xl, long long xr, long long up, long long down) {
-        extend(chains[0], xl, up);
-        extend(chains[1], xl, down);
-        extend(chains[2], xr, up);
-        extend(chains[3], xr, down);
-    });
-    for (const Chain &c : chains)
-        if (c.started)
-            flush(c);
-    stroke.paint(s, pen);
+    if (how == WidePen::pieces)
+        ellipse_stroke_by_pieces(s, nib, l, t, r - 1, b - 1, pen);
+    else
+        ellipse_stroke_by_rows(s, nib, outline, t, b - 1, pen);
 }
 
 void polygon(Surface &s, const PlatPoint *points, int count, const Paint &paint) {
@@ -596,11 +904,18 @@ Rows copy(Surface &dst, int dx_in, int dy_in, const Surface &src, int sx_in, int
     const std::size_t bytes = static_cast<std::size_t>(w) * 4;
     const bool same = &dst == &src;
     if (same) {
+        // A row moved to another row is copied whole (the sanitizers' checked
+        // memmove goes a byte at a time); only a row moved along itself
+        // overlaps itself.
         const bool bottom_up = dy > sy;
         for (long long i = 0; i < h; i++) {
             const long long r = bottom_up ? h - 1 - i : i;
-            std::memmove(dst.pixels.data() + (dy + r) * dst.width + dx,
-                         src.pixels.data() + (sy + r) * src.width + sx, bytes);
+            std::uint32_t *to = dst.pixels.data() + (dy + r) * dst.width + dx;
+            const std::uint32_t *from = src.pixels.data() + (sy + r) * src.width + sx;
+            if (dy != sy)
+                std::memcpy(to, from, bytes);
+            else
+                std::memmove(to, from, bytes);
         }
         return Rows{static_cast<int>(dy), static_cast<int>(dy + h)};
     }
@@ -642,18 +957,26 @@ void blend_coverage(Surface &s, int x, int y, const std::uint8_t *coverage, int 
         b = (b + 1 + (b >> 8)) >> 8;
         return 0xFF000000u | r << 16 | g << 8 | b;
     };
+    const std::uint32_t solid = pixel_of(color);
     for (long long j = y0; j < y1; j++) {
         std::uint32_t *row = s.row(static_cast<int>(y + j)) + x;
         const std::uint8_t *cover = coverage + j * w;
         long long i = x0;
-        // Eight pixels at a time, passed over at once where they are bare.
+        // Eight pixels at a time, passed over at once where they are bare and
+        // set at once where they are covered whole. Their coverage is read
+        // once (byte k of it is pixel k: every target is little-endian), so
+        // the stores to the row cannot change it under the blend.
         for (; i + 8 <= x1; i += 8) {
             std::uint64_t eight;
             std::memcpy(&eight, cover + i, sizeof eight);
             if (eight == 0)
                 continue;
+            if (eight == ~std::uint64_t{0}) {
+                std::fill(row + i, row + i + 8, solid);
+                continue;
+            }
             for (int k = 0; k < 8; k++)
-                row[i + k] = blend(row[i + k], cover[i + k]);
+                row[i + k] = blend(row[i + k], static_cast<unsigned>(eight >> (8 * k)) & 0xFF);
         }
         for (; i < x1; i++)
             row[i] = blend(row[i], cover[i]);

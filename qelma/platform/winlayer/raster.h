@@ -56,7 +56,12 @@ struct Paint {
 void fill_rect(Surface &s, long long left, long long top, long long right, long long bottom,
                PlatColor color); // right and bottom excluded
 void rectangle(Surface &s, int left, int top, int right, int bottom, const Paint &paint);
-void ellipse(Surface &s, int left, int top, int right, int bottom, const Paint &paint);
+// How a wide pen's ellipse outline is laid: a row of the surface at a time
+// (what every backend draws), or one piece at a time, the plain rule that
+// the rows must match.
+enum class WidePen { rows, pieces };
+void ellipse(Surface &s, int left, int top, int right, int bottom, const Paint &paint,
+             WidePen how = WidePen::rows);
 void polygon(Surface &s, const PlatPoint *points, int count, const Paint &paint);
 // A band of rows, top..bottom-1; empty when top == bottom.
 struct Rows {
