@@ -124,6 +124,22 @@ void record_script_event(int kind, int x, int y, signed char key) {
     }
 }
 
+// When the file's status last changed, to the nanosecond: every write and
+// every setting of its times changes it, so a file copied over the script
+// with its size and modification time kept (cp -p) still shows. Windows'
+// C runtime has no such time (its st_ctime is the creation time).
+static long long change_time_ns(const struct stat &named) {
+#if defined(_WIN32)
+    (void)named;
+    return 0;
+#elif defined(__APPLE__)
+    return static_cast<long long>(named.st_ctimespec.tv_sec) * 1000000000LL +
+           named.st_ctimespec.tv_nsec;
+#else
+    return static_cast<long long>(named.st_ctim.tv_sec) * 1000000000LL + named.st_ctim.tv_nsec;
+#endif
+}
+
 // What the name "QELMA.SCR" leads to now: false (and an empty stamp) when
 // nothing. Taken from the name both times, never from the open stream,
 // since some systems (Windows' C runtime) describe an open descriptor with
@@ -136,7 +152,7 @@ static bool stamp_of_script(ScriptStamp *stamp) {
     }
     *stamp = ScriptStamp{static_cast<long long>(named.st_dev), static_cast<long long>(named.st_ino),
                          static_cast<long long>(named.st_size),
-                         static_cast<long long>(named.st_mtime)};
+                         static_cast<long long>(named.st_mtime), change_time_ns(named)};
     return true;
 }
 
@@ -150,7 +166,7 @@ static bool script_file_replaced() {
     }
     const ScriptStamp &then = session.script_opened;
     return now.device != then.device || now.inode != then.inode || now.size != then.size ||
-           now.mtime != then.mtime;
+           now.mtime != then.mtime || now.change_ns != then.change_ns;
 }
 
 // Opens the file for reading; false (after the message) when it cannot be.
@@ -183,6 +199,7 @@ static bool open_for_reading() {
     }
     session.script_file = f;
     session.script_lines_read = 0;
+    session.script_line_open = false;
     session.script_for_writing = false;
     session.script_finished = false;
     stamp_of_script(&session.script_opened);
@@ -264,12 +281,19 @@ static int refuse_line(const char *why) {
     return finish_playback(REPLAY_END_BAD_LINE);
 }
 
-// One line (or a piece of a long one), counted for the messages of a replay.
+// One line, or a piece of a long one. Lines are counted for the messages
+// of a replay: a piece that does not end in a line end leaves its line open,
+// and the next piece belongs to the same line. The buffer is cleared first,
+// so that a line end after a NUL byte is still found.
 static bool read_line(char *line, int size) {
+    std::memset(line, 0, static_cast<std::size_t>(size));
     if (std::fgets(line, size, session.script_file) == nullptr) {
         return false;
     }
-    ++session.script_lines_read;
+    if (!session.script_line_open) {
+        ++session.script_lines_read;
+    }
+    session.script_line_open = std::memchr(line, '\n', static_cast<std::size_t>(size)) == nullptr;
     return true;
 }
 
@@ -287,14 +311,16 @@ int read_script_event() {
 
     char line[SCRIPT_LINE_BUFFER];
     bool got = read_line(line, sizeof line);
-    while (got && is_empty_line(line) && !std::feof(session.script_file)) {
+    while (got && is_empty_line(line)) {
         got = read_line(line, sizeof line);
     }
     if (!got && std::ferror(session.script_file)) {
         qelma_log_printf("Cannot read script file %s\n", script_name());
         return finish_playback(REPLAY_END_UNREADABLE);
     }
-    if (!got || std::feof(session.script_file)) {
+    // A last line without a line end (as many editors leave it) is played
+    // like any other; the end is met by the read after it.
+    if (!got) {
         qelma_log_printf("EOF encountered in script file %s\n", script_name());
         return finish_playback(REPLAY_END_OF_SCRIPT);
     }

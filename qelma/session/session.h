@@ -26,9 +26,10 @@ enum {
     CMD_INFO = 9,
 };
 
-// A file as its name shows it: identity, size and change time (seconds).
+// A file as its name shows it: identity, size, modification time (seconds)
+// and status change time (nanoseconds; 0 where the system has none).
 struct ScriptStamp {
-    long long device = 0, inode = 0, size = 0, mtime = 0;
+    long long device = 0, inode = 0, size = 0, mtime = 0, change_ns = 0;
 };
 
 struct Session {
@@ -64,6 +65,7 @@ struct Session {
     int periodic_run = 0;                 // recording: periodic events not yet written
     int playback_run = 0;                 // playback: periodic events left from the last line
     int script_lines_read = 0;            // playback: lines read since the file was opened
+    bool script_line_open = false;        // playback: the last piece read did not end its line
 };
 
 extern Session session;

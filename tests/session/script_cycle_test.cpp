@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "support/qelma_test.h"
 
 namespace {
@@ -285,6 +289,19 @@ TEST_F(ScriptCycle, AScriptPutInPlaceAfterAPlaybackEndedPlaysFromItsStart) {
     write_file("QELMA.SCR", "QELMA_MOUSE(-250, 232);\nQELMA_MOUSE(2, 2);\n");
     shortcut('P');
     expect_playback({mouse(-250, 232), mouse(2, 2)});
+#ifndef _WIN32
+    // Copied over it keeping size and time (cp -p), at a later clock step.
+    const auto kept = std::filesystem::last_write_time("QELMA.SCR");
+    struct stat then {}, now {};
+    stat("QELMA.SCR", &then);
+    do
+        write_file("probe", ""), stat("probe", &now);
+    while (now.st_ctim.tv_sec == then.st_ctim.tv_sec && now.st_ctim.tv_nsec == then.st_ctim.tv_nsec);
+    write_file("QELMA.SCR", "QELMA_MOUSE(-250, 232);\nQELMA_MOUSE(3, 3);\n");
+    std::filesystem::last_write_time("QELMA.SCR", kept);
+    shortcut('P');
+    expect_playback({mouse(-250, 232), mouse(3, 3)});
+#endif
 }
 
 // Told that the program may end without running again, a recording writes

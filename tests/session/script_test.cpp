@@ -149,12 +149,14 @@ TEST_F(Scripts, OnlyEmptyLinesMeetTheEndAtOnce) {
     EXPECT_EQ(qt_test::last_log_line(), "EOF encountered in script file QELMA.SCR\n");
 }
 
-TEST_F(Scripts, LastLineWithoutLineEndIsNotPlayed) {
+TEST_F(Scripts, LastLineWithoutLineEndIsPlayed) {
     write_file("QELMA.SCR", "QELMA_KBD(50);\nQELMA_KBD(51);");
     auto events = play_all();
-    ASSERT_EQ(events.size(), 2u);
+    ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].key, 50);
-    EXPECT_EQ(events[1].x, 99);
+    EXPECT_EQ(events[1].key, 51);
+    EXPECT_EQ(events[2].x, 99);
+    EXPECT_EQ(qt_test::last_log_line(), "EOF encountered in script file QELMA.SCR\n");
 }
 
 TEST_F(Scripts, MalformedLinesStopPlaybackWithAMessage) {
@@ -190,6 +192,7 @@ TEST_F(Scripts, LongLinesAreReadInPieces) {
     // whose seventh character (a blank) ends playback.
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].key, 66);
+    EXPECT_EQ(session.script_lines_read, 1) << "the refused piece is part of line 1";
 }
 
 TEST_F(Scripts, PlayOneWalksThroughAPeriodicCount) {
