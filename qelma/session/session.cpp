@@ -2,6 +2,8 @@
 // the two windows, the canvas and the 100 ms timer.
 #include "qelma/session/session.h"
 
+#include <cstdlib>
+
 #include "qelma/draw/draw.h"
 #include "qelma/qelma.h"
 
@@ -26,6 +28,15 @@ void session_set_logging(bool on) {
 
 WindowPlace text_window_place(int screen_w, int screen_h) {
     return WindowPlace{0, (2 * screen_h) / 3 + 1, screen_w, screen_h / 3};
+}
+
+// The process may end without qelma_end: a toolkit that loses its display
+// calls exit() (Qt's xcb does), and so may the program. The recording so far
+// then reaches the file, its last run of ticks included. A message about it
+// goes to the log ring only: the toolkit may be on its way out.
+static void write_out_at_exit() {
+    session.text_window = nullptr;
+    write_out_recording();
 }
 
 extern "C" int qelma_begin(void *instance, void *previous_instance, char *command_line,
@@ -64,6 +75,8 @@ extern "C" int qelma_begin(void *instance, void *previous_instance, char *comman
 
     plat_set_timer(session.graphics_window, QELMA_TIMER_ID, QELMA_TIMER_PERIOD_MS);
     replay_begin();
+    static const bool exit_hook = std::atexit(write_out_at_exit) == 0;
+    (void)exit_hook;
     return 1;
 }
 

@@ -107,9 +107,10 @@ void close_script_file_on_switch_off();
 // Writes a recording's pending run of periodic events as one line.
 void write_periodic_run();
 // The program may end without running again (the system session ends, the
-// page goes away) or the file is wanted whole now: a recording's pending
-// periodic run and its buffered lines reach the file. The stream stays open
-// and the recording goes on.
+// page goes away, a signal ends it, the process exits) or the file is wanted
+// whole now: a recording's pending periodic run and its buffered lines reach
+// the file. The stream stays open and the recording goes on. Calling it
+// again writes nothing twice, also after qelma_end.
 void write_out_recording();
 
 // Replay by qelma-replay (replay_stream.h): a program whose environment

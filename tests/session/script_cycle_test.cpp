@@ -1,13 +1,17 @@
 // Record, play back, record again, as often as the user repeats it: the Run
 // menu's commands and Ctrl shortcuts go through the real queue, the events
 // come out of the real wait, and the script file is checked at every step.
+#include <csignal>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include "support/qelma_test.h"
@@ -323,5 +327,59 @@ TEST_F(ScriptCycle, EndOfSessionWritesOutTheRecordingSoFar) {
     EXPECT_EQ(read_file("QELMA.SCR"),
               "QELMA_MOUSE(5, 5);\nQELMA_PERIODIC(3);\nQELMA_PERIODIC(1);\n");
 }
+
+#ifndef _WIN32
+// Ended from outside (-1: exit(1), as Qt's at a lost display), a program run
+// as this test again records, says so on descriptor 3, then waits, draws
+// first or for ever: it keeps its recording so far, unless it never waits.
+TEST_F(ScriptCycle, EndedFromOutsideTheRecordingSoFarReachesTheFile) {
+    if (const char *how = std::getenv("QELMA_TEST_CHILD")) {
+        std::filesystem::current_path(dir.previous);
+        shortcut('R');
+        EXPECT_EQ(click(5, 5).x, 5);
+        qelma_set_animation(QELMA_ANIMATE_RUN);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(tick().kind, QELMA_PERIODIC);
+        qelma_set_animation(*how == 'i' ? QELMA_ANIMATE_HALT : QELMA_ANIMATE_RUN);
+        EXPECT_EQ(write(3, "recording\n", 10), 10);
+        for (int i = 0; (*how == 'b' && i < 200) || *how == 's'; ++i)
+            qelma_clear_canvas();
+        if (*how == 'e')
+            std::exit(1);
+        for (;;)
+            next_event();
+    }
+    const std::string kept = "QELMA_MOUSE(5, 5);\nQELMA_PERIODIC(3);\n";
+    const struct { const char *how; int ended; std::string file; } cases[] = {
+        {"input", SIGTERM, kept}, {"tick", SIGHUP, kept}, {"busy", SIGINT, kept},
+        {"exit", -1, kept},       {"spin", SIGTERM, ""}};
+    for (const auto &c : cases) {
+        int out[2];
+        ASSERT_EQ(pipe(out), 0);
+        std::string filter = "--gtest_filter=ScriptCycle.EndedFromOutside*";
+        std::string child = std::string("QELMA_TEST_CHILD=") + c.how;
+        char *argv[] = {filter.data(), filter.data(), nullptr};
+        char *envp[] = {child.data(), const_cast<char *>("QT_QPA_PLATFORM=offscreen"), nullptr};
+        const pid_t pid = fork();
+        if (pid == 0) { // a shell may have left SIGINT ignored
+            signal(SIGINT, SIG_DFL);
+            dup2(out[1], 3);
+            dup2(open("/dev/null", O_WRONLY), 1);
+            execve("/proc/self/exe", argv, envp);
+            _exit(127);
+        }
+        close(out[1]);
+        char said[10];
+        EXPECT_EQ(read(out[0], said, 10), 10) << c.how;
+        close(out[0]);
+        if (c.ended > 0)
+            kill(pid, c.ended);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : -WEXITSTATUS(status), c.ended) << c.how;
+        EXPECT_EQ(read_file("QELMA.SCR"), c.file) << c.how;
+    }
+}
+#endif
 
 } // namespace

@@ -9,9 +9,12 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -165,4 +168,93 @@ void plat_qt_prepare_environment() {
             setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
     }
     plat_qt_substitute_text_face();
+}
+
+// ------------------------------------------------------ ending from outside
+
+namespace {
+
+constexpr int END_SIGNALS[] = {SIGTERM, SIGHUP, SIGINT};
+bool caught[3] = {};                       // END_SIGNALS[i] is caught here
+volatile std::sig_atomic_t end_signal = 0; // the first end signal caught
+int end_pipe[2] = {-1, -1};
+
+void default_action(int signal_number) {
+    struct sigaction act {};
+    act.sa_handler = SIG_DFL;
+    sigemptyset(&act.sa_mask);
+    sigaction(signal_number, &act, nullptr);
+}
+
+// The grace time ran out: the program is ended by the signal it was sent.
+void on_grace_over(int) {
+    default_action(end_signal);
+    raise(end_signal);
+}
+
+// Only async-signal-safe calls: sigaction, write, alarm.
+void on_end_signal(int signal_number) {
+    const int saved = errno;
+    if (end_signal == 0) {
+        end_signal = signal_number;
+        struct sigaction act {};
+        act.sa_handler = on_grace_over;
+        sigemptyset(&act.sa_mask);
+        sigaction(SIGALRM, &act, nullptr);
+        alarm(END_SIGNAL_GRACE_S);
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (caught[i])
+            default_action(END_SIGNALS[i]);
+    }
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(end_pipe[1], &byte, 1);
+    errno = saved;
+}
+
+} // namespace
+
+int plat_qt_catch_end_signals() {
+    static bool done = false;
+    if (done)
+        return end_pipe[0];
+    done = true;
+    if (pipe2(end_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        winlayer::warn("no pipe for signals (%s): SIGTERM, SIGHUP and SIGINT end the program "
+                       "at once", std::strerror(errno));
+        end_pipe[0] = end_pipe[1] = -1;
+        return -1;
+    }
+    for (int i = 0; i < 3; ++i) {
+        struct sigaction now {};
+        // A signal the program ignores (nohup) or handles itself stays so.
+        if (sigaction(END_SIGNALS[i], nullptr, &now) != 0 || now.sa_handler != SIG_DFL)
+            continue;
+        struct sigaction act {};
+        act.sa_handler = on_end_signal;
+        sigemptyset(&act.sa_mask);
+        act.sa_flags = SA_RESTART;
+        caught[i] = sigaction(END_SIGNALS[i], &act, nullptr) == 0;
+    }
+    return end_pipe[0];
+}
+
+int plat_qt_end_signal_caught() {
+    char bytes[16];
+    while (end_pipe[0] >= 0 && read(end_pipe[0], bytes, sizeof bytes) > 0) {
+    }
+    if (end_signal != 0)
+        alarm(0); // the program ends in good order now, however long writing takes
+    return end_signal;
+}
+
+void plat_qt_end_by_signal(int signal_number) {
+    std::fflush(nullptr);
+    default_action(signal_number);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal_number);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal_number);
+    _exit(128 + signal_number); // not reached: the default action ends the process
 }

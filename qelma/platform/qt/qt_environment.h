@@ -52,4 +52,22 @@ void plat_qt_substitute_text_face();
 // XDG_RUNTIME_DIR and QT_QPA_PLATFORM where they are chosen here.
 void plat_qt_prepare_environment();
 
+// The signals that end a program from outside: SIGTERM, SIGHUP (the terminal
+// or the login session goes) and SIGINT (Ctrl+C). Each one whose action is
+// still the default is caught: the handler only notes the signal and writes
+// a byte into a pipe, whose read end (returned; -1 when there is none) the
+// toolkit's loop watches, so that the program's next look at its messages
+// ends it in good order. A second such signal ends the program at once, and
+// so does the first when the program has not looked within
+// END_SIGNAL_GRACE_S seconds (it may be busy, or never wait again). Once
+// per process; later calls return the same descriptor.
+inline constexpr unsigned END_SIGNAL_GRACE_S = 2;
+int plat_qt_catch_end_signals();
+// The signal caught, or 0; empties the pipe. Once a signal is caught, the
+// grace time stops: the caller ends the program now.
+int plat_qt_end_signal_caught();
+// Ends the process as the signal ends it by default, so that its exit status
+// says so, after what the output streams hold has been written.
+[[noreturn]] void plat_qt_end_by_signal(int signal_number);
+
 #endif // QELMA_PLATFORM_QT_QT_ENVIRONMENT_H

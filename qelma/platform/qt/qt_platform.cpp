@@ -35,12 +35,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -218,6 +220,37 @@ int tk_refresh_ms(PlatWindow) {
 
 // ---------------------------------------------------------- application
 
+namespace {
+
+// Every window made, for the end of the program.
+std::vector<PlatWindow> &all_windows() {
+    static std::vector<PlatWindow> &windows = *new std::vector<PlatWindow>;
+    return windows;
+}
+
+// SIGTERM, SIGHUP or SIGINT came: whenever the loop runs next (the program
+// looks at its messages or waits), each window hears WM_ENDSESSION, as when
+// Windows ends the session (a recording writes out what it holds), and the
+// program then ends as the signal ends it.
+void watch_end_signals(QApplication *app) {
+    const int fd = plat_qt_catch_end_signals();
+    if (fd < 0)
+        return;
+    auto *watch = new QSocketNotifier(fd, QSocketNotifier::Read, app);
+    QObject::connect(watch, &QSocketNotifier::activated, [] {
+        const int signal_number = plat_qt_end_signal_caught();
+        if (signal_number == 0)
+            return;
+        for (PlatWindow w : all_windows()) {
+            if (winlayer::window_ok(w))
+                winlayer::send(w, WM_ENDSESSION, 1, 0);
+        }
+        plat_qt_end_by_signal(signal_number);
+    });
+}
+
+} // namespace
+
 void tk_init() {
     plat_qt_prepare_environment();
     if (QCoreApplication::instance())
@@ -233,6 +266,7 @@ void tk_init() {
     static char *argv[] = {name, nullptr};
     QApplication *app = new QApplication(argc, argv);
     app->setQuitOnLastWindowClosed(false);
+    watch_end_signals(app);
 }
 
 bool plat_qt_ensure_app() {
@@ -278,6 +312,7 @@ void tk_timer_stop(winlayer::Timer *t) {
 void tk_window_create(PlatWindow win, const char *title, int x, int y, int w, int h) {
     QtWindow *q = new QtWindow();
     win->toolkit = q;
+    all_windows().push_back(win);
     q->fixed = (win->style & WS_THICKFRAME_BIT) == 0;
     q->outer_w = w;
     q->outer_h = h;
