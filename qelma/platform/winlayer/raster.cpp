@@ -27,11 +27,15 @@ void put(Surface &s, long long x, long long y, std::uint32_t p) {
         s.row(static_cast<int>(y))[x] = p;
 }
 
-// Sets n pixels from to on to p: a few one by one, the rest by copies of
-// those, doubling. Block copies are the fast way under the address checks
-// of the sanitizer builds, which check each pixel a loop stores.
+// Pixels a fill stores one by one; the rest are copies of them, doubling.
+// Block copies are the fast way under the address checks of the sanitizer
+// builds, which check each pixel a loop stores; short runs are faster
+// stored.
+constexpr std::size_t STORED_RUN = 64;
+
+// Sets n pixels from to on to p.
 void fill_pixels(std::uint32_t *to, std::size_t n, std::uint32_t p) {
-    std::size_t done = std::min<std::size_t>(n, 16);
+    std::size_t done = std::min(n, STORED_RUN);
     std::fill(to, to + done, p);
     while (done < n) {
         const std::size_t more = std::min(done, n - done);
@@ -633,19 +637,22 @@ void ellipse_stroke_by_rows(Surface &s, const Nib &nib, const EllipseRows &outli
             auto col = [&](long long k) -> const Run & {
                 return q.cols[static_cast<std::size_t>(k - q.k_lo)];
             };
-            long long lo = LLONG_MAX, hi = LLONG_MIN;
-            for (long long k = kc, end = rising ? ka : kb, step = rising ? -1 : 1; lo >= 0;
-                 k += step) {
-                lo = std::min(lo, col(k).first + nib_run(k).first);
-                if (k == end)
-                    break;
-            }
-            for (long long k = kc, end = rising ? kb : ka, step = rising ? 1 : -1; hi < s.width;
-                 k += step) {
-                hi = std::max(hi, col(k).second + nib_run(k).second);
-                if (k == end)
-                    break;
-            }
+            // Nothing beyond the first point tried goes further than the last
+            // one's columns with the widest nib row.
+            const Run &widest_run = nib.rows[nib.widest];
+            const long long lo_end = rising ? ka : kb, hi_end = rising ? kb : ka;
+            long long lo = col(kc).first + nib_run(kc).first;
+            if (lo > col(lo_end).first + widest_run.first)
+                for (long long k = kc, step = rising ? -1 : 1; lo >= 0 && k != lo_end;) {
+                    k += step;
+                    lo = std::min(lo, col(k).first + nib_run(k).first);
+                }
+            long long hi = col(kc).second + nib_run(kc).second;
+            if (hi < col(hi_end).second + widest_run.second)
+                for (long long k = kc, step = rising ? 1 : -1; hi < s.width && k != hi_end;) {
+                    k += step;
+                    hi = std::max(hi, col(k).second + nib_run(k).second);
+                }
             nib_runs[static_cast<std::size_t>(y - top) * 4 + qi] = {lo, hi};
         }
     }
@@ -740,12 +747,17 @@ void fill_rect(Surface &s, long long left, long long top, long long right, long 
                     static_cast<std::size_t>((bottom - top) * s.width), p);
         return;
     }
-    // The first row, then copies of it.
+    // The first row, then copies of it (short rows are stored).
     const std::size_t n = static_cast<std::size_t>(right - left);
     const std::uint32_t *first = s.row(static_cast<int>(top)) + left;
     fill_pixels(s.row(static_cast<int>(top)) + left, n, p);
-    for (long long y = top + 1; y < bottom; y++)
-        std::memcpy(s.row(static_cast<int>(y)) + left, first, n * sizeof *first);
+    for (long long y = top + 1; y < bottom; y++) {
+        std::uint32_t *to = s.row(static_cast<int>(y)) + left;
+        if (n < STORED_RUN)
+            std::fill(to, to + n, p);
+        else
+            std::memcpy(to, first, n * sizeof *first);
+    }
 }
 
 void rectangle(Surface &s, int left_in, int top_in, int right_in, int bottom_in,
