@@ -62,11 +62,12 @@ void span(Surface &s, long long y, long long x0, long long x1, std::uint32_t p) 
 // are whole numbers, so the outline is symmetric and repeatable; boxes up to
 // twice the coordinate limit keep them well inside 64 bits.
 //
-// A caller that needs only the rows [row_first, row_last] and, of each row,
-// its first and last points (sparse) is spared the rest: the walk stops once
-// its upper row is above row_first and its lower one below row_last, passes
-// over steps whose rows both lie beyond one end, and over the middle of a
-// run of steps along the rows. k steps of a run add k d + s k (k + 1) / 2
+// A caller that needs only the rows [row_first, row_last] is spared the
+// rest: the walk stops once its upper row is above row_first and its lower
+// one below row_last. One that also needs only the first and last points of
+// each row (sparse) is spared more: the walk passes over steps whose rows
+// both lie beyond one end, and over the middle of a run of steps along the
+// rows. k steps of a run add k d + s k (k + 1) / 2
 // to the error term (d the current step term, s its growth), one sign all
 // the way while d keeps its sign, so where a run ends is found by halving.
 template <class Visit>
@@ -99,7 +100,8 @@ void ellipse_outline(long long x0, long long y0, long long x1, long long y1, Vis
     do {
         visit(x0, x1, upper, lower);
         const long long e2 = 2 * err;
-        if (sparse && e2 > dy && dx < 0) {
+        // (A run is sought only where its next two steps are along the rows.)
+        if (sparse && e2 > dy && dx < 0 && err + 2 * dx + 3 * step_b > dy / 2) {
             // Steps along the rows (e2 > dy >= 0 > dx) until 2 err <= dy;
             // err falls while dx stays below 0. k is kept where its sums fit
             // in 62 bits and the columns have not met.
@@ -166,6 +168,10 @@ void ellipse_outline(long long x0, long long y0, long long x1, long long y1, Vis
     }
 }
 
+// A box whose width and height add up to more than this is walked sparse;
+// a shorter walk is quicker without the looking ahead.
+constexpr long long SPARSE_WALK = 2048;
+
 // One row's share of an ellipse outline: its outer and inner columns on the
 // left (the run of outline pixels there) and on the right. The walk visits a
 // row with its left column rising and its right one falling, so the first
@@ -215,7 +221,7 @@ struct EllipseRows {
                 if (down_row)
                     down_row->add(xl, xr);
             },
-            true, first, last);
+            r - l + b - t > SPARSE_WALK, first, last);
     }
 
     const EllipseRow *at(long long y) const {
@@ -580,7 +586,7 @@ void ellipse_stroke_by_rows(Surface &s, const Nib &nib, const EllipseRows &outli
         };
         // A quarter's points reach the surface on one stretch of its rows,
         // as it moves one way.
-        std::vector<std::pair<long long, Run>> near;
+        long long k_near = 0;
         // From the middle, or the kept row nearest it.
         long long k = q.dir_y < 0 ? std::min(upper, outline.last) : std::max(lower, outline.first);
         for (;; k += q.dir_y) {
@@ -590,8 +596,10 @@ void ellipse_stroke_by_rows(Surface &s, const Nib &nib, const EllipseRows &outli
             const Run run = run_of(*e);
             if (k + first + w - 1 >= top && k + first <= bottom) {
                 const Run seen{std::max(run.first, -reach), std::min(run.second, s.width + reach)};
-                if (seen.first <= seen.second)
-                    near.push_back({k, seen});
+                if (seen.first <= seen.second) {
+                    q.cols.push_back(seen);
+                    k_near = k;
+                }
             }
             // The step to the next row out, from the last point on this row
             // to the first on that one.
@@ -603,13 +611,10 @@ void ellipse_stroke_by_rows(Surface &s, const Nib &nib, const EllipseRows &outli
             if (from != to && from >= -reach && from <= s.width + reach)
                 steps.push_back({from, k, (to > from ? 1 : 0) + (q.dir_y > 0 ? 2 : 0)});
         }
-        if (near.empty())
-            continue;
+        // Rows upward were met last first.
         if (q.dir_y < 0)
-            std::reverse(near.begin(), near.end());
-        q.k_lo = near.front().first;
-        for (const auto &kr : near)
-            q.cols.push_back(kr.second);
+            std::reverse(q.cols.begin(), q.cols.end());
+        q.k_lo = q.dir_y < 0 ? k_near : k_near - static_cast<long long>(q.cols.size()) + 1;
     }
     // The run each quarter's nibs cover on each row: nib row i of a point on
     // row k lands on row k + first + i. The nib's rows widen up to its
