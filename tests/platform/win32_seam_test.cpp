@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
+
+#include <windows.h>
 
 #include "qelma/platform/platform.h"
 #include "qelma/platform/platform_inspect.h"
@@ -32,14 +35,14 @@ Seen seen;
 
 bool of_interest(unsigned message) {
     return message == WM_CREATE || message == WM_SIZE || message == WM_DESTROY ||
-           message == WM_CHAR || message == WM_TIMER || message >= WM_USER;
+           message == WM_CHAR || message == WM_TIMER || message == WM_KILLFOCUS || message >= WM_USER;
 }
 
 bool named_by_seam(unsigned message) {
     const unsigned named[] = {WM_CREATE,    WM_DESTROY,     WM_SIZE,      WM_PAINT,
                               WM_CLOSE,     WM_KEYDOWN,     WM_KEYUP,     WM_CHAR,
                               WM_COMMAND,   WM_TIMER,       WM_MOUSEMOVE, WM_LBUTTONDOWN,
-                              WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP};
+                              WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_KILLFOCUS};
     for (unsigned m : named) {
         if (m == message) {
             return true;
@@ -600,6 +603,27 @@ TEST(Win32Window, PaintTakenWithoutDispatchLeavesTheQueue) {
     EXPECT_GE(paints, 1);
     EXPECT_EQ(seen.paints, 0);
     close_window(w);
+}
+
+// Real keys tell Ctrl as it was held when each was pressed; a window that
+// loses the keyboard hears so.
+TEST(Win32Window, KeysTellCtrlAsPressedAndFocusLossIsHeard) {
+    PlatWindow a = make_window(false), b = make_window(false);
+    plat_show_window(b, SW_SHOW);
+    plat_show_window(a, SW_SHOW);
+    drain();
+    for (int k : {VK_CONTROL, int{'A'}, -VK_CONTROL, int{'A'}})
+        keybd_event(std::abs(k), MapVirtualKeyA(std::abs(k), 0), k < 0 ? KEYEVENTF_KEYUP : 0, 0);
+    std::vector<int> states;
+    for (PlatMsg m{}; plat_peek_message(&m);)
+        if (m.message == WM_KEYDOWN && m.wparam == 'A')
+            states.push_back(plat_key_ctrl_state(m.lparam));
+    EXPECT_EQ(states, (std::vector<int>{1, 0}));
+    seen.messages.clear();
+    SetFocus(reinterpret_cast<HWND>(b));
+    EXPECT_EQ(seen.messages.at(0).message, static_cast<unsigned>(WM_KILLFOCUS));
+    close_window(a);
+    close_window(b);
 }
 
 TEST(Win32Window, ClassRegistersOnceAndClosedWindowsAreInert) {
