@@ -176,6 +176,8 @@ TEST(WindowClose, DefaultCloseSendsDestroyAndLeavesAHarmlessHandle) {
     plat_set_timer(w, 1, 50);
     recorder.sent.clear();
     EXPECT_EQ(plat_def_window_proc(w, WM_CLOSE, 0, 0), 0);
+    // A window with the keyboard hears it go first, as Windows tells it.
+    std::erase_if(recorder.sent, [](const auto &m) { return m.message == WM_KILLFOCUS; });
     ASSERT_EQ(count_sent(WM_DESTROY), 1);
     EXPECT_EQ(recorder.sent[0].message, WM_DESTROY);
     EXPECT_EQ(plat_is_window_visible(w), 0);
