@@ -196,10 +196,12 @@ void plat_wait_input();
 int plat_post_message(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam);
 void plat_post_quit_message(int exit_code);
 // Whether Ctrl was held when the keyboard made the key message (key-down,
-// key-up or its character) with this lparam that is being handled: 1 or 0
-// (GetKeyState(VK_CONTROL) on Windows); -1 when the lparam says nothing of
-// the keyboard (a program made the message up: on Windows one without a
-// scan code), so that only the Ctrl key's own messages can tell.
+// key-up or its character) with this lparam that is being handled: 1 or 0;
+// -1 when the lparam says nothing of the keyboard (a program made the
+// message up), so that only the Ctrl key's own messages can tell. Windows
+// always answers -1: a message another program posts there carries a scan
+// code like the keyboard's own, and the thread's key state does not follow
+// it; there WM_KILLFOCUS alone lets a held Ctrl go.
 int plat_key_ctrl_state(PlatLParam lparam);
 
 // Timers: every expiry queues WM_TIMER (wparam = id) for the window.

@@ -394,14 +394,11 @@ void plat_post_quit_message(int exit_code) {
     PostQuitMessage(exit_code);
 }
 
-// The thread's key state is that of the last key message taken from the
-// system's input, which for a key message being handled (or one the text
-// window posted on as it handled it) is the state as that key was pressed.
-int plat_key_ctrl_state(PlatLParam lparam) {
-    if (((static_cast<std::uintptr_t>(lparam) >> 16) & 0xFF) == 0) {
-        return -1; // no scan code: made up by a program, not the keyboard's
-    }
-    return GetKeyState(VK_CONTROL) < 0 ? 1 : 0;
+// Keys posted by another program (a test driver, an automation tool) look
+// like the keyboard's own and leave GetKeyState as it was, so Ctrl is told
+// by the key messages themselves, and WM_KILLFOCUS lets it go.
+int plat_key_ctrl_state(PlatLParam) {
+    return -1;
 }
 
 // ------------------------------------------------------------ timers
