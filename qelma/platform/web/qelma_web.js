@@ -640,12 +640,6 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     else refresh();
   });
   addEventListener('focus', refresh);
-  // The page lost the keyboard (to another tab or program, or to the page
-  // around its frame): a Ctrl released there is never seen here.
-  addEventListener('blur', e => {
-    if (e.target === window && !Module.qelmaEnded && Module._qelma_web_focus_lost)
-      Module._qelma_web_focus_lost(focused);
-  });
   document.addEventListener('focusin', markKeys);
   addEventListener('keydown', e => onKey(e, true));
   addEventListener('keyup', e => onKey(e, false));

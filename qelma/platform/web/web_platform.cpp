@@ -3,10 +3,9 @@
 //
 // Each window is a panel of the page (title, menu bar drawn as HTML from the
 // menu model, a canvas of the client size); the page script (qelma_web.js)
-// makes the elements and feeds clicks, keys, the page's loss of the keyboard,
-// menu choices and timer expiries back through the exported qelma_web_*
-// functions. The client area's pixels live in the layer; the rows it says to
-// show reach the canvas.
+// makes the elements and feeds clicks, keys, menu choices and timer expiries
+// back through the exported qelma_web_* functions. The client area's pixels
+// live in the layer; the rows it says to show reach the canvas.
 //
 // Waiting hands the thread back to the browser (ASYNCIFY): the program sleeps
 // on a promise that the next input or timer expiry resolves, so a waiting
@@ -39,7 +38,6 @@ struct WebWindow {
     bool visible = false;
     bool update_asked = false; // a repaint is owed
     bool close_asked = false;  // the page asked to close it
-    bool focus_lost = false;   // the page's keys went elsewhere (WM_KILLFOCUS owed)
 };
 
 // Height of a panel's menu bar (the page draws it at exactly this height),
@@ -206,11 +204,6 @@ EMSCRIPTEN_KEEPALIVE void qelma_web_key(int id, unsigned vk, unsigned typed, int
                         winlayer::key_lparam(typed & 0xFF, down != 0, repeat != 0, ctrl != 0));
 }
 
-EMSCRIPTEN_KEEPALIVE void qelma_web_focus_lost(int id) {
-    if (PlatWindow w = window_by_id(id))
-        web_of(w)->focus_lost = true;
-}
-
 EMSCRIPTEN_KEEPALIVE void qelma_web_menu(std::uintptr_t menu_address, int index) {
     // Only a menu the layer knows, and an item it has, is reported.
     PlatMenu menu = reinterpret_cast<PlatMenu>(menu_address);
@@ -259,14 +252,10 @@ bool tk_ready() {
     return true;
 }
 
-// Close requests and focus losses run the window procedure, so they are
-// handled on the program's own turn, not inside the page's event handler.
+// Close requests run the window procedure, so they are handled on the
+// program's own turn, not inside the page's event handler.
 static void page_requests() {
     for (PlatWindow w : windows) {
-        if (winlayer::window_ok(w) && web_of(w)->focus_lost) {
-            web_of(w)->focus_lost = false;
-            winlayer::focus_lost(w);
-        }
         if (winlayer::window_ok(w) && web_of(w)->close_asked) {
             web_of(w)->close_asked = false;
             winlayer::close_requested(w);
