@@ -54,6 +54,13 @@ extern "C" void remove_temps_and_die(int signal_number) {
     std::raise(signal_number);
 }
 
+// Where a name leads, links followed; the name itself where that cannot be
+// found out.
+fs::path resolved(const fs::path &path) {
+    std::error_code ignored;
+    return fs::weakly_canonical(fs::absolute(path, ignored), ignored);
+}
+
 // An output file made under a temporary name in its own folder and put in
 // place whole by commit; dropped (with its temporary) otherwise.
 class PendingFile {
@@ -68,9 +75,8 @@ class PendingFile {
     bool create(const std::string &path, std::string *error) {
         discard();
         path_ = path;
-        std::error_code ignored;
         // A link is followed: its file is replaced, not the link.
-        target_ = fs::weakly_canonical(fs::absolute(path, ignored), ignored);
+        target_ = resolved(path);
         if (target_.empty())
             target_ = path;
         static unsigned serial = 0;
@@ -147,8 +153,7 @@ struct Place {
 
 Place place_of(const fs::path &path) {
     Place place;
-    std::error_code ignored;
-    place.where = fs::weakly_canonical(fs::absolute(path, ignored), ignored);
+    place.where = resolved(path);
     struct stat info {};
     if (stat(path.c_str(), &info) == 0) {
         place.exists = true;
@@ -194,9 +199,10 @@ bool outputs_apart(const ReplayOptions &options, std::string *error) {
             names.push_back({what, path, true, {}});
     for (Named &named : names)
         named.place = place_of(named.path);
+    const std::string apart =
+        ": each output needs a file of its own, apart from the script and the reference picture";
     auto meet = [&](const std::string &a, const std::string &b) {
-        *error = a + " and " + b + " are one file: each output needs a file of its own, apart "
-                 "from the script and the reference picture";
+        *error = a + " and " + b + " are one file" + apart;
         return false;
     };
     for (std::size_t i = 0; i < names.size(); ++i)
@@ -215,8 +221,7 @@ bool outputs_apart(const ReplayOptions &options, std::string *error) {
             folder = ".";
         if (frame_like(path.filename().string()) && same_place(place_of(folder), frames)) {
             *error = named.what + " " + named.path + " is a picture that --frames " + options.frames +
-                     " writes: each output needs a file of its own, apart from the script and "
-                     "the reference picture";
+                     " writes" + apart;
             return false;
         }
     }
