@@ -50,4 +50,19 @@ function serve(folder) {
   return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
-module.exports = { check, finish, poll, serve, TYPES };
+// `promise`, or a failure saying `what` did not happen within `ms` of real
+// time (a page's own clock may stand still): a stall fails instead of
+// holding the run.
+async function within(promise, ms, what) {
+  let timer;
+  const late = new Promise((_, reject) => {
+    timer = setTimeout(() => reject(new Error(`${what} within ${ms / 1000} s`)), ms);
+  });
+  try {
+    return await Promise.race([promise, late]);
+  } finally {
+    clearTimeout(timer);
+  }
+}
+
+module.exports = { check, finish, poll, serve, within, TYPES };

@@ -246,7 +246,13 @@ EMSCRIPTEN_KEEPALIVE void qelma_web_flush() {
 
 // ---------------------------------------------------------- application
 
-void tk_init() {}
+// The program's first 50 ms without a wait count from its start, not from
+// the page's: a program that peeks before it first waits is not sent to
+// sleep at once (which, under a page clock that stands still, as in tests
+// that let ticks through one by one, would be for ever).
+void tk_init() {
+    last_yield_ms = emscripten_get_now();
+}
 
 bool tk_ready() {
     return true;
