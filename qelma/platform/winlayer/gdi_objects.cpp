@@ -260,7 +260,7 @@ void plat_delete_dc(PlatDC dc) {
 PlatObject plat_create_compatible_bitmap(PlatDC dc, int w, int h) {
     if (!dc_ok(dc))
         return nullptr;
-    if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > MAX_BITMAP_PIXELS) {
+    if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > raster::MAX_SURFACE_PIXELS) {
         warn("create_compatible_bitmap: bad size %d x %d", w, h);
         return nullptr;
     }

@@ -36,8 +36,6 @@ inline bool operator==(const FontRequest &a, const FontRequest &b) {
 // Pixel height of a font asked for with height 0, and of the fixed stock fonts.
 constexpr int DEFAULT_FONT_PIXELS = 16;
 constexpr int FIXED_FONT_PIXELS = 13;
-// Bitmaps larger than this are refused.
-constexpr long long MAX_BITMAP_PIXELS = 64LL * 1024 * 1024;
 
 } // namespace winlayer
 
@@ -80,10 +78,8 @@ inline bool dc_ok(PlatDC dc) { return dc && dc->live; }
 // The colour of a solid brush; fallback for a null, hollow or unknown object.
 PlatColor brush_color(PlatObject brush, PlatColor fallback);
 
-// The seam's range of coordinates. Callers above the seam keep within it;
-// farther points (only from direct callers) are pulled in by the backends.
-inline bool within_coord_limit(int v) { return v >= -PLAT_COORD_LIMIT && v <= PLAT_COORD_LIMIT; }
-inline int clamp_coord(int v) { return std::clamp(v, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT); }
+using raster::clamp_coord;
+using raster::within_coord_limit;
 // Pulls a shape's box into that range, with a warning naming the operation.
 void clamp_box(const char *operation, int &left, int &top, int &right, int &bottom);
 

@@ -16,8 +16,6 @@ namespace raster {
 
 namespace {
 
-constexpr long long MAX_SURFACE_PIXELS = 64LL * 1024 * 1024;
-
 long long clamp_ll(long long v, long long lo, long long hi) {
     return std::min(std::max(v, lo), hi);
 }
@@ -805,9 +803,7 @@ void ellipse(Surface &s, int left_in, int top_in, int right_in, int bottom_in, c
              WidePen how) {
     // Clamped like every coordinate, which also keeps the outline's error
     // terms inside 64 bits.
-    const auto lim = [](int v) {
-        return static_cast<long long>(std::clamp(v, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT));
-    };
+    const auto lim = [](int v) { return static_cast<long long>(clamp_coord(v)); };
     long long l = std::min(lim(left_in), lim(right_in)), r = std::max(lim(left_in), lim(right_in));
     long long t = std::min(lim(top_in), lim(bottom_in)), b = std::max(lim(top_in), lim(bottom_in));
     // Without a pen the fill takes the outline's shape, for a box under
@@ -856,8 +852,8 @@ void polygon(Surface &s, const PlatPoint *points, int count, const Paint &paint)
         return;
     std::vector<PlatPoint> pts(points, points + count);
     for (PlatPoint &p : pts) {
-        p.x = std::clamp(p.x, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT);
-        p.y = std::clamp(p.y, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT);
+        p.x = clamp_coord(p.x);
+        p.y = clamp_coord(p.y);
     }
     if (!paint.brush_hollow) {
         // The outline, drawn through the same points, covers the edges.

@@ -24,10 +24,18 @@
 
 #include "qelma/platform/platform.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 namespace raster {
+
+// The seam's range of coordinates. Callers above the seam keep within it;
+// farther points (only from direct callers) are pulled in here.
+inline bool within_coord_limit(int v) { return v >= -PLAT_COORD_LIMIT && v <= PLAT_COORD_LIMIT; }
+inline int clamp_coord(int v) { return std::clamp(v, -PLAT_COORD_LIMIT, PLAT_COORD_LIMIT); }
+// Surfaces and bitmaps larger than this are refused.
+constexpr long long MAX_SURFACE_PIXELS = 64LL * 1024 * 1024;
 
 struct Surface {
     int width = 0, height = 0;
