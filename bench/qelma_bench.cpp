@@ -66,6 +66,21 @@ static void BM_StdFillCanvasPixels(benchmark::State &state) {
 }
 BENCHMARK(BM_StdFillCanvasPixels)->Unit(benchmark::kMicrosecond);
 
+// The plainest floor: memset over the same bytes, the measure the canvas
+// fill and the night frame are held to.
+static void BM_MemsetCanvasBytes(benchmark::State &state) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(QELMA_CANVAS_WIDTH) *
+                                      QELMA_CANVAS_HEIGHT);
+    int value = 0xFF;
+    for (auto _ : state) {
+        std::memset(pixels.data(), value, pixels.size() * sizeof pixels[0]);
+        benchmark::DoNotOptimize(pixels.data());
+        benchmark::ClobberMemory();
+        value ^= 1;
+    }
+}
+BENCHMARK(BM_MemsetCanvasBytes)->Unit(benchmark::kMicrosecond);
+
 static void BM_Circle(benchmark::State &state) {
     open_session_once();
     for (auto _ : state) {

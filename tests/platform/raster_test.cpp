@@ -110,6 +110,35 @@ TEST(Raster, RectangleLeavesOutRightColumnAndBottomRow) {
     EXPECT_EQ(swapped.pixels, s.pixels);
 }
 
+// Fills of every shape the fast paths take (whole rows, nearly whole rows
+// filled in one pass, runs stored, copied or string-stored, white as a
+// memset) set exactly their box, on a surface whose every pixel differs.
+TEST(Raster, FillsSetTheirBoxAndNothingElse) {
+    struct Case {
+        long long left, top, right, bottom;
+        PlatColor color;
+    };
+    const Case cases[] = {
+        {0, 0, 300, 40, BRUSH},     {0, 5, 300, 6, WHITE},      {1, 1, 299, 39, BRUSH},
+        {1, 1, 299, 39, WHITE},     {0, 0, 299, 40, BRUSH},     {1, 0, 300, 40, BRUSH},
+        {64, 2, 300, 38, BRUSH},    {65, 2, 300, 38, BRUSH},    {10, 3, 73, 30, BRUSH},
+        {10, 3, 74, 30, BRUSH},     {5, 3, 260, 33, PEN},       {5, 3, 261, 33, WHITE},
+        {7, 0, 8, 40, PEN},         {-5, -5, 400, 50, PEN},     {299, 39, 300, 40, BRUSH},
+    };
+    for (const Case &c : cases) {
+        raster::Surface s = blank(300, 40);
+        for (std::size_t i = 0; i < s.pixels.size(); i++)
+            s.pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
+        std::vector<std::uint32_t> want = s.pixels;
+        for (long long y = std::max(c.top, 0LL); y < std::min(c.bottom, 40LL); y++)
+            for (long long x = std::max(c.left, 0LL); x < std::min(c.right, 300LL); x++)
+                want[static_cast<std::size_t>(y * 300 + x)] = raster::pixel_of(c.color);
+        raster::fill_rect(s, c.left, c.top, c.right, c.bottom, c.color);
+        EXPECT_EQ(s.pixels, want) << "fill (" << c.left << ", " << c.top << ") - (" << c.right
+                                  << ", " << c.bottom << ")";
+    }
+}
+
 TEST(Raster, RectangleWithoutPenOrBrush) {
     raster::Surface s = blank();
     raster::rectangle(s, 2, 3, 10, 8, paint(true, 1, false));
@@ -263,6 +292,28 @@ TEST(Raster, TextCoverageBlendsTheColour) {
     EXPECT_EQ(at(s, 1, 0), plat_rgb(127, 127, 127));
     EXPECT_EQ(at(s, 2, 0), plat_rgb(0, 0, 0));
     EXPECT_EQ(at(s, 3, 0), WHITE);
+
+    // Every coverage over pixels of every kind, eight at a time and one at a
+    // time (a row of 257 leaves one for the tail): each channel is
+    // round-half-down of (colour * a + old * (255 - a)) / 255.
+    raster::Surface many = blank(257, 3);
+    std::vector<std::uint8_t> ramp(257 * 3);
+    for (std::size_t i = 0; i < ramp.size(); i++) {
+        ramp[i] = static_cast<std::uint8_t>(i * 7);
+        many.pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
+    }
+    const std::vector<std::uint32_t> before = many.pixels;
+    const PlatColor colour = plat_rgb(250, 3, 128);
+    raster::blend_coverage(many, 0, 0, ramp.data(), 257, 3, colour);
+    const auto mixed = [](unsigned old, unsigned c, unsigned a) {
+        return (c * a + old * (255 - a) + 127) / 255;
+    };
+    for (std::size_t i = 0; i < ramp.size(); i++) {
+        const std::uint32_t old = before[i];
+        const PlatColor want = plat_rgb(mixed(old >> 16 & 0xFF, 250, ramp[i]),
+                                        mixed(old >> 8 & 0xFF, 3, ramp[i]), mixed(old & 0xFF, 128, ramp[i]));
+        ASSERT_EQ(many.pixels[i], raster::pixel_of(want)) << "pixel " << i << ", coverage " << int(ramp[i]);
+    }
 }
 
 // The cases below are cut from GDI's own pictures of the game's frames: the

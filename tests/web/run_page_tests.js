@@ -59,7 +59,7 @@ async function parity(context) {
 // GoogleTest programs compiled for the browser: each page's exit code is the
 // verdict; the summary lines and any failure are shown.
 async function gtests(context) {
-  for (const name of ['web_platform_gdi_test', 'web_platform_window_test', 'web_cargame_play_test']) {
+  for (const name of ['web_platform_gdi_test', 'web_platform_window_test', 'web_cargame_play_test', 'web_raster_test']) {
     const page = await context.newPage();
     const lines = [];
     page.on('console', m => lines.push(m.text()));
