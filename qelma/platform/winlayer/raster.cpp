@@ -318,7 +318,8 @@ void polygon_spans(const std::vector<Pt> &pts, long long y_first, long long y_la
             step--;
             step_rest += d;
         }
-        edges.push_back(Edge{std::min(p.y, q.y), std::max(p.y, q.y), p.x, p.y, k, d, step, step_rest});
+        edges.push_back(
+            Edge{std::min(p.y, q.y), std::max(p.y, q.y), p.x, p.y, k, d, step, step_rest});
     }
     std::vector<long long> crossings;
     for (long long y = std::max(min_y, y_first); y <= std::min(max_y, y_last); y++) {
@@ -1045,52 +1046,47 @@ Rows copy(Surface &dst, int dx_in, int dy_in, const Surface &src, int sx_in, int
     return changed;
 }
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(__wasm_simd128__)
 namespace {
 // The blend below for four pixels at once, in 16-bit lanes (B, G, R, A of
-// each), to the same bytes: every sum stays under 65536 (x86's SSE2, which
-// every x86-64 has, and WebAssembly's SIMD, which the page is built with). Byte k of `four` is
-// pixel k's coverage; `colour` holds B, G, R, 255 twice.
-inline void blend_four(std::uint32_t *pixels, std::uint32_t four, __m128i colour) {
+// each), to the same bytes: every sum stays under 65536. The rule is written
+// once on the compilers' vector types; only taking the pixels apart and
+// putting them together is x86's SSE2 (every x86-64 has it) or WebAssembly's
+// SIMD (the page is built with it).
+typedef std::uint16_t Lanes __attribute__((vector_size(16)));
+inline Lanes mixed(Lanes old, Lanes a, Lanes colour) {
+    const Lanes v = old * (255 - a) + colour * a + 127;
+    return (v + 1 + (v >> 8)) >> 8;
+}
+// Byte k of `four` is pixel k's coverage; `colour` holds B, G, R, 255 twice.
+#if defined(__SSE2__)
+inline void blend_four(std::uint32_t *pixels, std::uint32_t four, Lanes colour) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels));
     __m128i a = _mm_cvtsi32_si128(static_cast<int>(four));
     a = _mm_unpacklo_epi8(a, a);
     a = _mm_unpacklo_epi16(a, a); // each pixel's coverage in its four bytes
-    const __m128i full = _mm_set1_epi16(255), half = _mm_set1_epi16(127), one = _mm_set1_epi16(1);
-    auto mix = [&](__m128i old16, __m128i a16) {
-        __m128i v = _mm_add_epi16(_mm_mullo_epi16(old16, _mm_sub_epi16(full, a16)),
-                                  _mm_mullo_epi16(colour, a16));
-        v = _mm_add_epi16(v, half);
-        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, one), _mm_srli_epi16(v, 8)), 8);
-    };
-    const __m128i low = mix(_mm_unpacklo_epi8(old, zero), _mm_unpacklo_epi8(a, zero));
-    const __m128i high = mix(_mm_unpackhi_epi8(old, zero), _mm_unpackhi_epi8(a, zero));
-    const __m128i out = _mm_or_si128(_mm_packus_epi16(low, high),
+    const Lanes low =
+        mixed(Lanes(_mm_unpacklo_epi8(old, zero)), Lanes(_mm_unpacklo_epi8(a, zero)), colour);
+    const Lanes high =
+        mixed(Lanes(_mm_unpackhi_epi8(old, zero)), Lanes(_mm_unpackhi_epi8(a, zero)), colour);
+    const __m128i out = _mm_or_si128(_mm_packus_epi16(__m128i(low), __m128i(high)),
                                      _mm_set1_epi32(static_cast<int>(0xFF000000u)));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(pixels), out);
 }
-} // namespace
-#define QELMA_BLEND_FOUR 1
-#elif defined(__wasm_simd128__)
-namespace {
-// The same in WebAssembly's lanes.
-inline void blend_four(std::uint32_t *pixels, std::uint32_t four, v128_t colour) {
+#else
+inline void blend_four(std::uint32_t *pixels, std::uint32_t four, Lanes colour) {
     const v128_t old = wasm_v128_load(pixels);
     const v128_t a4 = wasm_i32x4_splat(static_cast<int>(four));
     const v128_t a = wasm_i8x16_shuffle(a4, a4, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
-    const v128_t full = wasm_i16x8_splat(255), half = wasm_i16x8_splat(127), one = wasm_i16x8_splat(1);
-    auto mix = [&](v128_t old16, v128_t a16) {
-        v128_t v = wasm_i16x8_add(wasm_i16x8_mul(old16, wasm_i16x8_sub(full, a16)),
-                                  wasm_i16x8_mul(colour, a16));
-        v = wasm_i16x8_add(v, half);
-        return wasm_u16x8_shr(wasm_i16x8_add(wasm_i16x8_add(v, one), wasm_u16x8_shr(v, 8)), 8);
-    };
-    const v128_t low = mix(wasm_u16x8_extend_low_u8x16(old), wasm_u16x8_extend_low_u8x16(a));
-    const v128_t high = mix(wasm_u16x8_extend_high_u8x16(old), wasm_u16x8_extend_high_u8x16(a));
-    wasm_v128_store(pixels, wasm_v128_or(wasm_u8x16_narrow_i16x8(low, high),
+    const Lanes low = mixed(Lanes(wasm_u16x8_extend_low_u8x16(old)),
+                            Lanes(wasm_u16x8_extend_low_u8x16(a)), colour);
+    const Lanes high = mixed(Lanes(wasm_u16x8_extend_high_u8x16(old)),
+                             Lanes(wasm_u16x8_extend_high_u8x16(a)), colour);
+    wasm_v128_store(pixels, wasm_v128_or(wasm_u8x16_narrow_i16x8(v128_t(low), v128_t(high)),
                                          wasm_i32x4_splat(static_cast<int>(0xFF000000u))));
 }
+#endif
 } // namespace
 #define QELMA_BLEND_FOUR 1
 #endif
@@ -1118,14 +1114,10 @@ void blend_coverage(Surface &s, int x, int y, const std::uint8_t *coverage, int 
         return 0xFF000000u | r << 16 | g << 8 | b;
     };
     const std::uint32_t solid = pixel_of(color);
-#if defined(__SSE2__)
-    const __m128i lanes = _mm_set_epi16(255, static_cast<short>(cr), static_cast<short>(cg),
-                                        static_cast<short>(cb), 255, static_cast<short>(cr),
-                                        static_cast<short>(cg), static_cast<short>(cb));
-#elif defined(__wasm_simd128__)
-    const v128_t lanes = wasm_i16x8_make(static_cast<short>(cb), static_cast<short>(cg),
-                                         static_cast<short>(cr), 255, static_cast<short>(cb),
-                                         static_cast<short>(cg), static_cast<short>(cr), 255);
+#if defined(QELMA_BLEND_FOUR)
+    const Lanes lanes = {static_cast<std::uint16_t>(cb), static_cast<std::uint16_t>(cg),
+                         static_cast<std::uint16_t>(cr), 255, static_cast<std::uint16_t>(cb),
+                         static_cast<std::uint16_t>(cg), static_cast<std::uint16_t>(cr), 255};
 #endif
     for (long long j = y0; j < y1; j++) {
         std::uint32_t *row = s.row(static_cast<int>(y + j)) + x;
