@@ -14,7 +14,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { spawn } = require('child_process');
-const { poll, within } = require('./page_support');
+const { idle, poll } = require('./page_support');
 
 const sleep = ms => new Promise(r => setTimeout(r, ms));
 const VIEWPORT = { width: 1280, height: 1000 };
@@ -28,8 +28,7 @@ const STATUS = `document.getElementById('qelma-status').textContent`;
 function withHelpers(d) {
   // The value of `expr` once it is truthy, or null after `ms`.
   d.waitFor = async (expr, ms = 5000) => (await poll(() => d.evaluate(expr).catch(() => null), v => v, ms)) || null;
-  // Once the program waits with nothing to do.
-  d.idle = () => within(d.evaluate('Module.qelmaPage.whenIdle()'), 60000, 'the program did not come to wait');
+  d.idle = () => idle(d);
   d.clickAt = async (el, x, y) => { // at (x, y) in the element, its middle if not given
     const [left, top, w, h] = await d.evaluate(RECT(el));
     await d.click(left + (x === undefined ? w / 2 : x), top + (y === undefined ? h / 2 : y));

@@ -65,4 +65,8 @@ async function within(promise, ms, what) {
   }
 }
 
-module.exports = { check, finish, poll, serve, within, TYPES };
+// Once the program waits with nothing to do: what the page shows is all it
+// has drawn. `d` is Playwright's page or a driver of engines.js.
+const idle = d => within(d.evaluate('Module.qelmaPage.whenIdle()'), 60000, 'the program did not come to wait');
+
+module.exports = { check, finish, idle, poll, serve, TYPES };

@@ -13,7 +13,7 @@ const os = require('os');
 const path = require('path');
 const { chromium } = require('playwright-core');
 const { engines, numpadDigit, chromiumPath, chromiumArgs, POPUPS_OPEN, CANVAS_HAS_KEYS } = require('./engines');
-const { check, finish, poll, serve, within } = require('./page_support');
+const { check, finish, idle, poll, serve } = require('./page_support');
 
 const root = path.resolve(__dirname, '..', '..');
 const buildDir = path.resolve(process.argv[2] || path.join(root, 'build', 'web'));
@@ -118,8 +118,6 @@ function carBottom(shot) {
   return -1;
 }
 
-// Once the program waits with nothing to do: the page shows all it drew.
-const idle = page => within(page.evaluate(() => Module.qelmaPage.whenIdle()), 60000, 'the program did not come to wait');
 // Keys pressed as Playwright names them ('Control+P'), then idle.
 async function press(page, keys) {
   await page.keyboard.press(keys);
