@@ -373,12 +373,17 @@ async function wholeGame(context) {
   }
   check(crashed !== null, 'whole game: the red car meets the placed car, the blast shows');
   await sees(page, s => verdictPixels(s) > 100, 3000, 'whole game: the verdict shows');
-  // A lane change during the crash moves the blast with the car.
+  // A lane change during the crash moves the blast with the car. The blast
+  // flashes between an orange disc and a ring twice its size, both around
+  // the car: its middle row, not its top, is where the car is.
   const blastRows = s => {
-    let top = -1;
-    for (let y = ORIGIN.y + 40; y < ORIGIN.y + 170 && top < 0; y++)
-      if (countColour(s, ORANGE, 0, y, 601, y + 1)) top = y;
-    return top;
+    let top = -1, bottom = -1;
+    for (let y = ORIGIN.y + 40; y < ORIGIN.y + 170; y++)
+      if (countColour(s, ORANGE, 0, y, 601, y + 1)) {
+        if (top < 0) top = y;
+        bottom = y;
+      }
+    return top < 0 ? -1 : (top + bottom) / 2;
   };
   const before = blastRows(await grab(page));
   await keypad(page, 8);
