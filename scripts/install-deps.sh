@@ -5,24 +5,30 @@
 # Usage: scripts/install-deps.sh [--windows] [--bench] [--fuzz] [--web]
 set -eu
 
-# fonts-liberation2: the face of the library's texts (Arial's metrics);
+# fonts-liberation2 and python3-fonttools: the library's faces (Liberation
+# Sans, with Arial's metrics, and Liberation Mono), cut and built in;
 # libgif-dev and libpng-dev: the pictures and GIFs of qelma-replay;
-# lintian, desktop-file-utils and xdotool: the Debian package tests.
+# lintian, desktop-file-utils and xdotool: the Debian package tests;
+# libfreetype-dev: the glyphs of the Linux build, and the version that
+# scripts/build-freetype.sh builds for the page and for Windows from
+# Debian's source.
 web=0
+windows=0
 pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev
       libgl-dev fonts-dejavu-core fonts-liberation2 xvfb xauth x11-utils dpkg-dev file
-      lintian desktop-file-utils xdotool libgif-dev libpng-dev"
+      lintian desktop-file-utils xdotool libgif-dev libpng-dev libfreetype-dev python3-fonttools"
 for option in "$@"; do
     case "$option" in
-    --windows) pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine nsis unzip clang lld llvm" ;;
+    --windows)
+        pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine nsis unzip clang lld llvm"
+        windows=1 ;;
     --bench) pkgs="$pkgs libbenchmark-dev python3 libx11-6 libxtst6 bc" ;;
     --fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
     --web)
-        # Emscripten, fontTools with Brotli (the page's font as WOFF2), and
-        # the browsers the page tests drive (Chromium, Firefox ESR, and
-        # WebKitGTK's MiniBrowser through WebKitWebDriver); node and npm
-        # from Debian unless the machine already has its own.
-        pkgs="$pkgs emscripten python3-fonttools python3-brotli chromium firefox-esr webkit2gtk-driver"
+        # Emscripten and the browsers the page tests drive (Chromium,
+        # Firefox ESR, and WebKitGTK's MiniBrowser through WebKitWebDriver);
+        # node and npm from Debian unless the machine already has its own.
+        pkgs="$pkgs emscripten chromium firefox-esr webkit2gtk-driver"
         command -v node >/dev/null 2>&1 || pkgs="$pkgs nodejs"
         command -v npm >/dev/null 2>&1 || pkgs="$pkgs npm"
         web=1 ;;
@@ -41,6 +47,21 @@ npm_ci() {
     fi
 }
 
+# FreeType for the page, built from Debian's source of the installed version
+# (quick when it is already built).
+freetype_web() {
+    if [ "$web" = 1 ]; then
+        "$(dirname "$0")/build-freetype.sh" web
+    fi
+}
+
+# FreeType for the Windows build, the same way (MinGW-w64).
+freetype_mingw() {
+    if [ "$windows" = 1 ]; then
+        "$(dirname "$0")/build-freetype.sh" mingw
+    fi
+}
+
 missing=""
 for p in $pkgs; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -51,6 +72,8 @@ done
 if [ -z "$missing" ]; then
     echo "install-deps: everything needed is installed"
     npm_ci
+    freetype_web
+    freetype_mingw
     exit 0
 fi
 
@@ -62,3 +85,5 @@ $SUDO apt-get update -qq
 # shellcheck disable=SC2086
 $SUDO apt-get install -y -qq --no-install-recommends $missing
 npm_ci
+freetype_web
+freetype_mingw
