@@ -31,7 +31,7 @@ const buildDir = path.resolve(process.argv[2] || path.join(__dirname, '..', 'bui
 const SECONDS = Number(process.env.QELMA_WEB_CPU_SECONDS || 20);
 const SETTLE_MS = 3000;      // after Go or Ctrl+H
 const LOAD_SETTLE_MS = 10000; // after a page loads
-const PAGE_FILES = ['game/cargame.html', 'game/cargame.js', 'game/cargame.wasm', 'game/qelma-font.woff2'];
+const PAGE_FILES = ['game/cargame.html', 'game/cargame.js', 'game/cargame.wasm'];
 const HZ = 100; // USER_HZ: /proc counts clock ticks of 1/100 s on Linux
 
 // ---- the page's files, served as a static host serves them

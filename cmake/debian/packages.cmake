@@ -12,14 +12,33 @@ set(QELMA_RELEASE_DATE "Tue, 08 Dec 2026 12:00:00 +0000")
 # package.
 set(QELMA_DEBIAN_DIR ${PROJECT_BINARY_DIR}/debian)
 find_program(QELMA_GZIP gzip)
-# The web kit also holds the page's font, made from Liberation Sans (SIL Open
-# Font License, whose text Debian's fonts-liberation2 carries), and omggif
-# (MIT licence, in its first lines): their stanzas follow QELMA's.
-function(qelma_web_copyright file)
+# Every package holds QELMA's faces, built into the library: Liberation Sans
+# and Liberation Mono (SIL Open Font License, whose text Debian's
+# fonts-liberation2 carries). The web kit also holds FreeType (the FreeType
+# License, from Debian's libfreetype6) and omggif (MIT licence, in its first
+# lines). Their stanzas follow QELMA's.
+function(qelma_extra_copyright file package)
     file(READ /usr/share/doc/fonts-liberation2/copyright font)
     string(REGEX MATCH "Copyright:\n[^\n]*\n[^\n]*\nLicense: SIL-OFL-1.1\n.*\n\nFiles: debian"
            font "${font}")
     string(REGEX REPLACE "(\n \\.)*\n\nFiles: debian$" "" font "${font}")
+    if(NOT font)
+        message(FATAL_ERROR "The licence of QELMA's faces was not found")
+    endif()
+    set(holders usr/lib/*/libqelma.a)
+    if(package STREQUAL "cargame")
+        set(holders usr/games/cargame)
+    elseif(package STREQUAL "libqelma-web-dev")
+        set(holders usr/lib/wasm32-emscripten/libqelma.a)
+    endif()
+    file(APPEND ${file} "\nFiles: ${holders}\n${font}\n")
+    if(NOT package STREQUAL "libqelma-web-dev")
+        return()
+    endif()
+    file(READ /usr/share/doc/libfreetype6/copyright freetype)
+    string(REGEX MATCH "\nLicense: FTL\n +The FreeType Project LICENSE\n.*" freetype "${freetype}")
+    string(REGEX REPLACE "\n\n.*" "" freetype "${freetype}")
+    string(REGEX REPLACE "^\nLicense: FTL" "" freetype "${freetype}")
     file(STRINGS ${PROJECT_SOURCE_DIR}/qelma/platform/web/node_modules/omggif/omggif.js gif
          LIMIT_COUNT 22)
     list(GET gif 0 holder)
@@ -30,10 +49,12 @@ function(qelma_web_copyright file)
     list(TRANSFORM gif REPLACE "^ $" " .")
     list(JOIN gif "\n" gif)
     string(REGEX REPLACE "^( \\.\n)+|(\n \\.)+$" "" gif "${gif}")
-    if(NOT font OR NOT gif)
-        message(FATAL_ERROR "The licences of the page's font and omggif were not found")
+    if(NOT freetype OR NOT gif)
+        message(FATAL_ERROR "The licences of FreeType and omggif were not found")
     endif()
-    file(APPEND ${file} "\nFiles: usr/share/qelma-web/qelma-font.woff2\n${font}\n"
+    file(APPEND ${file} "\nFiles: ${holders}\nCopyright: 1996-2022 David Turner, Robert Wilhelm and "
+                        "Werner Lemberg\nComment: FreeType, built into the library\n"
+                        "License: FTL${freetype}\n"
                         "\nFiles: usr/share/qelma-web/omggif.js\nCopyright: ${holder}\n"
                         "License: Expat\n${gif}\n")
 endfunction()
@@ -62,9 +83,7 @@ foreach(package IN LISTS QELMA_DEBIAN_PACKAGES)
                    ${QELMA_DEBIAN_DIR}/${package}/copyright @ONLY)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in
                    ${QELMA_DEBIAN_DIR}/${package}/changelog @ONLY)
-    if(package STREQUAL "libqelma-web-dev")
-        qelma_web_copyright(${QELMA_DEBIAN_DIR}/${package}/copyright)
-    endif()
+    qelma_extra_copyright(${QELMA_DEBIAN_DIR}/${package}/copyright ${package})
     set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package})
     install(FILES ${QELMA_DEBIAN_DIR}/${package}/copyright DESTINATION ${doc_dir}
             COMPONENT ${component})
@@ -118,11 +137,9 @@ back.
 
 The game is the first program of the QELMA graphics-and-events library,
 whose files for developers are in the package libqelma-dev.")
-# The shared libraries the game links (Qt 6, the C++ runtime) become
-# dependencies through dpkg-shlibdeps; the face its texts are drawn in is
-# loaded at run time, so its package is named here.
+# The shared libraries the game links (Qt 6, FreeType, the C++ runtime)
+# become dependencies through dpkg-shlibdeps; its faces are built in.
 set(CPACK_DEBIAN_GAME_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS "fonts-liberation2")
 # The single package of earlier versions held these files.
 set(CPACK_DEBIAN_GAME_PACKAGE_BREAKS "qelma")
 set(CPACK_DEBIAN_GAME_PACKAGE_REPLACES "qelma")
@@ -143,7 +160,7 @@ without a screen into pictures, an animated GIF or a check against a
 reference picture. QELMA is written in C++ on Qt 6.")
 # qelma-replay's libraries (giflib, libpng) through dpkg-shlibdeps.
 set(CPACK_DEBIAN_DEV_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qt6-base-dev")
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qt6-base-dev, libfreetype-dev")
 set(CPACK_DEBIAN_DEV_PACKAGE_BREAKS "qelma")
 set(CPACK_DEBIAN_DEV_PACKAGE_REPLACES "qelma")
 

@@ -73,10 +73,10 @@ field() { dpkg-deb -f "$1" "$2"; }
 [ "$(field "$game" Section)" = games ] || fail "cargame is in section $(field "$game" Section)"
 [ "$(field "$dev" Section)" = libdevel ] || fail "libqelma-dev is in section $(field "$dev" Section)"
 
-# The game depends on the Qt runtime, the C and C++ runtimes and the font;
-# nothing for developers.
+# The game depends on the Qt runtime, FreeType and the C and C++ runtimes
+# (its faces are built in); nothing for developers.
 game_depends=$(field "$game" Depends)
-for dep in fonts-liberation2 libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
+for dep in libfreetype6 libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
     case ", $game_depends," in
     *", $dep "* | *", $dep,"*) ;;
     *) fail "cargame's Depends lacks $dep: $game_depends" ;;
@@ -84,14 +84,14 @@ for dep in fonts-liberation2 libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc
 done
 echo "$game_depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | while read -r dep; do
     case "$dep" in
-    fonts-liberation2 | libqt6* | libc6 | libstdc++6 | libgcc-s1) ;;
+    libfreetype6 | libqt6* | libc6 | libstdc++6 | libgcc-s1) ;;
     *) echo "package test: cargame depends on $dep" >&2; exit 1 ;;
     esac
 done || failures=$((failures + 1))
 # The library's developers get Qt; qelma-replay brings the libraries it runs on.
 dev_depends=$(field "$dev" Depends)
 case "$dev_depends" in
-qt6-base-dev,*libgif7*libpng16-16*) ;;
+"qt6-base-dev, libfreetype-dev,"*libgif7*libpng16-16*) ;;
 *) fail "libqelma-dev depends on '$dev_depends'" ;;
 esac
 
@@ -106,17 +106,20 @@ for deb in "$game" "$dev"; do
     fi
 done
 
-# Both carry the zlib licence, word for word, in Debian's copyright format.
+# Both carry the zlib licence, word for word, in Debian's copyright format,
+# and the licence of the faces built into them.
 dpkg-deb -x "$game" "$work/root"
 dpkg-deb -x "$dev" "$work/root"
 for package in cargame libqelma-dev; do
     copyright="$work/root/usr/share/doc/$package/copyright"
     grep -qx 'License: Zlib' "$copyright" || fail "$package's copyright names no zlib licence"
     # The licence body, unindented, equals LICENSE without its first two lines.
-    awk '/^License: Zlib$/ { body = ""; next } { body = body $0 "\n" } END { printf "%s", body }' \
+    awk '/^License: Zlib$/ { on = 1; body = ""; next } /^$/ { on = 0 } on { body = body $0 "\n" }
+         END { printf "%s", body }' \
         "$copyright" | sed 's/^ //; s/^\.$//' >"$work/$package.licence"
     tail -n +3 "$src/LICENSE" | diff -u - "$work/$package.licence" >&2 ||
         fail "$package's copyright does not hold the LICENSE text"
+    grep -qx 'License: SIL-OFL-1.1' "$copyright" || fail "$package's copyright lacks the faces' licence"
     gzip -t "$work/root/usr/share/doc/$package/changelog.gz" || fail "$package's changelog.gz is broken"
 done
 

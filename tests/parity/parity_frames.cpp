@@ -7,14 +7,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "game/game_loop.h"
 #include "game/picture.h"
 #include "qelma/platform/platform.h"
 #include "qelma/qelma.h"
+#include "qelma/session/services.h"
 #include "qelma/session/session.h"
 
-// Text calls of the picture: drawn by neither backend in these frames.
+// Text calls of the picture: drawn by neither backend in the game's frames
+// (GDI's letters are not the layer's); the texts frame calls the real one.
+extern "C" int __real_qelma_draw_text(int, int, int, int, const char *);
 extern "C" int __wrap_qelma_draw_text(int, int, int, int, const char *) {
     return 0;
 }
@@ -129,6 +133,52 @@ void draw_shapes() {
     }
 }
 
+// Texts of every size the library allows and more, transparent and opaque,
+// in each style, clipped at every edge of the canvas, a line longer than
+// any kept one, and every byte of the code page (those the faces lack draw
+// as their missing glyph).
+void draw_texts() {
+    const int sizes[] = {0, 1, 8, 12, 15, 16, 22, 28, 40, 127};
+    int y = 270;
+    for (int size : sizes) {
+        __real_qelma_draw_text(size % 24, -310, y, size, "Points= 1234 Wolf & fiji, YOU WIN!!!");
+        y -= size > 20 ? size : 16;
+    }
+    PlatDC dc = session_canvas_dc();
+    char all[224];
+    for (int i = 0; i < 224; ++i)
+        all[i] = static_cast<char>(32 + i);
+    std::string long_line;
+    while (long_line.size() < 600)
+        long_line += "The quick brown fox jumps over the lazy dog. ";
+    struct Style {
+        int pixels, weight;
+        unsigned italic, underline, strike_out, pitch;
+    };
+    const Style styles[] = {{16, 400, 0, 0, 0, 0}, {15, 700, 0, 0, 0, 0}, {15, 400, 1, 0, 0, 0},
+                            {15, 400, 0, 1, 1, 0}, {13, 400, 0, 0, 0, 1}, {40, 800, 1, 1, 0, 0}};
+    y = 250;
+    for (const Style &st : styles) {
+        PlatObject font = plat_create_font(-st.pixels, 0, 0, 0, st.weight, st.italic, st.underline,
+                                           st.strike_out, 0, 0, 0, 0, st.pitch, PLAT_TEXT_FACE);
+        PlatObject old = plat_select_object(dc, font);
+        plat_set_text_color(dc, plat_rgb(40, 20, 160));
+        plat_set_bk_mode(dc, y % 2 == 0 ? OPAQUE : TRANSPARENT);
+        plat_text_out(dc, 0, y, all, 112);
+        plat_text_out(dc, 0, y + st.pixels, all + 112, 112);
+        y += 2 * st.pixels + 3;
+        plat_select_object(dc, old);
+        plat_delete_object(font);
+    }
+    plat_set_bk_mode(dc, OPAQUE);
+    const int w = QELMA_CANVAS_WIDTH, h = QELMA_CANVAS_HEIGHT;
+    const int edges[][2] = {{-20, 300}, {w - 30, 320}, {200, -9}, {300, h - 7}, {-9, -9}, {w - 9, h - 9}};
+    for (const auto &e : edges)
+        plat_text_out(dc, e[0], e[1], "Edge gjQ", 8);
+    plat_text_out(dc, -1000, h - 40, long_line.c_str(), static_cast<int>(long_line.size()));
+    plat_set_bk_mode(dc, TRANSPARENT);
+}
+
 } // namespace
 
 Frame draw_parity_frame(const std::string &name, std::vector<std::string> *log_lines) {
@@ -144,7 +194,7 @@ Frame draw_parity_frame(const std::string &name, std::vector<std::string> *log_l
         g.points = 40; // above NIGHT_AFTER_POINTS: moon, street lamps, headlights
         g.sun_x = -140;
         g.sun_y = 170;
-    } else if (name != "shapes") {
+    } else if (name != "shapes" && name != "texts") {
         return Frame{0, 0, {}};
     }
     // The origin is the centre of the client area, whose height depends on
@@ -161,6 +211,8 @@ Frame draw_parity_frame(const std::string &name, std::vector<std::string> *log_l
     qelma_set_logging(1);
     if (name == "shapes") {
         draw_shapes();
+    } else if (name == "texts") {
+        draw_texts();
     } else {
         redraw(g);
         g.crash_phase = 1;

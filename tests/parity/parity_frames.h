@@ -1,7 +1,7 @@
 // Pixel parity between the backends: two whole game frames drawn with the
-// game's own picture functions (texts left out, since the font each system
-// picks differs) and a frame of shapes, read back from the canvas, and kept
-// as binary PPM files.
+// game's own picture functions (texts left out: GDI's letters are not the
+// layer's), a frame of shapes and a frame of texts, read back from the
+// canvas, and kept as binary PPM files.
 #ifndef QELMA_TESTS_PARITY_PARITY_FRAMES_H
 #define QELMA_TESTS_PARITY_PARITY_FRAMES_H
 
@@ -11,9 +11,10 @@
 #include "parity/frame_io.h"
 
 // The frames compared: "day" and "night", each with ten placed cars and a
-// blast, and "shapes": a few thousand shapes of every kind, pen width and
-// size, placed at random (with a fixed seed) and at the canvas's edges.
-inline const char *const PARITY_FRAMES[] = {"day", "night", "shapes"};
+// blast, "shapes": a few thousand shapes of every kind, pen width and size,
+// placed at random (with a fixed seed) and at the canvas's edges, and
+// "texts": texts of every size and style, clipped at every edge.
+inline const char *const PARITY_FRAMES[] = {"day", "night", "shapes", "texts"};
 
 // Opens the QELMA session (once per process), draws the named frame on the
 // canvas and returns the canvas. An unknown name gives an empty frame. When

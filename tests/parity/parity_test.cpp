@@ -1,8 +1,8 @@
 // Pixel parity: each frame drawn by this build's backend against its
 // reference, committed in tests/data/parity/: the game's frames drawn by GDI
-// (the Windows build under Wine), and a frame of a few thousand shapes drawn
-// by the Windows layer, which the browser and Qt builds must draw byte for
-// byte (tests/parity/regenerate.sh makes them). This build's frames and a difference picture (differing
+// (the Windows build under Wine), and frames of a few thousand shapes and of
+// texts drawn by the Windows layer, which the browser and Qt builds must
+// draw byte for byte (tests/parity/regenerate.sh makes them). This build's frames and a difference picture (differing
 // pixels red, others dimmed) are left in the test's working directory.
 #include <gtest/gtest.h>
 
@@ -28,6 +28,10 @@ double required_share(const std::string &frame) {
 #ifdef _WIN32
     if (frame == "shapes") {
         return 0.999;
+    }
+    // GDI draws its own letters, close to the layer's but not the same.
+    if (frame == "texts") {
+        return 0.95;
     }
 #endif
     (void)frame;
@@ -111,7 +115,7 @@ TEST_P(Parity, FrameMakesTheCallsItsReferenceWasDrawnWith) {
         << error << " (tests/parity/regenerate.sh makes it with the references)";
     std::vector<std::string> calls;
     draw_parity_frame(name, &calls);
-    ASSERT_GT(calls.size(), 100u) << "the frame's drawing calls were not seen";
+    ASSERT_GE(calls.size(), 10u) << "the frame's drawing calls were not seen";
     const std::size_t common = std::min(calls.size(), kept.size());
     const std::size_t first_change =
         static_cast<std::size_t>(std::mismatch(calls.begin(), calls.begin() + static_cast<long>(common),

@@ -3,7 +3,8 @@
 # with the log lines of its drawing calls beside it (NAME.ppm, NAME.log):
 #  - day and night: the Windows build draws them with GDI under Wine;
 #  - shapes: the Windows layer draws them (the Linux build), since Wine's GDI
-#    leaves stray spans around some wide-pen shapes that Windows does not.
+#    leaves stray spans around some wide-pen shapes that Windows does not;
+#  - texts: the Windows layer draws them, with its own letters.
 # Run it after a change to what the frames draw, then look at the pictures
 # and commit them with the change.
 #   tests/parity/regenerate.sh
@@ -20,4 +21,4 @@ for name in day night; do cp "$work/$name.ppm" "$work/$name.log" "$out/"; done
 cmake --preset dev >/dev/null
 cmake --build --preset dev -j2 --target parity_write_frames
 build/dev/tests/parity/parity_write_frames "$work"
-cp "$work/shapes.ppm" "$work/shapes.log" "$out/"
+for name in shapes texts; do cp "$work/$name.ppm" "$work/$name.log" "$out/"; done

@@ -356,6 +356,40 @@ TEST(GdiText, ExtentCountsNewlinesAsCharactersOnOneLine) {
     plat_delete_object(font);
 }
 
+// Extents and metrics as GDI gives them for "QELMA-font" (Arial on Windows,
+// Liberation Sans, its metric twin, under Wine; measured there): the game's
+// layout is the Windows layout on every backend.
+TEST(GdiText, ExtentsAndMetricsAreGdisAtEverySize) {
+    struct Case {
+        int pixels, height, leading;
+        int widths[3]; // "Points= 12345", "YOU WIN!!!", the longest text below
+    };
+    const char *const texts[] = {"Points= 12345", "YOU WIN!!!",
+                                 "Filled (width 0) and outlined (width 3)"};
+    const Case cases[] = {{1, 1, 0, {10, 5, 19}},        {8, 9, 0, {48, 41, 125}},
+                          {12, 14, 0, {79, 61, 201}},    {15, 17, 0, {94, 78, 236}},
+                          {16, 17, 1, {103, 82, 262}},   {22, 25, 1, {140, 115, 354}},
+                          {28, 31, 1, {183, 147, 463}},  {40, 44, 1, {255, 209, 648}},
+                          {127, 142, 4, {818, 663, 2077}}};
+    Surface s(10, 10);
+    for (const Case &c : cases) {
+        PlatObject font = text_font(c.pixels);
+        PlatObject old = plat_select_object(s.dc, font);
+        int height = 0, leading = -1;
+        ASSERT_EQ(plat_get_text_metrics(s.dc, &height, &leading), 1);
+        EXPECT_EQ(height, c.height) << c.pixels << " pixels";
+        EXPECT_EQ(leading, c.leading) << c.pixels << " pixels";
+        for (int i = 0; i < 3; ++i) {
+            int cx = 0, cy = 0;
+            plat_get_text_extent_point(s.dc, texts[i], static_cast<int>(std::strlen(texts[i])), &cx, &cy);
+            EXPECT_EQ(cx, c.widths[i]) << c.pixels << " pixels: " << texts[i];
+            EXPECT_EQ(cy, c.height);
+        }
+        plat_select_object(s.dc, old);
+        plat_delete_object(font);
+    }
+}
+
 TEST(GdiText, FixedFontIsFixedPitchAtAboutThirteenPixels) {
     Surface s(10, 10);
     PlatObject old = plat_select_object(s.dc, plat_get_stock_object(ANSI_FIXED_FONT));

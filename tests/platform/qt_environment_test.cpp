@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFont>
-#include <QFontInfo>
 
 #include <cstddef>
 #include <cstdio>
@@ -177,9 +175,8 @@ TEST_F(QtEnvironment, PrivateRuntimeDirectoryIsMadeUsedAndGuarded) {
 }
 
 // Runs before anything has started Qt in this process (its own test binary):
-// the library's own start-up leaves Qt a runtime directory and draws its text
-// face in Liberation Sans.
-TEST(QtStart, RuntimeDirectorySetAndTextFaceIsLiberationSans) {
+// the library's own start-up leaves Qt a runtime directory.
+TEST(QtStart, RuntimeDirectorySet) {
     unsetenv("XDG_RUNTIME_DIR");
     plat_init();
     const char *runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -188,11 +185,6 @@ TEST(QtStart, RuntimeDirectorySetAndTextFaceIsLiberationSans) {
     ASSERT_EQ(lstat(runtime, &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0700u);
     ASSERT_NE(QApplication::instance(), nullptr);
-
-    QFont font(QString::fromLatin1(PLAT_TEXT_FACE));
-    font.setPixelSize(15);
-    EXPECT_EQ(QFontInfo(font).family(), QStringLiteral("Liberation Sans"))
-        << "is fonts-liberation2 installed (scripts/install-deps.sh)?";
 }
 
 } // namespace

@@ -174,7 +174,6 @@ TEST(WinLayerGdi, ObjectsLimitsAndSelectionRules) {
     EXPECT_EQ(dc->bk_mode, OPAQUE);
     EXPECT_EQ(dc->bk_color, plat_rgb(255, 255, 255));
     // Font heights within the limit, in pixels whatever the sign; 0 is the default.
-    const int fonts = tk.fonts_alive;
     PlatObject huge = plat_create_font(-2000000000, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "f");
     PlatObject small = plat_create_font(12, 0, 0, 0, 5000, 0, 0, 0, 0, 0, 0, 0, 1, nullptr);
     PlatObject dflt = plat_create_font(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "");
@@ -183,19 +182,19 @@ TEST(WinLayerGdi, ObjectsLimitsAndSelectionRules) {
     EXPECT_EQ(small->font.weight, 900);
     EXPECT_TRUE(small->font.fixed);
     EXPECT_EQ(dflt->font.pixels, winlayer::DEFAULT_FONT_PIXELS);
-    EXPECT_EQ(tk.fonts_alive, fonts + 3);
+    EXPECT_NE(huge->glyph_font, nullptr);
     // Pen widths within the limit.
     PlatObject wide = plat_create_pen(PS_SOLID, 1 << 30, 0);
     EXPECT_EQ(wide->pen_width, PLAT_MAX_PEN_WIDTH);
     PlatObject thin = plat_create_pen(PS_SOLID, -5, 0);
     EXPECT_EQ(thin->pen_width, 0);
-    // A selected object is kept; once deselected it goes, and the toolkit
-    // lets go of what it held.
+    // A selected object is kept; once deselected it goes, and lets go of
+    // its glyphs.
     PlatObject old = plat_select_object(dc, huge);
     EXPECT_EQ(plat_delete_object(huge), 0);
     EXPECT_EQ(plat_select_object(dc, old), huge);
     EXPECT_EQ(plat_delete_object(huge), 1);
-    EXPECT_EQ(tk.fonts_alive, fonts + 2);
+    EXPECT_EQ(huge->glyph_font, nullptr);
     // A bitmap goes into one context at a time; huge ones are refused.
     PlatObject bitmap = plat_create_compatible_bitmap(dc, 8, 8);
     EXPECT_EQ(plat_create_compatible_bitmap(dc, 1 << 16, 1 << 16), nullptr);

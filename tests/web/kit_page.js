@@ -26,8 +26,6 @@ async function journey(d, url) {
   say(!!shown, 'the page starts the program and shows its panel');
   if (!shown) return;
   await d.idle();
-  const font = await d.evaluate(`document.fonts.check('16px "QELMA-font"')`);
-  say(font === true, 'the page\'s own font is loaded');
   say(await d.waitFor(`${TILE(2, 1)} === '${WHITE}' && ${TILE(5, 3)} === '${WHITE}'`), 'the board is drawn: its tiles are white');
   await d.onCanvas(...tileMiddle(2, 1));
   say(await d.waitFor(`${TILE(2, 1)} === '${BLUE}'`) && await d.evaluate(TILE(5, 3)) === WHITE,
@@ -45,7 +43,7 @@ async function journey(d, url) {
   if (!folders.length) { console.error('usage: node kit_page.js FOLDER...'); process.exit(2); }
   const names = (process.env.QELMA_BROWSERS || 'chromium,firefox,webkit').split(',').filter(Boolean);
   for (const folder of folders) {
-    const files = ['index.html', 'index.js', 'index.wasm', 'qelma-font.woff2'];
+    const files = ['index.html', 'index.js', 'index.wasm'];
     const missing = files.filter(f => !fs.existsSync(path.join(folder, f)));
     check(!missing.length, `${folder} holds ${files.join(', ')} (missing: ${missing.join(', ') || 'none'})`);
     if (missing.length) continue;

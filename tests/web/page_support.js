@@ -27,7 +27,7 @@ async function poll(get, done, ms = 3000) {
 }
 
 // What a static web host says of each file of the folder.
-const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.woff2': 'font/woff2' };
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 
 // The files of `folder` on a port of 127.0.0.1 ('/' is its index.html);
 // anything else, outside the folder too, is 404.

@@ -19,7 +19,6 @@ struct Record {
     // "update", "shown TOP-BOTTOM", "later", "checked ITEM".
     std::vector<std::string> calls;
     int timers_running = 0;
-    int fonts_alive = 0;
     // The screen's refresh period, for the layer's presentation rule.
     int refresh_ms = 16;
     // The window whose delayed show is due (tk_show_later), or null.

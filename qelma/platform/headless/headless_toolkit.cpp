@@ -1,12 +1,8 @@
 // The headless toolkit: the smallest complete toolkit under the Windows layer
 // (winlayer/toolkit.h), and the worked example for a new backend. It has no
-// screen, no input and no fonts of its own; everything else, the pixels
-// included, is the layer's. A real toolkit does the same things with its
-// windows, its event loop and its font system where this one keeps records.
-//
-// Text uses a block font: every character but a space is a solid box of
-// half the font's pixel height by its cap height, with a pixel between
-// characters, so texts can be placed, measured and blended without fonts.
+// screen and no input; everything else, the pixels and the letters included,
+// is the layer's. A real toolkit does the same things with its windows and
+// its event loop where this one keeps records.
 #include "qelma/platform/headless/headless.h"
 #include "qelma/platform/winlayer/gdi_objects.h"
 #include "qelma/platform/winlayer/menu_model.h"
@@ -107,37 +103,3 @@ void tk_menu_item_checked(PlatMenu menu, std::size_t index) {
     trace("checked " + menu->items[index].text);
 }
 
-// ------------------------------------------------------------------ fonts
-
-bool tk_font_made(PlatObject font) {
-    font->font_ascent = font->font.pixels;
-    font->font_height = font->font.pixels + font->font.pixels / 4;
-    font->font_leading = 0;
-    ++record().fonts_alive;
-    return true;
-}
-void tk_font_freed(PlatObject) { --record().fonts_alive; }
-
-namespace {
-int advance_of(PlatObject font) { return std::max(1, font->font.pixels / 2) + 1; }
-} // namespace
-
-int tk_text_width(PlatObject font, const char *, int length) {
-    return length * advance_of(font);
-}
-
-void tk_text_coverage(PlatObject font, const char *text, int length, int x, int baseline, int w,
-                      int h, unsigned char *coverage) {
-    const int advance = advance_of(font);
-    const int top = std::max(0, baseline - font->font_ascent * 3 / 4);
-    const int bottom = std::min(h, baseline);
-    for (int i = 0; i < length; ++i) {
-        if (text[i] == ' ')
-            continue;
-        const long long left = std::max(0LL, static_cast<long long>(x) + 1LL * i * advance);
-        const long long right = std::min<long long>(w, static_cast<long long>(x) + 1LL * (i + 1) * advance - 1);
-        for (int y = top; y < bottom; ++y)
-            for (long long px = left; px < right; ++px)
-                coverage[static_cast<std::size_t>(y) * w + px] = 255;
-    }
-}

@@ -4,9 +4,6 @@
 #include "qelma/session/replay_stream.h"
 
 #include <QCoreApplication>
-#include <QFont>
-#include <QString>
-#include <QStringList>
 
 #include <cerrno>
 #include <csignal>
@@ -133,13 +130,6 @@ std::string plat_qt_private_runtime_dir(const std::string &base, uid_t uid, std:
     return path;
 }
 
-void plat_qt_substitute_text_face() {
-    // Liberation Sans (Debian's fonts-liberation2) first, Arimo (the same
-    // metrics) second; without either, font matching picks its default face.
-    QFont::insertSubstitutions(QString::fromLatin1(PLAT_TEXT_FACE),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")});
-}
-
 void plat_qt_prepare_environment() {
     static bool prepared = false;
     if (prepared)
@@ -167,7 +157,6 @@ void plat_qt_prepare_environment() {
         if (!platform.empty())
             setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
     }
-    plat_qt_substitute_text_face();
 }
 
 // ------------------------------------------------------ ending from outside

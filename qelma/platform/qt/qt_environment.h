@@ -43,11 +43,6 @@ std::string plat_qt_choose_platform(const QtDisplayEnvironment &env);
 // the path, or an empty string with the reason in *error.
 std::string plat_qt_private_runtime_dir(const std::string &base, uid_t uid, std::string *error);
 
-// The faces that the name the library asks for (PLAT_TEXT_FACE) stands for,
-// best first: Liberation Sans has Arial's metrics, the face Windows draws for
-// an unknown name, so texts take the width they take there.
-void plat_qt_substitute_text_face();
-
 // All of the above, once per process, before the QApplication is made: sets
 // XDG_RUNTIME_DIR and QT_QPA_PLATFORM where they are chosen here.
 void plat_qt_prepare_environment();

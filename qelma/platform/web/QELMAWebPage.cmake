@@ -1,17 +1,18 @@
 # What makes a QELMA program a web page, for this source tree and for the
 # installed web kit alike:
 #   qelma_web_link_options(TARGET SCOPE KIT_DIR) the link options every page
-#       needs; KIT_DIR holds shell.html, the page scripts and the font.
+#       needs; KIT_DIR holds shell.html, the page scripts and the list of
+#       functions that never wait.
 #   qelma_add_web_page(TARGET) makes TARGET's output a folder of its own,
 #       <build dir>/<TARGET>/, that any static web host serves as it is:
-#       index.html, index.js, index.wasm and qelma-font.woff2.
+#       index.html, index.js and index.wasm.
 
 # The files of the page, the scripts in the order they are loaded. (Set
 # where this file is included and again by each function, which may be
 # called from any folder of a project.)
 macro(_qelma_web_kit_files)
     set(QELMA_WEB_KIT_SCRIPTS omggif.js qelma_web.js qelma_gif.js)
-    set(QELMA_WEB_KIT_FILES ${QELMA_WEB_KIT_SCRIPTS} shell.html qelma-font.woff2)
+    set(QELMA_WEB_KIT_FILES ${QELMA_WEB_KIT_SCRIPTS} shell.html asyncify-remove.txt)
 endmacro()
 _qelma_web_kit_files()
 
@@ -22,9 +23,10 @@ function(qelma_web_link_options target scope kit)
         # and a file system kept in the browser's database.
         -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
         -sFORCE_FILESYSTEM=1 -sMINIFY_HTML=0 -lidbfs.js
-        # Allocating never waits: without this every function that allocates
-        # (the scan conversion among them) is made ready to pause, and slower.
-        "SHELL:-sASYNCIFY_REMOVE=['operator new*']"
+        # Allocating and FreeType never wait: without this every function
+        # that allocates (the scan conversion among them) or rasterises a
+        # glyph is made ready to pause, and slower and larger.
+        "SHELL:-sASYNCIFY_REMOVE=@${kit}/asyncify-remove.txt"
         "SHELL:--shell-file ${kit}/shell.html")
     foreach(script IN LISTS QELMA_WEB_KIT_SCRIPTS)
         list(APPEND options "SHELL:--pre-js ${kit}/${script}")
@@ -38,8 +40,8 @@ function(qelma_web_link_options target scope kit)
     target_link_options(${target} ${scope} ${options})
 endfunction()
 
-# TARGET links as a page, <output name>.html with its .js and .wasm, and the
-# page's font is put beside it; it links again when the page files change.
+# TARGET links as a page, <output name>.html with its .js and .wasm; it links
+# again when the page files change.
 function(qelma_web_program target)
     if(NOT EMSCRIPTEN)
         message(FATAL_ERROR "qelma_web_program(${target}): configure with Emscripten "
@@ -61,10 +63,6 @@ function(qelma_web_program target)
     if(CXX IN_LIST languages)
         set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
     endif()
-    add_custom_command(TARGET ${target} POST_BUILD
-        COMMAND ${CMAKE_COMMAND} -E copy_if_different ${kit}/qelma-font.woff2
-                $<TARGET_FILE_DIR:${target}>/
-        VERBATIM)
 endfunction()
 
 function(qelma_add_web_page target)

@@ -18,9 +18,6 @@ var Module = typeof Module !== 'undefined' ? Module : {};
   let woken = false;      // something arrived while the program was not waiting
   let focused = 0;        // the panel keys go to
   const idleWaiters = []; // resolved when the program next waits with nothing to do
-  const scratch = document.createElement('canvas');
-  const sctx = scratch.getContext('2d', { willReadFrequently: true });
-  const metrics = new Map(); // font shorthand -> { ascent, descent }
 
   // The page script may run before or after the page is parsed.
   function whenLoaded(f) {
@@ -452,36 +449,6 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       waiters.forEach(resolve => resolve());
       return promise;
     },
-    // A program may make the same font at every tick; its faces are loaded
-    // before it starts, so a font's metrics are measured once.
-    fontMetrics(css) {
-      let m = metrics.get(css);
-      if (!m) {
-        sctx.font = css;
-        const t = sctx.measureText('Mg');
-        m = { ascent: Math.round(t.fontBoundingBoxAscent), descent: Math.round(t.fontBoundingBoxDescent) };
-        metrics.set(css, m);
-      }
-      return m;
-    },
-    textWidth(css, text) {
-      sctx.font = css;
-      return Math.round(sctx.measureText(text).width);
-    },
-    // Coverage (0..255) of the text drawn at (x, baseline) in a w x h box.
-    textCoverage(css, text, x, baseline, w, h) {
-      if (scratch.width < w) scratch.width = w;
-      if (scratch.height < h) scratch.height = h;
-      sctx.clearRect(0, 0, w, h);
-      sctx.font = css;
-      sctx.fillStyle = '#fff';
-      sctx.textBaseline = 'alphabetic';
-      sctx.fillText(text, x, baseline);
-      const rgba = sctx.getImageData(0, 0, w, h).data;
-      const out = new Uint8Array(w * h);
-      for (let i = 0; i < out.length; i++) out[i] = rgba[i * 4 + 3];
-      return out;
-    },
   };
 
   // ---- the program's current directory, kept in the browser's database
@@ -588,14 +555,6 @@ var Module = typeof Module !== 'undefined' ? Module : {};
     FS.mount(IDBFS, {}, DIR);
     FS.chdir(DIR);
     addRunDependency('qelma-idbfs');
-    // The program measures its first texts at once: the page's own face is
-    // loaded before it starts (a page without it falls back to the system's).
-    if (document.fonts && document.fonts.load) {
-      addRunDependency('qelma-font');
-      document.fonts.load('16px "QELMA-font"').catch(err => {
-        console.warn('QELMA: the page\'s font did not load; texts use the system\'s face', err);
-      }).then(() => removeRunDependency('qelma-font'));
-    }
     FS.syncfs(true, err => {
       if (err) console.error('QELMA: reading the script folder failed', err);
       removeRunDependency('qelma-idbfs');

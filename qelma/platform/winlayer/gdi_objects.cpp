@@ -2,6 +2,7 @@
 // Win32 (see gdi_objects.h). After warm-up, creating and deleting the pens and
 // brushes of a drawing operation allocates nothing.
 #include "qelma/platform/winlayer/gdi_objects.h"
+#include "qelma/platform/winlayer/glyphs.h"
 
 #include "qelma/platform/winlayer/queue.h"
 #include "qelma/platform/winlayer/toolkit.h"
@@ -61,31 +62,31 @@ PlatObjectImpl *new_object(int kind) {
     o->font_ascent = o->font_height = o->font_leading = 0;
     o->width = o->height = 0;
     o->pixels = nullptr;
-    o->toolkit = nullptr;
+    o->glyph_font.reset();
     return o;
 }
 
 void free_object(PlatObjectImpl *o) {
-    if (o->kind == KIND_FONT)
-        tk_font_freed(o);
     delete o->pixels;
     o->pixels = nullptr;
-    o->toolkit = nullptr;
+    o->glyph_font.reset();
     o->live = false;
     free_objects.push_back(o);
 }
 
-// A font object for the request, matched by the toolkit; null when it cannot.
+// A font object for the request with the layer's glyphs; null when they
+// cannot be had.
 PlatObjectImpl *new_font(const FontRequest &request) {
-    if (!tk_ready())
+    std::shared_ptr<glyphs::Font> font = glyphs::font_for(request);
+    if (!font)
         return nullptr;
     PlatObjectImpl *o = new_object(KIND_FONT);
     o->font = request;
-    if (!tk_font_made(o)) {
-        o->live = false;
-        free_objects.push_back(o);
-        return nullptr;
-    }
+    const glyphs::Metrics &m = glyphs::metrics_of(*font);
+    o->font_ascent = m.ascent;
+    o->font_height = m.ascent + m.descent;
+    o->font_leading = m.leading;
+    o->glyph_font = std::move(font);
     return o;
 }
 
@@ -303,7 +304,7 @@ PlatObject plat_create_font(int height, int width, int escapement, int orientati
                             unsigned italic, unsigned underline, unsigned strike_out,
                             unsigned char_set, unsigned out_precision, unsigned clip_precision,
                             unsigned quality, unsigned pitch_and_family, const char *face) {
-    // The quality is the toolkit's default (smoothed as the desktop does);
+    // Every quality is the layer's smoothing (glyphs.cpp);
     // widths, angles, character sets and precisions are not kept.
     (void)width, (void)escapement, (void)orientation, (void)char_set, (void)out_precision;
     (void)clip_precision, (void)quality;

@@ -2,8 +2,8 @@
 // pens, brushes, fonts and bitmaps with the stock objects, what each context
 // has selected, its text colour and background mode, and the rules for
 // selecting and deleting (a selected object is kept; stock objects are never
-// deleted). Bitmaps hold their pixels here (raster.h); the toolkit keeps the
-// matched fonts behind font objects (toolkit.h).
+// deleted). Bitmaps hold their pixels here (raster.h), fonts their glyphs
+// (glyphs.h).
 #ifndef QELMA_PLATFORM_WINLAYER_GDI_OBJECTS_H
 #define QELMA_PLATFORM_WINLAYER_GDI_OBJECTS_H
 
@@ -12,13 +12,18 @@
 #include "qelma/platform/platform.h"
 #include "qelma/platform/winlayer/raster.h"
 
+#include <memory>
 #include <string>
+
+namespace glyphs {
+class Font;
+}
 
 namespace winlayer {
 
 enum ObjectKind { KIND_PEN, KIND_BRUSH, KIND_FONT, KIND_BITMAP };
 
-// A font as asked for, after the limits: what the toolkit matches.
+// A font as asked for, after the limits: what the glyphs are made for.
 struct FontRequest {
     int pixels;      // character height in pixels
     int weight;      // 100..900, or 0 for the default
@@ -51,12 +56,12 @@ struct PlatObjectImpl {
     bool hollow;                // null pen or null brush
     int pen_width;              // 0 or 1: one pixel
     winlayer::FontRequest font; // font objects
-    int font_ascent;            // font metrics, set by the toolkit when made
+    int font_ascent;            // font metrics, from the glyphs when made
     int font_height;            // ascent + descent
     int font_leading;           // external leading, never negative
     int width, height;          // bitmap objects
     raster::Surface *pixels;    // a bitmap's pixels
-    void *toolkit;              // the toolkit's font
+    std::shared_ptr<glyphs::Font> glyph_font; // a font's face, size and glyphs
 };
 
 struct PlatDCImpl {

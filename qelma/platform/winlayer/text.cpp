@@ -1,18 +1,18 @@
-// Text for every toolkit: the toolkit measures a string in a font and gives
-// its coverage (toolkit.h); the layer places the text at the top-left corner
-// of its cell, fills the cell's background when the context is opaque and
-// blends the coverage in the text colour.
+// Text, the same on every toolkit: the layer's own letters (glyphs.h) placed
+// at the top-left corner of the text's cell, the cell's background filled
+// when the context is opaque, the coverage blended in the text colour.
 //
-// Measuring and rendering a string in a toolkit costs far more than blending
-// it, and a program draws the same texts frame after frame: the last ones
-// rendered are kept, by font request and characters, with their width and
-// coverage (which depend on neither colour nor place).
+// A program draws the same texts frame after frame: the last ones drawn are
+// kept, by font request and characters, with their width and coverage
+// (which depend on neither colour nor place). A new text is composed from
+// the font's kept glyphs.
 #include "qelma/platform/winlayer/gdi_objects.h"
+#include "qelma/platform/winlayer/glyphs.h"
 #include "qelma/platform/winlayer/queue.h"
 #include "qelma/platform/winlayer/surfaces.h"
-#include "qelma/platform/winlayer/toolkit.h"
 
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -24,9 +24,9 @@ struct RenderedText {
     FontRequest font;
     std::string text;
     int width = 0;
-    int pad = 0, box_w = 0, box_h = 0; // the box rendered: pad columns either side
-    // The coverage kept: the smallest part of the box holding all of it,
-    // ink_x columns and ink_y rows into the box.
+    bool kept = false; // false: too wide to keep, only the width is
+    // The coverage: ink_w x ink_h pixels, ink_x columns right of the text's
+    // origin and ink_y rows below the top of its cell.
     int ink_x = 0, ink_y = 0, ink_w = 0, ink_h = 0;
     std::vector<unsigned char> coverage;
     unsigned long long used = 0;
@@ -36,65 +36,68 @@ std::vector<RenderedText> &rendered = *new std::vector<RenderedText>;
 unsigned long long text_clock = 0;
 
 // Texts longer than this, or wider than WIDEST_KEPT_BOX, are measured every
-// time and rendered only where they land on the surface.
+// time and drawn only where they land on the surface.
 constexpr int LONGEST_KEPT_TEXT = 512;
-constexpr int WIDEST_KEPT_BOX = 4096;
+constexpr long long WIDEST_KEPT_BOX = 4096;
 
-// Glyphs may reach a little past the advance on either side.
-int pad_of(PlatObject font) { return font->font_height / 2 + 2; }
+glyphs::Font &glyph_font(PlatObject font) { return *font->glyph_font; }
 
-// Renders, at (x, y), only the part of a text that lands on the surface.
+// Draws, at (x, y), only the part of a text that lands on the surface.
 void render_clipped(raster::Surface &s, PlatDC dc, int x, int y, const char *text, int length,
                     int width) {
     PlatObject font = dc->font;
-    const int pad = pad_of(font);
-    const long long left = std::max<long long>(static_cast<long long>(x) - pad, 0);
-    const long long right = std::min<long long>(static_cast<long long>(x) + width + pad, s.width);
-    const long long top = std::max<long long>(y, 0);
-    const long long bottom =
-        std::min<long long>(static_cast<long long>(y) + font->font_height, s.height);
+    // Glyphs may reach a little past the cell on every side.
+    const long long pad = font->font_height / 2 + 2;
+    const long long left = std::max<long long>(x - pad, 0);
+    const long long right = std::min<long long>(x + static_cast<long long>(width) + pad, s.width);
+    const long long top = std::max<long long>(y - pad, 0);
+    const long long bottom = std::min<long long>(y + static_cast<long long>(font->font_height) + pad,
+                                                 s.height);
     if (left >= right || top >= bottom)
         return;
     const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
     std::vector<unsigned char> coverage(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-    tk_text_coverage(font, text, length, static_cast<int>(x - left),
-                     static_cast<int>(y - top) + font->font_ascent, w, h, coverage.data());
+    glyphs::add_text_coverage(glyph_font(font), text, length, x - left,
+                              y - top + font->font_ascent, w, h, coverage.data());
     raster::blend_coverage(s, static_cast<int>(left), static_cast<int>(top), coverage.data(), w, h,
                            dc->text_color);
 }
 
-// Keeps only the part of the box with coverage in it: most of a box is
-// bare, and blending bare pixels is blending nothing.
-void crop_to_ink(RenderedText &r) {
-    int left = r.box_w, right = 0, top = r.box_h, bottom = 0;
-    for (int y = 0; y < r.box_h; ++y) {
-        const unsigned char *row = r.coverage.data() + static_cast<std::size_t>(y) * r.box_w;
-        const unsigned char *end = row + r.box_w;
-        const unsigned char *first = std::find_if(row, end, [](unsigned char c) { return c != 0; });
-        if (first == end)
-            continue;
-        const unsigned char *last = end - 1;
-        while (*last == 0)
-            --last;
-        left = std::min(left, static_cast<int>(first - row));
-        right = std::max(right, static_cast<int>(last - row) + 1);
-        top = std::min(top, y);
-        bottom = y + 1;
+// Composes a text's coverage from its glyphs, in the smallest box that holds
+// all of them (and its underline or strike-out).
+void compose(RenderedText &r, PlatObject font, const char *text, int length) {
+    glyphs::Font &f = glyph_font(font);
+    const int ascent = font->font_ascent;
+    long long left = LLONG_MAX, right = LLONG_MIN, top = LLONG_MAX, bottom = LLONG_MIN;
+    long long pen = 0;
+    for (int i = 0; i < length; ++i) {
+        const glyphs::Glyph &g = glyphs::glyph_of(f, static_cast<unsigned char>(text[i]));
+        if (g.w > 0 && g.h > 0) {
+            left = std::min(left, pen + g.left);
+            right = std::max(right, pen + g.left + g.w);
+            top = std::min<long long>(top, ascent - g.top);
+            bottom = std::max<long long>(bottom, ascent - g.top + g.h);
+        }
+        pen += g.advance;
     }
-    if (left >= right) { // nothing to blend
-        r.ink_x = r.ink_y = r.ink_w = r.ink_h = 0;
-        r.coverage.clear();
-        return;
+    if (font->font.underline || font->font.strike_out) { // the lines' rows lie in the cell
+        left = std::min(left, 0LL);
+        right = std::max<long long>(right, r.width);
+        top = std::min(top, 0LL);
+        bottom = std::max<long long>(bottom, font->font_height);
     }
-    r.ink_x = left;
-    r.ink_y = top;
-    r.ink_w = right - left;
-    r.ink_h = bottom - top;
-    std::vector<unsigned char> ink(static_cast<std::size_t>(r.ink_w) * r.ink_h);
-    for (int y = 0; y < r.ink_h; ++y)
-        std::copy_n(r.coverage.data() + static_cast<std::size_t>(top + y) * r.box_w + left, r.ink_w,
-                    ink.data() + static_cast<std::size_t>(y) * r.ink_w);
-    r.coverage.swap(ink);
+    r.coverage.clear();
+    r.ink_x = r.ink_y = r.ink_w = r.ink_h = 0;
+    r.kept = left >= right || right - left <= WIDEST_KEPT_BOX;
+    if (left >= right || !r.kept)
+        return; // nothing to blend, or too wide to keep
+    r.ink_x = static_cast<int>(left);
+    r.ink_y = static_cast<int>(top);
+    r.ink_w = static_cast<int>(right - left);
+    r.ink_h = static_cast<int>(bottom - top);
+    r.coverage.assign(static_cast<std::size_t>(r.ink_w) * static_cast<std::size_t>(r.ink_h), 0);
+    glyphs::add_text_coverage(f, text, length, -left, ascent - top, r.ink_w, r.ink_h,
+                              r.coverage.data());
 }
 
 // The kept rendering of a text, or null when it is too long or wide to keep.
@@ -108,7 +111,7 @@ const RenderedText *render(PlatObject font, const char *text, int length) {
             r.text.compare(0, r.text.size(), text, static_cast<std::size_t>(length)) == 0 &&
             r.font == font->font) {
             r.used = text_clock;
-            return r.box_w <= WIDEST_KEPT_BOX ? &r : nullptr;
+            return r.kept ? &r : nullptr;
         }
         if (!oldest || r.used < oldest->used)
             oldest = &r;
@@ -121,24 +124,14 @@ const RenderedText *render(PlatObject font, const char *text, int length) {
     r.font = font->font;
     r.text.assign(text, static_cast<std::size_t>(length));
     r.used = text_clock;
-    r.width = tk_text_width(font, text, length);
-    r.pad = pad_of(font);
-    r.box_w = r.width + 2 * r.pad;
-    r.box_h = font->font_height;
-    r.coverage.clear();
-    if (r.box_w > WIDEST_KEPT_BOX)
-        return nullptr; // the width is kept, the pixels are not
-    r.coverage.assign(static_cast<std::size_t>(r.box_w) * static_cast<std::size_t>(r.box_h), 0);
-    if (r.box_w > 0 && r.box_h > 0)
-        tk_text_coverage(font, text, length, r.pad, font->font_ascent, r.box_w, r.box_h,
-                         r.coverage.data());
-    crop_to_ink(r);
-    return &r;
+    r.width = glyphs::text_width(glyph_font(font), text, length);
+    compose(r, font, text, length);
+    return r.kept ? &r : nullptr;
 }
 
 int text_width(PlatObject font, const char *text, int length) {
     const RenderedText *r = render(font, text, length);
-    return r ? r->width : tk_text_width(font, text, length);
+    return r ? r->width : glyphs::text_width(glyph_font(font), text, length);
 }
 
 } // namespace
@@ -163,15 +156,24 @@ int plat_text_out(PlatDC dc, int x, int y, const char *text, int length) {
         return 1; // nothing to draw, or nothing of it on the surface
     PlatObject font = dc->font;
     const RenderedText *r = render(font, text, length);
-    const int width = r ? r->width : tk_text_width(font, text, length);
+    const int width = r ? r->width : glyphs::text_width(glyph_font(font), text, length);
     if (dc->bk_mode == OPAQUE)
         raster::fill_rect(*s, x, y, static_cast<long long>(x) + width,
                           static_cast<long long>(y) + font->font_height, dc->bk_color);
-    if (r)
-        raster::blend_coverage(*s, x - r->pad + r->ink_x, y + r->ink_y, r->coverage.data(),
-                               r->ink_w, r->ink_h, dc->text_color);
-    else
+    // The rows changed: the cell's, and those of any glyph reaching past it.
+    long long top = y, bottom = static_cast<long long>(y) + font->font_height;
+    if (r) {
+        raster::blend_coverage(*s, x + r->ink_x, y + r->ink_y, r->coverage.data(), r->ink_w,
+                               r->ink_h, dc->text_color);
+        if (r->ink_h > 0) {
+            top = std::min(top, static_cast<long long>(y) + r->ink_y);
+            bottom = std::max(bottom, static_cast<long long>(y) + r->ink_y + r->ink_h);
+        }
+    } else {
         render_clipped(*s, dc, x, y, text, length, width);
-    drawn(dc, y, static_cast<long long>(y) + font->font_height);
+        top -= font->font_height / 2 + 2;
+        bottom += font->font_height / 2 + 2;
+    }
+    drawn(dc, top, bottom);
     return 1;
 }

@@ -2,9 +2,9 @@
 // everything a toolkit provides, and nothing else. The layer implements the
 // whole seam of platform.h on top of these functions: window records, the
 // message queue, menus, GDI objects and contexts, and every pixel: shapes,
-// copies, scrolling and the placing and blending of text are drawn by the
-// layer (raster.h) on surfaces it owns, by Windows' rules, so every toolkit
-// shows the same picture.
+// copies, scrolling and text, with the layer's own letters (glyphs.h), are
+// drawn by the layer (raster.h) on surfaces it owns, by Windows' rules, so
+// every toolkit shows the same picture.
 //
 // A toolkit's part:
 //  - make, show and lay out real windows, report their client size
@@ -16,7 +16,6 @@
 //  - show rows of a window's client pixels (PlatWindowImpl::surface,
 //    0xFFRRGGBB, row by row), when the layer says so, and call
 //    winlayer::show_due when a show it was asked to delay is due;
-//  - match fonts, measure strings and give their coverage (0..255 per pixel);
 //  - show a menu bar from the model (menu_model.h).
 // headless/headless_toolkit.cpp is the smallest complete toolkit: start there.
 //
@@ -83,19 +82,5 @@ void tk_timer_stop(winlayer::Timer *timer);
 bool tk_menu_created(PlatMenu menu);
 void tk_menu_item_added(PlatMenu menu, std::size_t index);
 void tk_menu_item_checked(PlatMenu menu, std::size_t index);
-
-// ------------------------------------------------------------------ fonts
-// (gdi_objects.h, text.cpp) Match a font record's request (font->font), keep
-// what the toolkit needs in font->toolkit and set font_ascent, font_height
-// and font_leading; false when no font can be had. Let go of it when freed.
-bool tk_font_made(PlatObject font);
-void tk_font_freed(PlatObject font);
-// The advance of a string of Latin-1 characters in whole pixels.
-int tk_text_width(PlatObject font, const char *text, int length);
-// The coverage of the string drawn with its origin at (x, baseline) of a
-// w x h box, smoothed as the desktop smooths text: 0 (none) to 255 (all) for
-// each pixel of the box, row by row. The layer zeroes the box first.
-void tk_text_coverage(PlatObject font, const char *text, int length, int x, int baseline, int w,
-                      int h, unsigned char *coverage);
 
 #endif // QELMA_PLATFORM_WINLAYER_TOOLKIT_H
