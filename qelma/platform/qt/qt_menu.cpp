@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QFont>
 #include <QMenuBar>
 
 namespace {
@@ -38,6 +39,13 @@ bool tk_menu_created(PlatMenu menu) {
     if (menu->bar) {
         QMenuBar *bar = new QMenuBar();
         bar->setNativeMenuBar(false);
+        // As tall as a menu bar on Windows, whatever fonts the desktop has:
+        // the client area, and so the canvas's origin, is the same on every
+        // machine and the same as the page's and the headless toolkit's.
+        QFont font = bar->font();
+        font.setPixelSize(12);
+        bar->setFont(font);
+        bar->setFixedHeight(20);
         menu->toolkit_menu = bar;
     } else {
         menu->toolkit_menu = new QMenu();
