@@ -1,8 +1,7 @@
 # What makes a QELMA program a web page, for this source tree and for the
 # installed web kit alike:
 #   qelma_web_link_options(TARGET SCOPE KIT_DIR) the link options every page
-#       needs; KIT_DIR holds shell.html, the page scripts and the list of
-#       functions that never wait.
+#       needs; KIT_DIR holds shell.html and the page scripts.
 #   qelma_add_web_page(TARGET) makes TARGET's output a folder of its own,
 #       <build dir>/<TARGET>/, that any static web host serves as it is:
 #       index.html, index.js and index.wasm.
@@ -12,7 +11,7 @@
 # called from any folder of a project.)
 macro(_qelma_web_kit_files)
     set(QELMA_WEB_KIT_SCRIPTS omggif.js qelma_web.js qelma_gif.js)
-    set(QELMA_WEB_KIT_FILES ${QELMA_WEB_KIT_SCRIPTS} shell.html asyncify-remove.txt)
+    set(QELMA_WEB_KIT_FILES ${QELMA_WEB_KIT_SCRIPTS} shell.html)
 endmacro()
 _qelma_web_kit_files()
 
@@ -23,10 +22,11 @@ function(qelma_web_link_options target scope kit)
         # and a file system kept in the browser's database.
         -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
         -sFORCE_FILESYSTEM=1 -sMINIFY_HTML=0 -lidbfs.js
-        # Allocating and FreeType never wait: without this every function
-        # that allocates (the scan conversion among them) or rasterises a
-        # glyph is made ready to pause, and slower and larger.
-        "SHELL:-sASYNCIFY_REMOVE=@${kit}/asyncify-remove.txt"
+        # Allocating and FreeType (its functions by their prefixes) never
+        # wait: without this every function that allocates (the scan
+        # conversion among them) or, through FreeType's calls by pointer,
+        # rasterises a glyph is made ready to pause, slower and larger.
+        "SHELL:-sASYNCIFY_REMOVE=['operator new*','FT_*','ft_*','tt_*','TT_*','Ins_*','gray_*','sfnt_*']"
         "SHELL:--shell-file ${kit}/shell.html")
     foreach(script IN LISTS QELMA_WEB_KIT_SCRIPTS)
         list(APPEND options "SHELL:--pre-js ${kit}/${script}")
