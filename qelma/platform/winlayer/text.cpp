@@ -35,10 +35,13 @@ constexpr std::size_t RENDERED_TEXTS_KEPT = 64;
 std::vector<RenderedText> &rendered = *new std::vector<RenderedText>;
 unsigned long long text_clock = 0;
 
-// Texts longer than this, or wider than WIDEST_KEPT_BOX, are measured every
-// time and drawn only where they land on the surface.
+// Texts longer than this, or wider than WIDEST_KEPT_BOX, or whose coverage
+// would take more than LARGEST_KEPT_BOX pixels, are measured every time and
+// drawn only where they land on the surface: the kept texts stay within
+// 64 Mi bytes, whatever a program draws.
 constexpr int LONGEST_KEPT_TEXT = 512;
 constexpr long long WIDEST_KEPT_BOX = 4096;
+constexpr long long LARGEST_KEPT_BOX = 1LL << 20;
 
 glyphs::Font &glyph_font(PlatObject font) { return *font->glyph_font; }
 
@@ -88,7 +91,8 @@ void compose(RenderedText &r, PlatObject font, const char *text, int length) {
     }
     r.coverage.clear();
     r.ink_x = r.ink_y = r.ink_w = r.ink_h = 0;
-    r.kept = left >= right || right - left <= WIDEST_KEPT_BOX;
+    r.kept = left >= right ||
+             (right - left <= WIDEST_KEPT_BOX && (right - left) * (bottom - top) <= LARGEST_KEPT_BOX);
     if (left >= right || !r.kept)
         return; // nothing to blend, or too wide to keep
     r.ink_x = static_cast<int>(left);
