@@ -2,15 +2,16 @@
 // event at a time from the program's start, as a user stepping through it
 // with Ctrl+O sees them. Another backend's pictures of the same script are compared
 // with these (the browser's page tests):
-//   parity_script_frames SCRIPT DIR EVENTS EVERY WIDTH HEIGHT
+//   parity_script_frames SCRIPT DIR EVENTS EVERY WIDTH HEIGHT [--with-texts]
 // plays the first EVENTS events of SCRIPT (copied into DIR as QELMA.SCR,
 // where the program runs) and writes DIR/frame_N.ppm after event N for every
 // N that is a multiple of EVERY, and after the last. Each frame is the
 // drawing area of WIDTH x HEIGHT pixels centred on the canvas origin, as
 // the other backend's window shows it. Pixels left out of a comparison are
 // magenta (0xFF00FF), which no picture uses: those outside this backend's
-// canvas, and those of the texts and a margin around them, since each
-// system's font engine shapes and smooths its letters its own way.
+// canvas, and those of the texts and a margin around them, since GDI draws
+// its own letters; with --with-texts (a backend on the layer, whose letters
+// are the same everywhere) the texts are kept.
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
@@ -105,10 +106,12 @@ Frame drawing_area(const Frame &canvas, int width, int height) {
 
 int main(int argc, char **argv) {
     long events = 0, every = 0, width = 0, height = 0;
-    if (argc != 7 || !number_arg(argv[3], 1, 1000000, &events) ||
+    const bool with_texts = argc == 8 && std::string(argv[7]) == "--with-texts";
+    if ((argc != 7 && !with_texts) || !number_arg(argv[3], 1, 1000000, &events) ||
         !number_arg(argv[4], 1, 1000000, &every) || !number_arg(argv[5], 1, 4096, &width) ||
         !number_arg(argv[6], 1, 4096, &height)) {
-        std::fprintf(stderr, "usage: parity_script_frames SCRIPT DIR EVENTS EVERY WIDTH HEIGHT\n"
+        std::fprintf(stderr, "usage: parity_script_frames SCRIPT DIR EVENTS EVERY WIDTH HEIGHT "
+                             "[--with-texts]\n"
                              "  EVENTS, EVERY: 1 to 1000000; WIDTH, HEIGHT: 1 to 4096\n");
         return 2;
     }
@@ -155,11 +158,14 @@ int main(int argc, char **argv) {
             // the game draws the whole picture on every pass and depends on
             // nothing but its state and the event.
             const Frame with = read_canvas();
-            GameState again = before;
-            texts_off = true;
-            game_pass_with_event(again, kind, x, y, key);
-            texts_off = false;
-            const Frame frame = without_texts(with, read_canvas());
+            Frame frame = with;
+            if (!with_texts) {
+                GameState again = before;
+                texts_off = true;
+                game_pass_with_event(again, kind, x, y, key);
+                texts_off = false;
+                frame = without_texts(with, read_canvas());
+            }
             std::string why;
             const std::string name = "frame_" + std::to_string(n) + ".ppm";
             if (!write_ppm(name,

@@ -385,6 +385,12 @@ TEST(GdiText, ExtentsAndMetricsAreGdisAtEverySize) {
             EXPECT_EQ(cx, c.widths[i]) << c.pixels << " pixels: " << texts[i];
             EXPECT_EQ(cy, c.height);
         }
+        // Bytes the face lacks take its missing glyph's width, as GDI gives.
+        int missing = 0, other = 0, h = 0;
+        plat_get_text_extent_point(s.dc, "\x81", 1, &missing, &h);
+        plat_get_text_extent_point(s.dc, "\x9D", 1, &other, &h);
+        EXPECT_EQ(missing, other);
+        EXPECT_GT(missing, 0);
         plat_select_object(s.dc, old);
         plat_delete_object(font);
     }
