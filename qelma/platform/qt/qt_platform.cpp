@@ -5,8 +5,8 @@
 // fixed or sizable outer size with an optional menu bar above the client
 // area, show/hide, client and outer rectangles, the screen size, repaints,
 // close requests, timers and the blocking wait; input comes from
-// qt_input.cpp, menus from qt_menu.cpp, text from qt_text.cpp. The layer
-// owns the client pixels and says which rows to show; the client widget
+// qt_input.cpp, menus from qt_menu.cpp. The layer owns the client pixels,
+// the letters included, and says which rows to show; the client widget
 // draws them through an image wrapped around the layer's pixels.
 // Leaves out: child windows, window moves and sizes after creation, minimise
 // and maximise, non-client messages, the system menu.

@@ -1,6 +1,6 @@
 // Internals of the Qt backend, shared by its files (qt_platform.cpp:
 // application, windows and showing their pixels; qt_input.cpp: keys and
-// mouse; qt_menu.cpp: menu bars; qt_text.cpp: fonts and text coverage), and
+// mouse; qt_menu.cpp: menu bars), and
 // the hooks that tests use to reach the real widgets behind a handle.
 //
 // Nothing above the platform seam includes this header.
