@@ -23,9 +23,9 @@ namespace {
 // GDI's rules, through the Windows layer or through GDI itself. The one
 // exception is GDI under Wine drawing the shapes frame (whose reference the
 // layer drew): Wine leaves stray spans around some wide-pen ellipses, and
-// not the same ones from run to run: 60 to 90 pixels in most runs, and in
-// about one run of ten a span or two across the whole width as well (up
-// to 1 084 pixels, 0.334 %, seen in one run of the whole suite).
+// not the same ones from run to run: 60 to 220 pixels in eleven runs, and
+// in one run of the whole suite two spans across the whole width as well
+// (1 084 pixels, 0.334 %).
 double required_share(const std::string &frame) {
 #ifdef _WIN32
     if (frame == "shapes") {
