@@ -10,7 +10,6 @@
 #include "qelma/platform/winlayer/window_records.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace headless {
 

@@ -322,13 +322,13 @@ void add_text_coverage(Font &font, const char *text, int length, long long x, lo
         }
         pen += shape.advance;
     }
-    const long long width = pen - x;
+    // The lines run from the pen's start to where it stopped (past the box
+    // when the text was cut short there).
+    const int line_w = static_cast<int>(std::min<long long>(pen - x, w + 1LL - x));
     if (font.underline_h > 0)
-        add_block(nullptr, static_cast<int>(std::min<long long>(width, w + 1LL - x)),
-                  font.underline_h, x, baseline + font.underline_top, w, h, box);
+        add_block(nullptr, line_w, font.underline_h, x, baseline + font.underline_top, w, h, box);
     if (font.strike_h > 0)
-        add_block(nullptr, static_cast<int>(std::min<long long>(width, w + 1LL - x)),
-                  font.strike_h, x, baseline + font.strike_top, w, h, box);
+        add_block(nullptr, line_w, font.strike_h, x, baseline + font.strike_top, w, h, box);
 }
 
 } // namespace glyphs

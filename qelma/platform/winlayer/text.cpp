@@ -45,12 +45,15 @@ constexpr long long LARGEST_KEPT_BOX = 1LL << 20;
 
 glyphs::Font &glyph_font(PlatObject font) { return *font->glyph_font; }
 
+// How far past its cell, on every side, a text drawn where it lands may
+// reach: what it draws and the rows it changes.
+long long pad_of(PlatObject font) { return font->font_height / 2 + 2; }
+
 // Draws, at (x, y), only the part of a text that lands on the surface.
 void render_clipped(raster::Surface &s, PlatDC dc, int x, int y, const char *text, int length,
                     int width) {
     PlatObject font = dc->font;
-    // Glyphs may reach a little past the cell on every side.
-    const long long pad = font->font_height / 2 + 2;
+    const long long pad = pad_of(font);
     const long long left = std::max<long long>(x - pad, 0);
     const long long right = std::min<long long>(x + static_cast<long long>(width) + pad, s.width);
     const long long top = std::max<long long>(y - pad, 0);
@@ -175,8 +178,8 @@ int plat_text_out(PlatDC dc, int x, int y, const char *text, int length) {
         }
     } else {
         render_clipped(*s, dc, x, y, text, length, width);
-        top -= font->font_height / 2 + 2;
-        bottom += font->font_height / 2 + 2;
+        top -= pad_of(font);
+        bottom += pad_of(font);
     }
     drawn(dc, top, bottom);
     return 1;
