@@ -47,19 +47,11 @@ npm_ci() {
     fi
 }
 
-# FreeType for the page, built from Debian's source of the installed version
-# (quick when it is already built).
-freetype_web() {
-    if [ "$web" = 1 ]; then
-        "$(dirname "$0")/build-freetype.sh" web
-    fi
-}
-
-# FreeType for the Windows build, the same way (MinGW-w64).
-freetype_mingw() {
-    if [ "$windows" = 1 ]; then
-        "$(dirname "$0")/build-freetype.sh" mingw
-    fi
+# FreeType for the page and for the Windows build (MinGW-w64), built from
+# Debian's source of the installed version (quick when it is already built).
+freetype() {
+    if [ "$web" = 1 ]; then "$(dirname "$0")/build-freetype.sh" web; fi
+    if [ "$windows" = 1 ]; then "$(dirname "$0")/build-freetype.sh" mingw; fi
 }
 
 missing=""
@@ -72,8 +64,7 @@ done
 if [ -z "$missing" ]; then
     echo "install-deps: everything needed is installed"
     npm_ci
-    freetype_web
-    freetype_mingw
+    freetype
     exit 0
 fi
 
@@ -85,5 +76,4 @@ $SUDO apt-get update -qq
 # shellcheck disable=SC2086
 $SUDO apt-get install -y -qq --no-install-recommends $missing
 npm_ci
-freetype_web
-freetype_mingw
+freetype
