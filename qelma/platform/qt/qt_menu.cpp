@@ -35,7 +35,7 @@ QMenuBar *plat_qt_bar_of(PlatMenu menu) {
     return static_cast<QMenuBar *>(menu->toolkit_menu);
 }
 
-bool tk_menu_created(PlatMenu menu) {
+bool plat_qt_menu_created(PlatMenu menu) {
     if (menu->bar) {
         QMenuBar *bar = new QMenuBar();
         bar->setNativeMenuBar(false);
@@ -53,7 +53,7 @@ bool tk_menu_created(PlatMenu menu) {
     return true;
 }
 
-void tk_menu_item_added(PlatMenu menu, std::size_t index) {
+void plat_qt_menu_item_added(PlatMenu menu, std::size_t index) {
     winlayer::MenuItem &item = menu->items[index];
     QMenuBar *bar = menu->bar ? plat_qt_bar_of(menu) : nullptr;
     QMenu *list = menu->bar ? nullptr : qmenu_of(menu);
@@ -79,6 +79,6 @@ void tk_menu_item_added(PlatMenu menu, std::size_t index) {
     item.toolkit_item = action;
 }
 
-void tk_menu_item_checked(PlatMenu menu, std::size_t index) {
+void plat_qt_menu_item_checked(PlatMenu menu, std::size_t index) {
     show_mark(action_of(menu->items[index]), menu->items[index]);
 }

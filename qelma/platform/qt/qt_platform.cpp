@@ -198,19 +198,19 @@ void fit_decorations(PlatWindow w) {
 
 // ------------------------------------------------------ showing the pixels
 
-void tk_window_show_rows(PlatWindow w, int top, int bottom) {
+static void tk_window_show_rows(PlatWindow w, int top, int bottom) {
     QtWindow *q = qt_of(w);
     q->own_update = true;
     q->client->update(0, top, q->client->width(), bottom - top);
 }
 
-void tk_show_later(PlatWindow w, int ms) {
+static void tk_show_later(PlatWindow w, int ms) {
     qt_of(w)->show_timer->start(ms);
 }
 
 // One refresh of the primary screen, within 60..250 Hz when it reports none
 // or an odd rate.
-int tk_refresh_ms(PlatWindow) {
+static int tk_refresh_ms(PlatWindow) {
     const QScreen *screen = QGuiApplication::primaryScreen();
     const double hz = screen ? screen->refreshRate() : 0.0;
     if (!(hz >= 60.0))
@@ -251,7 +251,7 @@ void watch_end_signals(QApplication *app) {
 
 } // namespace
 
-void tk_init() {
+static void tk_init() {
     plat_qt_prepare_environment();
     if (QCoreApplication::instance())
         return;
@@ -283,18 +283,18 @@ bool plat_qt_ensure_app() {
 
 // ------------------------------------------------------- toolkit contract
 
-bool tk_ready() {
+static bool tk_ready() {
     return plat_qt_ensure_app();
 }
 
-void tk_process_events(bool wait) {
+static void tk_process_events(bool wait) {
     if (!QCoreApplication::instance())
         return;
     QCoreApplication::processEvents(wait ? QEventLoop::WaitForMoreEvents
                                          : QEventLoop::AllEvents);
 }
 
-void tk_timer_start(winlayer::Timer *t) {
+static void tk_timer_start(winlayer::Timer *t) {
     if (!t->toolkit_timer) {
         QTimer *timer = new QTimer();
         timer->setTimerType(Qt::PreciseTimer);
@@ -304,12 +304,12 @@ void tk_timer_start(winlayer::Timer *t) {
     static_cast<QTimer *>(t->toolkit_timer)->start(static_cast<int>(t->period_ms));
 }
 
-void tk_timer_stop(winlayer::Timer *t) {
+static void tk_timer_stop(winlayer::Timer *t) {
     if (t->toolkit_timer)
         static_cast<QTimer *>(t->toolkit_timer)->stop();
 }
 
-void tk_window_create(PlatWindow win, const char *title, int x, int y, int w, int h) {
+static void tk_window_create(PlatWindow win, const char *title, int x, int y, int w, int h) {
     QtWindow *q = new QtWindow();
     win->toolkit = q;
     all_windows().push_back(win);
@@ -336,21 +336,21 @@ void tk_window_create(PlatWindow win, const char *title, int x, int y, int w, in
     sync_client_size(win, true);
 }
 
-void tk_window_relayout(PlatWindow w) {
+static void tk_window_relayout(PlatWindow w) {
     sync_client_size(w, true);
 }
 
-void tk_window_destroyed(PlatWindow w) {
+static void tk_window_destroyed(PlatWindow w) {
     QtWindow *q = qt_of(w);
     q->show_timer->stop();
     q->frame->hide();
 }
 
-bool tk_window_visible(PlatWindow w) {
+static bool tk_window_visible(PlatWindow w) {
     return qt_of(w)->frame->isVisible();
 }
 
-void tk_window_show(PlatWindow w, bool show) {
+static void tk_window_show(PlatWindow w, bool show) {
     QtWindow *q = qt_of(w);
     if (!show) {
         q->frame->hide();
@@ -365,12 +365,12 @@ void tk_window_show(PlatWindow w, bool show) {
     sync_client_size(w, true);
 }
 
-void tk_window_outer_rect(PlatWindow w, PlatRect *rect) {
+static void tk_window_outer_rect(PlatWindow w, PlatRect *rect) {
     const QRect r = outer_geometry(w);
     *rect = PlatRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
-void tk_screen_size(int *width, int *height) {
+static void tk_screen_size(int *width, int *height) {
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         *width = screen->geometry().width();
         *height = screen->geometry().height();
@@ -379,11 +379,11 @@ void tk_screen_size(int *width, int *height) {
     }
 }
 
-void tk_window_update(PlatWindow w) {
+static void tk_window_update(PlatWindow w) {
     qt_of(w)->client->update();
 }
 
-void tk_window_menu_bar(PlatWindow w, PlatMenu menu) {
+static void tk_window_menu_bar(PlatWindow w, PlatMenu menu) {
     QtWindow *q = qt_of(w);
     if (QWidget *old = q->layout->menuBar()) {
         q->layout->setMenuBar(nullptr);
@@ -397,7 +397,7 @@ void tk_window_menu_bar(PlatWindow w, PlatMenu menu) {
     sync_client_size(w, true);
 }
 
-void tk_menu_bar_update(PlatMenu menu) {
+static void tk_menu_bar_update(PlatMenu menu) {
     plat_qt_bar_of(menu)->update();
 }
 
@@ -427,3 +427,17 @@ int plat_qt_queue_length() {
 int plat_qt_count_queued(PlatWindow window, unsigned message, PlatWParam wparam) {
     return winlayer::count(window, message, wparam);
 }
+
+// ------------------------------------------------------------ the table
+
+static const Toolkit QT_TOOLKIT = {
+    "qt", tk_init, tk_ready, tk_process_events,
+    tk_window_create, tk_window_relayout, tk_window_destroyed, tk_window_visible,
+    tk_window_show, tk_window_outer_rect, tk_screen_size, tk_window_update,
+    tk_window_menu_bar, tk_menu_bar_update,
+    tk_window_show_rows, tk_show_later, tk_refresh_ms,
+    tk_timer_start, tk_timer_stop,
+    plat_qt_menu_created, plat_qt_menu_item_added, plat_qt_menu_item_checked,
+};
+
+const Toolkit &native_toolkit() { return QT_TOOLKIT; }

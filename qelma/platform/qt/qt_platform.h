@@ -9,6 +9,8 @@
 
 #include "qelma/platform/platform_inspect.h"
 
+#include <cstddef>
+
 class QKeyEvent;
 class QMouseEvent;
 class QMenuBar;
@@ -36,6 +38,10 @@ QMenuBar *plat_qt_bar_of(PlatMenu menu);
 // Input events of a client widget, into the layer's queue (qt_input.cpp).
 void plat_qt_key(PlatWindow window, QKeyEvent *event, bool down);
 void plat_qt_mouse(PlatWindow window, QMouseEvent *event, bool down);
+// The menu part of the toolkit table (qt_menu.cpp).
+bool plat_qt_menu_created(PlatMenu menu);
+void plat_qt_menu_item_added(PlatMenu menu, std::size_t index);
+void plat_qt_menu_item_checked(PlatMenu menu, std::size_t index);
 // Creates the QApplication when none exists yet; false when no usable
 // QApplication can be had (a message has been written).
 bool plat_qt_ensure_app();

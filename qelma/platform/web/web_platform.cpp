@@ -44,6 +44,8 @@ struct WebWindow {
 // taken from the client area as a menu bar takes it on Windows.
 inline constexpr int WEB_MENU_BAR_HEIGHT = 20;
 
+static void tk_window_show_rows(PlatWindow w, int top, int bottom);
+
 namespace {
 
 std::vector<PlatWindow> &windows = *new std::vector<PlatWindow>;
@@ -164,7 +166,7 @@ PlatWindow window_by_id(int id) {
 // ------------------------------------------------------ showing the pixels
 
 // The canvas takes bytes R, G, B, A; the layer's pixels are 0xFFRRGGBB.
-void tk_window_show_rows(PlatWindow w, int top, int bottom) {
+static void tk_window_show_rows(PlatWindow w, int top, int bottom) {
     static std::vector<std::uint32_t> &rgba = *new std::vector<std::uint32_t>;
     const raster::Surface &s = w->surface;
     rgba.resize(static_cast<std::size_t>(s.width) * static_cast<std::size_t>(bottom - top));
@@ -179,11 +181,11 @@ void tk_window_show_rows(PlatWindow w, int top, int bottom) {
     js_present(web_of(w)->id, rgba.data(), s.width, s.height, top, bottom - top);
 }
 
-void tk_show_later(PlatWindow w, int ms) {
+static void tk_show_later(PlatWindow w, int ms) {
     js_show_later(web_of(w)->id, ms);
 }
 
-int tk_refresh_ms(PlatWindow) {
+static int tk_refresh_ms(PlatWindow) {
     return 16;
 }
 
@@ -250,11 +252,11 @@ EMSCRIPTEN_KEEPALIVE void qelma_web_flush() {
 // the page's: a program that peeks before it first waits is not sent to
 // sleep at once (which, under a page clock that stands still, as in tests
 // that let ticks through one by one, would be for ever).
-void tk_init() {
+static void tk_init() {
     last_yield_ms = emscripten_get_now();
 }
 
-bool tk_ready() {
+static bool tk_ready() {
     return true;
 }
 
@@ -269,7 +271,7 @@ static void page_requests() {
     }
 }
 
-void tk_process_events(bool wait) {
+static void tk_process_events(bool wait) {
     page_requests();
     repaint_pending();
     const double now = emscripten_get_now();
@@ -289,18 +291,18 @@ void tk_process_events(bool wait) {
     repaint_pending();
 }
 
-void tk_timer_start(winlayer::Timer *t) {
+static void tk_timer_start(winlayer::Timer *t) {
     t->toolkit_timer = t;
     js_timer_start(t, static_cast<int>(t->period_ms));
 }
 
-void tk_timer_stop(winlayer::Timer *t) {
+static void tk_timer_stop(winlayer::Timer *t) {
     js_timer_stop(t);
 }
 
 // ------------------------------------------------------------- windows
 
-void tk_window_create(PlatWindow win, const char *title, int x, int y, int w, int h) {
+static void tk_window_create(PlatWindow win, const char *title, int x, int y, int w, int h) {
     WebWindow *q = new WebWindow();
     q->id = static_cast<int>(windows.size());
     win->toolkit = q;
@@ -313,21 +315,21 @@ void tk_window_create(PlatWindow win, const char *title, int x, int y, int w, in
     sync_client_size(win);
 }
 
-void tk_window_relayout(PlatWindow w) {
+static void tk_window_relayout(PlatWindow w) {
     sync_client_size(w);
 }
 
-void tk_window_destroyed(PlatWindow w) {
+static void tk_window_destroyed(PlatWindow w) {
     WebWindow *q = web_of(w);
     q->visible = false;
     js_window_gone(q->id);
 }
 
-bool tk_window_visible(PlatWindow w) {
+static bool tk_window_visible(PlatWindow w) {
     return web_of(w)->visible;
 }
 
-void tk_window_show(PlatWindow w, bool show) {
+static void tk_window_show(PlatWindow w, bool show) {
     WebWindow *q = web_of(w);
     q->visible = show;
     js_window_show(q->id, show ? 1 : 0);
@@ -336,39 +338,53 @@ void tk_window_show(PlatWindow w, bool show) {
         tk_window_show_rows(w, 0, w->surface.height);
 }
 
-void tk_window_outer_rect(PlatWindow w, PlatRect *rect) {
+static void tk_window_outer_rect(PlatWindow w, PlatRect *rect) {
     const WebWindow *q = web_of(w);
     *rect = PlatRect{q->x, q->y, q->x + q->outer_w, q->y + q->outer_h};
 }
 
-void tk_screen_size(int *width, int *height) {
+static void tk_screen_size(int *width, int *height) {
     *width = js_screen_width();
     *height = js_screen_height();
 }
 
-void tk_window_update(PlatWindow w) {
+static void tk_window_update(PlatWindow w) {
     web_of(w)->update_asked = true;
 }
 
-void tk_window_menu_bar(PlatWindow w, PlatMenu) {
+static void tk_window_menu_bar(PlatWindow w, PlatMenu) {
     show_menu_of(w);
     tk_window_relayout(w);
 }
 
-void tk_menu_bar_update(PlatMenu menu) {
+static void tk_menu_bar_update(PlatMenu menu) {
     menu_changed(menu);
 }
 
 // --------------------------------------------------------------- menus
 
-bool tk_menu_created(PlatMenu) {
+static bool tk_menu_created(PlatMenu) {
     return true;
 }
 
-void tk_menu_item_added(PlatMenu menu, std::size_t) {
+static void tk_menu_item_added(PlatMenu menu, std::size_t) {
     menu_changed(menu);
 }
 
-void tk_menu_item_checked(PlatMenu menu, std::size_t) {
+static void tk_menu_item_checked(PlatMenu menu, std::size_t) {
     menu_changed(menu);
 }
+
+// ------------------------------------------------------------ the table
+
+static const Toolkit WEB_TOOLKIT = {
+    "web", tk_init, tk_ready, tk_process_events,
+    tk_window_create, tk_window_relayout, tk_window_destroyed, tk_window_visible,
+    tk_window_show, tk_window_outer_rect, tk_screen_size, tk_window_update,
+    tk_window_menu_bar, tk_menu_bar_update,
+    tk_window_show_rows, tk_show_later, tk_refresh_ms,
+    tk_timer_start, tk_timer_stop,
+    tk_menu_created, tk_menu_item_added, tk_menu_item_checked,
+};
+
+const Toolkit &native_toolkit() { return WEB_TOOLKIT; }

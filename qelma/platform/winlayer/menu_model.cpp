@@ -3,6 +3,7 @@
 #include "qelma/platform/winlayer/menu_model.h"
 
 #include "qelma/platform/platform_inspect.h"
+#include "qelma/platform/winlayer/queue.h"
 #include "qelma/platform/winlayer/toolkit.h"
 #include "qelma/platform/winlayer/window_records.h"
 
@@ -17,11 +18,11 @@ namespace {
 std::vector<PlatMenuImpl *> &menus = *new std::vector<PlatMenuImpl *>;
 
 PlatMenu new_menu(bool bar) {
-    if (!tk_ready())
+    if (!winlayer::tk().ready())
         return nullptr;
     PlatMenuImpl *m = new PlatMenuImpl();
     m->bar = bar;
-    if (!tk_menu_created(m)) {
+    if (!winlayer::tk().menu_created(m)) {
         delete m;
         return nullptr;
     }
@@ -139,7 +140,7 @@ int plat_append_menu(PlatMenu menu, unsigned flags, std::uintptr_t id_or_popup, 
         item.id = static_cast<unsigned>(id_or_popup);
     }
     menu->items.push_back(item);
-    tk_menu_item_added(menu, menu->items.size() - 1);
+    winlayer::tk().menu_item_added(menu, menu->items.size() - 1);
     return 1;
 }
 
@@ -163,7 +164,7 @@ int plat_check_menu_item(PlatMenu menu, unsigned id, unsigned flags) {
     PlatMenu owner = nullptr;
     std::size_t index = 0;
     if (winlayer::locate(menu, item, &owner, &index))
-        tk_menu_item_checked(owner, index);
+        winlayer::tk().menu_item_checked(owner, index);
     return previous;
 }
 

@@ -6,6 +6,7 @@
 #define QELMA_PLATFORM_WINLAYER_MENU_MODEL_H
 
 #include "qelma/platform/platform.h"
+#include "qelma/platform/winlayer/toolkit.h"
 
 #include <cstddef>
 #include <string>
@@ -23,15 +24,10 @@ struct MenuItem {
     void *toolkit_item; // the toolkit's item, made by tk_menu_item_added
 };
 
-// A menu handle is never freed, so a stale one stays readable.
-bool menu_known(PlatMenu menu);
 // Why menu cannot be attached to window (plat_set_menu), or null when it can.
 const char *attach_refusal(PlatMenu menu, PlatWindow window);
 // Records which window a bar is attached to (null: detached).
 void set_menu_window(PlatMenu menu, PlatWindow window);
-// The user chose the item at index of menu: its command goes to the queue of
-// the window the top bar is attached to, as a posted WM_COMMAND.
-void menu_chosen(PlatMenu menu, std::size_t index);
 
 } // namespace winlayer
 

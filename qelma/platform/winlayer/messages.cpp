@@ -7,13 +7,13 @@
 #include "qelma/platform/winlayer/window_records.h"
 
 void plat_init() {
-    tk_init();
+    winlayer::tk().init();
 }
 
 int plat_peek_message(PlatMsg *msg) {
     if (!msg)
         return 0;
-    tk_process_events(false);
+    winlayer::tk().process_events(false);
     return winlayer::take(msg) ? 1 : 0;
 }
 
@@ -23,8 +23,8 @@ void plat_translate_message(const PlatMsg *msg) {
 
 void plat_wait_message() {
     winlayer::show_before_waiting();
-    while (!winlayer::wait_over() && tk_ready())
-        tk_process_events(true);
+    while (!winlayer::wait_over() && winlayer::tk().ready())
+        winlayer::tk().process_events(true);
 }
 
 void plat_wait_input() {
@@ -54,10 +54,10 @@ void plat_set_timer(PlatWindow window, unsigned id, unsigned period_ms) {
         winlayer::warn("set_timer: no such window");
         return;
     }
-    tk_timer_start(winlayer::set_timer(window, id, period_ms));
+    winlayer::tk().timer_start(winlayer::set_timer(window, id, period_ms));
 }
 
 void plat_kill_timer(PlatWindow window, unsigned id) {
     if (winlayer::Timer *t = winlayer::kill_timer(window, id))
-        tk_timer_stop(t);
+        winlayer::tk().timer_stop(t);
 }

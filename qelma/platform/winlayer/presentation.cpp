@@ -28,7 +28,7 @@ void show_now(PlatWindow w) {
     const int top = w->unshown_top, bottom = w->unshown_bottom;
     w->unshown_top = w->unshown_bottom = 0;
     w->shown_at_ms = now_ms();
-    tk_window_show_rows(w, top, bottom);
+    winlayer::tk().window_show_rows(w, top, bottom);
 }
 
 } // namespace
@@ -48,15 +48,15 @@ void surface_drawn(PlatWindow w, int top, int bottom) {
         w->unshown_bottom = std::max(w->unshown_bottom, bottom);
     }
     // A hidden window is shown whole by the toolkit when it appears.
-    if (w->show_asked || !tk_window_visible(w))
+    if (w->show_asked || !winlayer::tk().window_visible(w))
         return;
-    const double wait = w->shown_at_ms + tk_refresh_ms(w) - now_ms();
+    const double wait = w->shown_at_ms + winlayer::tk().refresh_ms(w) - now_ms();
     if (wait <= 0) {
         show_now(w);
     } else {
         w->show_asked = true;
         delayed.push_back(w);
-        tk_show_later(w, static_cast<int>(wait) + 1);
+        winlayer::tk().show_later(w, static_cast<int>(wait) + 1);
     }
 }
 
@@ -64,7 +64,7 @@ void show_due(PlatWindow w) {
     if (!window_ok(w))
         return;
     w->show_asked = false;
-    if (has_unshown(w) && tk_window_visible(w))
+    if (has_unshown(w) && winlayer::tk().window_visible(w))
         show_now(w);
 }
 
@@ -75,7 +75,7 @@ void show_before_waiting() {
         // The show asked for may still come; it finds nothing then, and
         // what is drawn from now on is judged afresh.
         w->show_asked = false;
-        if (has_unshown(w) && tk_window_visible(w))
+        if (has_unshown(w) && winlayer::tk().window_visible(w))
             show_now(w);
     }
     delayed.clear();

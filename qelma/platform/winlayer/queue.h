@@ -7,6 +7,7 @@
 #define QELMA_PLATFORM_WINLAYER_QUEUE_H
 
 #include "qelma/platform/platform.h"
+#include "qelma/platform/winlayer/toolkit.h"
 
 #include <cstddef>
 
@@ -21,8 +22,6 @@ constexpr unsigned MAX_TIMER_MS = 0x7FFFFFFFu;
 // Appends a posted message (plat_post_message, menu commands). False, with a
 // diagnostic, when the queue is full.
 bool post(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam);
-// Appends an input message (mouse buttons, keys) from the toolkit.
-bool input(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam);
 // Sets the quit flag: WM_QUIT leaves the queue once nothing else waits. A
 // full queue never loses it.
 void post_quit(int exit_code);
@@ -30,21 +29,13 @@ void post_quit(int exit_code);
 // the order they came due), then WM_QUIT. False when none waits.
 bool take(PlatMsg *msg);
 bool empty();
-// Whether a queued message ends the wait under way: any message, or any but
-// a timer's tick while the program waits for input only.
-bool wait_over();
+// While false, a timer's tick alone does not end a wait (plat_wait_input).
 void set_ticks_end_wait(bool end_it);
-bool ticks_end_wait();
 // Messages waiting, and those for (window, message, wparam), without taking any.
 std::size_t length();
 int count(PlatWindow window, unsigned message, PlatWParam wparam);
 
 // ---- keys
-// lparam of a key message made by a toolkit: repeat count 1, the typed
-// character (or 0) in bits 16..23 marked by bit 25, bit 26 while Ctrl is
-// held (the toolkit's modifiers for that key), bit 30 for a repeat or a
-// key-up, bit 31 for a key-up.
-PlatLParam key_lparam(unsigned typed, bool down, bool repeat, bool ctrl = false);
 // plat_key_ctrl_state: bit 26 of a toolkit's key message; -1 for one that a
 // program made up (no mark), whose lparam says nothing of the keyboard.
 int key_ctrl_state(PlatLParam lparam);
@@ -72,14 +63,9 @@ Timer *set_timer(PlatWindow window, unsigned id, unsigned period_ms);
 Timer *find_timer(PlatWindow window, unsigned id);
 // Marks the timer stopped; returns it (or null) for the backend to stop.
 Timer *kill_timer(PlatWindow window, unsigned id);
-// The toolkit's timer ran out: a tick waits unless one of this timer waits
-// already or the timer has been killed.
-void timer_expired(Timer *timer);
 // Kills every running timer of a window being destroyed, calling stop on each.
 void kill_window_timers(PlatWindow window, void (*stop)(Timer *));
 
-// Diagnostics of the layer and the backends: "qelma platform: ..." on stderr.
-void warn(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 } // namespace winlayer
 

@@ -33,13 +33,13 @@ void destroy_window(PlatWindow w) {
         return;
     w->destroying = true;
     send(w, WM_DESTROY, 0, 0);
-    kill_window_timers(w, tk_timer_stop);
+    kill_window_timers(w, tk().timer_stop);
     if (w->paint_dc) {
         plat_release_dc(w, w->paint_dc);
         w->paint_dc = nullptr;
     }
     w->alive = false;
-    tk_window_destroyed(w);
+    winlayer::tk().window_destroyed(w);
     w->surface = raster::Surface();
 }
 
@@ -121,7 +121,7 @@ int plat_register_class(const char *class_name, PlatWndProc proc, unsigned class
 
 PlatWindow plat_create_window(const char *class_name, const char *title, unsigned long style, int x,
                               int y, int w, int h) {
-    if (!tk_ready())
+    if (!winlayer::tk().ready())
         return nullptr;
     const WindowClass *cls = class_name ? find_class(class_name) : nullptr;
     if (!cls) {
@@ -141,7 +141,7 @@ PlatWindow plat_create_window(const char *class_name, const char *title, unsigne
     win->style = style;
     win->sent_w = win->sent_h = -1;
     win->shown_at_ms = -1e9; // the first picture is shown at once
-    tk_window_create(win, title ? title : "", x, y, w, h);
+    winlayer::tk().window_create(win, title ? title : "", x, y, w, h);
     if (send(win, WM_CREATE, 0, 0) == -1) {
         // The procedure refused the window, as CreateWindow allows.
         win->creating = false;
@@ -151,24 +151,24 @@ PlatWindow plat_create_window(const char *class_name, const char *title, unsigne
     if (!window_ok(win))
         return nullptr;
     win->creating = false;
-    tk_window_relayout(win);
+    winlayer::tk().window_relayout(win);
     return win;
 }
 
 int plat_show_window(PlatWindow window, int show_command) {
     if (!window_ok(window))
         return 0;
-    const int was_visible = tk_window_visible(window) ? 1 : 0;
+    const int was_visible = winlayer::tk().window_visible(window) ? 1 : 0;
     if (show_command != SW_HIDE && !was_visible)
         window->paint_pending = true; // the first paint of a shown window is the toolkit's
-    tk_window_show(window, show_command != SW_HIDE);
+    winlayer::tk().window_show(window, show_command != SW_HIDE);
     if (show_command != SW_HIDE && !was_visible)
         forget_unshown(window); // the toolkit shows the whole client area as it appears
     return was_visible;
 }
 
 int plat_is_window_visible(PlatWindow window) {
-    return window_ok(window) && tk_window_visible(window) ? 1 : 0;
+    return window_ok(window) && winlayer::tk().window_visible(window) ? 1 : 0;
 }
 
 void plat_get_client_rect(PlatWindow window, PlatRect *rect) {
@@ -186,13 +186,13 @@ void plat_get_window_rect(PlatWindow window, PlatRect *rect) {
         return;
     *rect = PlatRect{0, 0, 0, 0};
     if (window_ok(window))
-        tk_window_outer_rect(window, rect);
+        winlayer::tk().window_outer_rect(window, rect);
 }
 
 void plat_screen_size(int *width, int *height) {
     int sw = 0, sh = 0;
-    if (tk_ready())
-        tk_screen_size(&sw, &sh);
+    if (winlayer::tk().ready())
+        winlayer::tk().screen_size(&sw, &sh);
     if (width)
         *width = sw;
     if (height)
@@ -203,7 +203,7 @@ void plat_invalidate(PlatWindow window) {
     if (!window_ok(window))
         return;
     window->paint_pending = true;
-    tk_window_update(window);
+    winlayer::tk().window_update(window);
 }
 
 PlatResult plat_def_window_proc(PlatWindow window, unsigned message, PlatWParam wparam,
@@ -234,7 +234,7 @@ void plat_set_menu(PlatWindow window, PlatMenu menu) {
     window->menu = menu;
     if (menu)
         set_menu_window(menu, window);
-    tk_window_menu_bar(window, menu);
+    winlayer::tk().window_menu_bar(window, menu);
 }
 
 PlatMenu plat_get_menu(PlatWindow window) {
@@ -243,7 +243,7 @@ PlatMenu plat_get_menu(PlatWindow window) {
 
 void plat_draw_menu_bar(PlatWindow window) {
     if (window_ok(window) && window->menu)
-        tk_menu_bar_update(window->menu);
+        winlayer::tk().menu_bar_update(window->menu);
 }
 
 PlatDC plat_begin_paint(PlatWindow window) {

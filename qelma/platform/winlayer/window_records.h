@@ -9,6 +9,7 @@
 
 #include "qelma/platform/platform.h"
 #include "qelma/platform/winlayer/raster.h"
+#include "qelma/platform/winlayer/toolkit.h"
 
 #include <string>
 
@@ -50,31 +51,12 @@ struct PlatWindowImpl {
 namespace winlayer {
 
 inline bool window_ok(PlatWindow w) { return w && w->alive; }
-// Sends a message to the window's procedure at once; 0 for a dead window.
-PlatResult send(PlatWindow w, unsigned message, PlatWParam wparam, PlatLParam lparam);
-// The toolkit's client area is width x height: WM_SIZE when that differs
-// from the last size sent (not before WM_CREATE has returned).
-void client_size(PlatWindow w, int width, int height);
-// The user asked to close the window: WM_CLOSE, whose default handling
-// destroys it.
-void close_requested(PlatWindow w);
-// The window lost the keyboard (to another window or program): WM_KILLFOCUS.
-void focus_lost(PlatWindow w);
-// The toolkit repaints the client area. When WM_PAINT is owed (invalidated,
-// newly shown) or the toolkit asked by itself, the class brush erases the
-// client area and WM_PAINT is sent, as on Windows. What is drawn meanwhile
-// is not handed to the toolkit: it shows the client area when this returns.
-void repaint(PlatWindow w, bool toolkit_asked);
-// lparam of a mouse message or WM_SIZE: x | (y << 16).
-PlatLParam pack_point(int x, int y);
 
 // When pixels are shown (presentation.cpp): rows top..bottom-1 of the
 // window's surface changed. The toolkit is asked to show them at most once
 // per screen refresh: the first picture at once, and the last always, at the
 // end of the refresh it fell in or when the program waits, if that is sooner.
 void surface_drawn(PlatWindow w, int top, int bottom);
-// The delayed show asked for with tk_show_later is due.
-void show_due(PlatWindow w);
 // The program is about to wait for input: what it drew is shown now.
 void show_before_waiting();
 // Rows have been drawn that the toolkit has not been asked to show yet.
