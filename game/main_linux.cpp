@@ -3,6 +3,7 @@
 // show normally) to cargame_main.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -16,10 +17,18 @@ bool has_env(const char *name) {
     return value != nullptr && value[0] != '\0';
 }
 
+// Whether the game runs with no screen at all: replayed (qelma-replay names
+// its script) or asked to run headless.
+bool headless() {
+    const char *platform = std::getenv("QELMA_PLATFORM");
+    return has_env("QELMA_REPLAY_SCRIPT") || (platform && std::strcmp(platform, "headless") == 0);
+}
+
 } // namespace
 
 int main() {
-    if (!has_env("DISPLAY") && !has_env("WAYLAND_DISPLAY") && !has_env("QT_QPA_PLATFORM")) {
+    if (!headless() && !has_env("DISPLAY") && !has_env("WAYLAND_DISPLAY") &&
+        !has_env("QT_QPA_PLATFORM")) {
         std::error_code error;
         std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
         std::fputs(no_display_message(error ? std::string("cargame") : exe.string(),

@@ -501,11 +501,9 @@ int run_replay(const ReplayOptions &options) {
     RecordReader reader(&outputs);
     std::string stream_error;
     const std::vector<std::pair<std::string, std::string>> variables = {
-        {REPLAY_SCRIPT_VARIABLE, fs::absolute(options.script).string()},
-        // No display is used or needed.
-        {"QT_QPA_PLATFORM", "offscreen"},
-        {"DISPLAY", ""},
-        {"WAYLAND_DISPLAY", ""}};
+        // The script names it, and makes the program run headless: no
+        // display is opened or needed.
+        {REPLAY_SCRIPT_VARIABLE, fs::absolute(options.script).string()}};
     const ChildOutcome outcome =
         run_child(options.program, variables, REPLAY_STREAM_VARIABLE, REPLAY_PIPE_VARIABLE,
                   options.timeout,

@@ -19,6 +19,7 @@
 
 #include "qelma/platform/platform.h"
 #include "qelma/platform/qt/qt_environment.h"
+#include "qelma/platform/winlayer/toolkit.h"
 
 namespace fs = std::filesystem;
 
@@ -85,16 +86,35 @@ TEST_F(QtEnvironment, XServerChosenOnlyBesideAWaylandCompositorAndWithoutAUserCh
     // The user's own choice stands, whatever it is.
     EXPECT_EQ(plat_qt_choose_platform(env("wayland", "wayland-1", ":3")), "");
     EXPECT_EQ(plat_qt_choose_platform(env("offscreen", "wayland-1", ":3")), "");
-    // A replayed program needs no display, whatever the user chose.
-    QtDisplayEnvironment replayed = env("xcb", "wayland-1", ":3");
-    replayed.replay_script = "game.SCR";
-    EXPECT_EQ(plat_qt_choose_platform(replayed), "offscreen");
     // Only one of the two: Qt's own choice is the right one.
     EXPECT_EQ(plat_qt_choose_platform(env(nullptr, "wayland-1", nullptr)), "");
     EXPECT_EQ(plat_qt_choose_platform(env(nullptr, "wayland-1", "")), "");
     EXPECT_EQ(plat_qt_choose_platform(env(nullptr, "wayland-9", ":3")), "");
     // An X display named but not listening is not chosen.
     EXPECT_EQ(plat_qt_choose_platform(env(nullptr, "wayland-1", ":4")), "");
+}
+
+// Which toolkit runs: a replayed program never starts Qt, whatever the user
+// chose; QELMA_PLATFORM picks one by name, and a name this build lacks runs
+// the native one with a warning.
+TEST(ToolkitChoice, ReplayAndQelmaPlatformChooseHeadlessOtherwiseQt) {
+    struct Case {
+        const char *replay_script, *platform, *runs;
+        bool unknown;
+    } cases[] = {
+        {nullptr, nullptr, "qt", false},     {"", "", "qt", false},
+        {nullptr, "native", "qt", false},    {nullptr, "qt", "qt", false},
+        {nullptr, "headless", "headless", false},
+        {"game.SCR", nullptr, "headless", false}, {"game.SCR", "qt", "headless", false},
+        {nullptr, "wayland", "qt", true},    {nullptr, "Headless", "qt", true},
+    };
+    for (const Case &c : cases) {
+        bool unknown = !c.unknown;
+        EXPECT_STREQ(winlayer::toolkit_for(c.replay_script, c.platform, &unknown).name, c.runs)
+            << (c.replay_script ? c.replay_script : "(unset)") << " "
+            << (c.platform ? c.platform : "(unset)");
+        EXPECT_EQ(unknown, c.unknown);
+    }
 }
 
 TEST_F(QtEnvironment, WaylandSocketIsFoundWhereAClientLooksForIt) {

@@ -3,7 +3,9 @@
 // checked without any window system.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "qelma/platform/headless/headless.h"
@@ -122,6 +124,36 @@ TEST(WinLayerWindows, RepaintErasesWithTheClassBrushBeforePaint) {
     EXPECT_EQ(client_pixel(w, 10, 10), plat_rgb(1, 2, 3));
     EXPECT_EQ(messages().size(), 2u);
     plat_release_dc(w, dc);
+    plat_def_window_proc(w, WM_CLOSE, 0, 0);
+}
+
+// Headless is a real platform: a timer runs out on the clock and the wait
+// sleeps until it does; a program that falls behind gets one tick, not a
+// burst; a repaint owed is painted at the program's next look.
+TEST(HeadlessPlatform, TimersRunOnTheClockAndTheWaitSleepsUntilOneIsDue) {
+    using Clock = std::chrono::steady_clock;
+    PlatWindow w = plat_create_window(headless_class(), "t", 0, 0, 0, 50, 50);
+    ASSERT_NE(w, nullptr);
+    PlatMsg msg{};
+    seen.clear();
+    plat_show_window(w, SW_SHOW);
+    EXPECT_EQ(plat_peek_message(&msg), 0);
+    EXPECT_EQ(messages(), (std::vector<unsigned>{WM_PAINT}));
+
+    plat_set_timer(w, 7, 30);
+    const Clock::time_point set = Clock::now();
+    plat_wait_message();
+    EXPECT_GE(Clock::now() - set, std::chrono::milliseconds(30));
+    ASSERT_EQ(plat_peek_message(&msg), 1);
+    EXPECT_EQ(msg.message, unsigned{WM_TIMER});
+    EXPECT_EQ(msg.wparam, 7u);
+    // Busy for three periods: one tick waits, and the next is a period away.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(plat_peek_message(&msg), 1);
+    EXPECT_EQ(msg.message, unsigned{WM_TIMER});
+    EXPECT_EQ(plat_peek_message(&msg), 0);
+    plat_kill_timer(w, 7);
+    EXPECT_EQ(tk.timers_running, 0);
     plat_def_window_proc(w, WM_CLOSE, 0, 0);
 }
 

@@ -174,12 +174,17 @@ const std::string GAME_SCRIPT = QELMA_GAME_SCRIPT;
 
 TEST_F(Replay, TwoRunsOfTheGameWriteTheSameGifWithoutAnyDisplay) {
     // A display that does not answer and a platform that needs one: the
-    // replay uses neither.
+    // replay uses neither, and starts no Qt platform plugin at all (the
+    // dynamic loader's own record of the libraries it starts says so).
     setenv("DISPLAY", ":987", 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
+    setenv("LD_DEBUG", "libs", 1);
     const Ran first = replay({"--gif", "a.gif", "--log", "a.log", GAME_SCRIPT, "--", GAME});
+    unsetenv("LD_DEBUG");
     const Ran second = replay({"--gif", "b.gif", GAME_SCRIPT, "--", GAME});
     ASSERT_EQ(first.code, 0) << first.messages;
+    EXPECT_NE(first.messages.find("calling init: "), std::string::npos); // the record is there
+    EXPECT_EQ(first.messages.find("/plugins/platforms/"), std::string::npos);
     ASSERT_EQ(second.code, 0) << second.messages;
     const std::string a = file_bytes("a.gif");
     EXPECT_GT(a.size(), 10000u);

@@ -1,7 +1,6 @@
-// Environment choices made before the QApplication exists, and the face
-// substitution for the library's text font. See qt_environment.h.
+// Environment choices made before the QApplication exists. See
+// qt_environment.h.
 #include "qelma/platform/qt/qt_environment.h"
-#include "qelma/session/replay_stream.h"
 
 #include <QCoreApplication>
 
@@ -87,8 +86,6 @@ bool plat_qt_x_server_reachable(const QtDisplayEnvironment &env) {
 }
 
 std::string plat_qt_choose_platform(const QtDisplayEnvironment &env) {
-    if (set(env.replay_script))
-        return "offscreen";
     if (set(env.qt_qpa_platform))
         return {};
     if (plat_qt_wayland_reachable(env) && plat_qt_x_server_reachable(env))
@@ -151,8 +148,7 @@ void plat_qt_prepare_environment() {
         }
         const QtDisplayEnvironment env{std::getenv("QT_QPA_PLATFORM"),
                                        std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"),
-                                       std::getenv("XDG_RUNTIME_DIR"), "/tmp/.X11-unix",
-                                       std::getenv(REPLAY_SCRIPT_VARIABLE)};
+                                       std::getenv("XDG_RUNTIME_DIR"), "/tmp/.X11-unix"};
         const std::string platform = plat_qt_choose_platform(env);
         if (!platform.empty())
             setenv("QT_QPA_PLATFORM", platform.c_str(), 1);

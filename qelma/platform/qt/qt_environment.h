@@ -1,7 +1,6 @@
 // Choices made in the process environment before Qt starts: a private
-// runtime directory when the session gives none, the X server rather than a
-// Wayland compositor when both are there, and the face drawn for the
-// library's text font.
+// runtime directory when the session gives none, and the X server rather
+// than a Wayland compositor when both are there.
 //
 // Only the Qt backend includes this header.
 #ifndef QELMA_PLATFORM_QT_QT_ENVIRONMENT_H
@@ -19,7 +18,6 @@ struct QtDisplayEnvironment {
     const char *display;         // DISPLAY
     const char *runtime_dir;     // XDG_RUNTIME_DIR, where Wayland sockets lie
     const char *x11_socket_dir;  // where local X servers listen, "/tmp/.X11-unix"
-    const char *replay_script = nullptr; // QELMA_REPLAY_SCRIPT: qelma-replay runs us
 };
 
 // True when a Wayland compositor accepts a connection on the socket that
@@ -29,8 +27,7 @@ bool plat_qt_wayland_reachable(const QtDisplayEnvironment &env);
 // (":0", "unix:0") accepts a connection on its socket; a display on another
 // host ("host:10") is taken as reachable without connecting.
 bool plat_qt_x_server_reachable(const QtDisplayEnvironment &env);
-// The Qt platform to ask for: "offscreen" when qelma-replay runs the
-// program (no one looks, and no display is needed); "xcb" when the user has chosen none and both a
+// The Qt platform to ask for: "xcb" when the user has chosen none and both a
 // Wayland compositor and an X server are reachable (under Wayland a window
 // cannot place itself, and QELMA's two windows have fixed places); otherwise
 // empty, leaving the choice to Qt.
