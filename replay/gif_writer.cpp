@@ -1,5 +1,6 @@
 // The animated GIF of qelma-replay, through giflib.
 #include "replay/gif_writer.h"
+#include "qelma/replay_stream.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -122,15 +123,16 @@ bool GifWriter::write_pending(std::string *error) {
         *error = path_ + ": the pictures changed size";
         return false;
     }
-    // The rectangle that holds every changed pixel.
-    int left = width, right = -1, top = height, bottom = -1;
-    for (int y = 0; y < height; ++y) {
+    // The rectangle that holds every changed pixel: the band of changed
+    // rows, and in it the columns from the first to the last change.
+    int left = width, right = -1, top = 0, band_end = 0;
+    changed_rows(picture.pixels.data(), shown_.pixels.data(), width, height, &top, &band_end);
+    int bottom = top == band_end ? -1 : band_end - 1; // the last changed row, or none
+    for (int y = top; y < band_end; ++y) {
         const std::uint32_t *now = picture.pixels.data() + static_cast<std::size_t>(y) * width;
         const std::uint32_t *before = shown_.pixels.data() + static_cast<std::size_t>(y) * width;
         if (std::equal(now, now + width, before))
             continue;
-        top = std::min(top, y);
-        bottom = y;
         int x = 0;
         while (now[x] == before[x])
             ++x;

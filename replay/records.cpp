@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "qelma/session/replay_stream.h"
+#include "qelma/replay_stream.h"
 
 namespace {
 

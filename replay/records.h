@@ -1,4 +1,4 @@
-// Reading the records a replayed program writes (qelma/session/replay_stream.h)
+// Reading the records a replayed program writes (qelma/replay_stream.h)
 // as they arrive, in pieces of any size.
 #ifndef QELMA_REPLAY_RECORDS_H
 #define QELMA_REPLAY_RECORDS_H

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "qelma/session/replay_stream.h"
+#include "qelma/replay_stream.h"
 #include "replay/child_process.h"
 #include "replay/gif_writer.h"
 #include "replay/records.h"

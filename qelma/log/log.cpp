@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "qelma/qelma.h"
+#include "qelma/session/observer.h"
 #include "qelma/session/services.h"
 
 static int advance(int index) { return index == LOG_RING_SIZE - 1 ? 0 : index + 1; }
@@ -83,7 +84,9 @@ extern "C" int qelma_log_printf(const char *format, ...) {
 
     store_line(text);
     show_log_line(text);
-    replay_log_line(text);
+    if (SessionObserver *watching = session_observer()) {
+        watching->line_logged(text);
+    }
     release_formatted(buffer, text);
     return produced;
 }

@@ -61,7 +61,9 @@ static void record_event(int kind, bool played, bool played_new_line) {
 }
 
 extern "C" int qelma_next_event(int *x, int *y, char *key) {
-    replay_wait_started();
+    if (session.observer != nullptr) {
+        session.observer->wait_begins();
+    }
     session.pending_event = NO_EVENT;
     session.event_x = 0;
     session.event_y = 0;
@@ -84,7 +86,7 @@ extern "C" int qelma_next_event(int *x, int *y, char *key) {
                 break;
             }
             session.playing_back = false;
-            if (replay_script_ended()) {
+            if (session.quit_at_script_end) {
                 session.pending_event = QELMA_QUIT; // the replayed script is over
                 break;
             }
@@ -120,7 +122,9 @@ extern "C" int qelma_next_event(int *x, int *y, char *key) {
     if (key != nullptr) {
         *key = static_cast<char>(session.event_key);
     }
-    replay_event_returned(session.pending_event);
+    if (session.observer != nullptr) {
+        session.observer->event_returned(session.pending_event);
+    }
     return session.quit_requested ? QELMA_QUIT : session.pending_event;
 }
 

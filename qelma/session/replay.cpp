@@ -1,7 +1,8 @@
 // A program run by qelma-replay: its events come from the script that the
 // environment names, from its first wait on, and the pictures it draws and
-// the lines it logs go to the command as records (replay_stream.h). The
-// program itself is not changed; without the variables nothing here acts.
+// the lines it logs go to the command as records (qelma/replay_stream.h),
+// written by the session's observer (observer.h) made here. The program
+// itself is not changed; without the variables nothing here acts.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -20,7 +21,7 @@
 #include "qelma/draw/draw.h"
 #include "qelma/log/log.h"
 #include "qelma/qelma.h"
-#include "qelma/session/replay_stream.h"
+#include "qelma/replay_stream.h"
 #include "qelma/session/session.h"
 
 namespace {
@@ -77,19 +78,10 @@ void send_picture(bool final) {
         std::fill(replay.now.begin(), replay.now.end(), 0u); // no canvas: a black picture
     }
     // Only the band of rows that changed since the last picture travels.
-    const std::size_t width = QELMA_CANVAS_WIDTH;
     int top = 0, bottom = QELMA_CANVAS_HEIGHT; // rows [top, bottom)
     if (replay.last.size() == count) {
-        auto same_row = [&](int row) {
-            return std::equal(replay.now.begin() + row * width, replay.now.begin() + (row + 1) * width,
-                              replay.last.begin() + row * width);
-        };
-        while (top < bottom && same_row(top)) {
-            ++top;
-        }
-        while (bottom > top && same_row(bottom - 1)) {
-            --bottom;
-        }
+        changed_rows(replay.now.data(), replay.last.data(), QELMA_CANVAS_WIDTH, QELMA_CANVAS_HEIGHT,
+                     &top, &bottom);
     }
     const bool same = top == bottom;
     put_tag(same ? 'S' : 'F');
@@ -102,6 +94,7 @@ void send_picture(bool final) {
     put(QELMA_CANVAS_HEIGHT);
     put(static_cast<std::uint32_t>(top));
     put(static_cast<std::uint32_t>(bottom - top));
+    const std::size_t width = QELMA_CANVAS_WIDTH;
     put_bytes(replay.now.data() + top * width, sizeof(std::uint32_t) * width * (bottom - top));
     replay.last.swap(replay.now);
 }
@@ -156,11 +149,62 @@ std::FILE *open_stream(const char *name, std::string *why) {
     return stream;
 }
 
+// The session's observer: each call writes the records of what happened.
+class ReplayObserver final : public SessionObserver {
+  public:
+    void wait_begins() override {
+        if (replay.ended) {
+            // The program was told to quit and asks again: it is ended here,
+            // with what it wrote flushed.
+            std::fflush(nullptr);
+            std::_Exit(0);
+        }
+        ++replay.waits;
+        if (replay.picture_due) {
+            send_picture(false);
+            replay.picture_due = false;
+        }
+        put_tag('W');
+        put(replay.waits);
+        flush_now_and_then();
+    }
+
+    void event_returned(int kind) override {
+        if (kind == QELMA_PERIODIC) {
+            ++replay.ticks;
+            replay.picture_due = true;
+        }
+    }
+
+    // The last picture and the end are told; the wait then returns
+    // QELMA_QUIT, and the wait after that ends the program.
+    void script_ended(unsigned how) override {
+        if (replay.ended) {
+            return;
+        }
+        send_picture(true);
+        put_tag('E');
+        put(how);
+        put(static_cast<std::uint32_t>(session.script_lines_read));
+        flush();
+        replay.ended = true;
+    }
+
+    void line_logged(const char *text) override { put_log_line(text); }
+
+    void session_ends() override {
+        if (!replay.ended) {
+            send_picture(true); // the program ended before its script did
+        }
+        if (replay.stream != nullptr) {
+            std::fclose(replay.stream);
+            replay.stream = nullptr; // late log lines go nowhere
+        }
+        replay.ended = true;
+    }
+};
+
 } // namespace
-
-bool replay_active() { return replay.active; }
-
-const char *replay_script_name() { return replay.active ? replay.script.c_str() : nullptr; }
 
 void replay_begin() {
     const char *script = std::getenv(REPLAY_SCRIPT_VARIABLE);
@@ -192,69 +236,11 @@ void replay_begin() {
         }
     }
     // Every event comes from the script, as a playback switched on before
-    // the first wait.
+    // the first wait, and its end is the program's.
+    static ReplayObserver &observer = *new ReplayObserver;
+    session.observer = &observer;
+    session.replayed_script = replay.script.c_str();
+    session.quit_at_script_end = true;
     session.playing_back = true;
     flush();
-}
-
-void replay_wait_started() {
-    if (!replay.active) {
-        return;
-    }
-    if (replay.ended) {
-        // The program was told to quit and asks again: it is ended here,
-        // with what it wrote flushed.
-        std::fflush(nullptr);
-        std::_Exit(0);
-    }
-    ++replay.waits;
-    if (replay.picture_due) {
-        send_picture(false);
-        replay.picture_due = false;
-    }
-    put_tag('W');
-    put(replay.waits);
-    flush_now_and_then();
-}
-
-void replay_event_returned(int kind) {
-    if (replay.active && kind == QELMA_PERIODIC) {
-        ++replay.ticks;
-        replay.picture_due = true;
-    }
-}
-
-void replay_script_stopped(unsigned how) {
-    if (!replay.active || replay.ended) {
-        return;
-    }
-    send_picture(true);
-    put_tag('E');
-    put(how);
-    put(static_cast<std::uint32_t>(session.script_lines_read));
-    flush();
-    replay.ended = true;
-}
-
-bool replay_script_ended() { return replay.active && replay.ended; }
-
-void replay_log_line(const char *text) {
-    if (!replay.active) {
-        return;
-    }
-    put_log_line(text);
-}
-
-void replay_end() {
-    if (!replay.active) {
-        return;
-    }
-    if (!replay.ended) {
-        send_picture(true); // the program ended before its script did
-    }
-    if (replay.stream != nullptr) {
-        std::fclose(replay.stream);
-        replay.stream = nullptr; // late log lines go nowhere
-    }
-    replay.ended = true;
 }

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 
 #include "qelma/qelma.h"
-#include "qelma/session/replay_stream.h"
+#include "qelma/replay_stream.h"
 #include "qelma/session/session.h"
 
 // A line is read in pieces of at most 511 characters, its line end included.
@@ -23,8 +23,7 @@ static constexpr int SCRIPT_LINE_BUFFER = 512;
 
 // The file played: "QELMA.SCR", or the script that qelma-replay names.
 static const char *script_name() {
-    const char *replayed = replay_script_name();
-    return replayed != nullptr ? replayed : SCRIPT_FILE_NAME;
+    return session.replayed_script != nullptr ? session.replayed_script : SCRIPT_FILE_NAME;
 }
 
 static void report_write_error() {
@@ -85,7 +84,7 @@ void refuse_recording_during_playback() {
 }
 
 void record_script_event(int kind, int x, int y, signed char key) {
-    if (replay_active()) {
+    if (session.replayed_script != nullptr) {
         return; // a replay leaves the user's own QELMA.SCR as it is
     }
     if (script_held_by_playback()) {
@@ -269,8 +268,14 @@ static const char *find_run(const char *s, bool signed_runs, const char *line_st
 // said in the log: a file that is not a script stops for a reason). The
 // stream stays open where it stopped, so that playing again meets the same
 // end, until a switch closes it or the next recorded line takes the file.
+static void tell_script_ended(unsigned how) {
+    if (session.observer != nullptr) {
+        session.observer->script_ended(how);
+    }
+}
+
 static int finish_playback(unsigned how) {
-    replay_script_stopped(how);
+    tell_script_ended(how);
     session.script_finished = true;
     stop_playback();
     return 0;
@@ -299,7 +304,7 @@ static bool read_line(char *line, int size) {
 
 int read_script_event() {
     if (!open_for_reading()) {
-        replay_script_stopped(REPLAY_END_UNREADABLE);
+        tell_script_ended(REPLAY_END_UNREADABLE);
         stop_playback();
         return 0;
     }

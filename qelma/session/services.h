@@ -33,7 +33,9 @@ struct LogRing {
 };
 LogRing session_log_ring();
 
-// Every line written to the log, as a replay reports it (replay.cpp).
-void replay_log_line(const char *text);
+// Whoever watches the session (observer.h), or null: told every line
+// written to the log.
+class SessionObserver;
+SessionObserver *session_observer();
 
 #endif // QELMA_SESSION_SERVICES_H

@@ -19,6 +19,7 @@ int session_origin_y() { return session.origin_y; }
 bool session_logging() { return session.logging_on; }
 PlatWindow session_graphics_window() { return session.graphics_window; }
 PlatWindow session_text_window() { return session.text_window; }
+SessionObserver *session_observer() { return session.observer; }
 LogRing session_log_ring() { return LogRing{session.log_first, session.log_next, session.log_lines}; }
 
 void session_set_logging(bool on) {
@@ -89,6 +90,8 @@ extern "C" int qelma_end(void) {
         write_periodic_run();
     }
     close_script_file();
-    replay_end();
+    if (session.observer != nullptr) {
+        session.observer->session_ends();
+    }
     return 1;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "qelma/platform/platform.h"
+#include "qelma/session/observer.h"
 #include "qelma/session/services.h"
 
 inline constexpr int NO_EVENT = -1;
@@ -66,6 +67,9 @@ struct Session {
     int playback_run = 0;                 // playback: periodic events left from the last line
     int script_lines_read = 0;            // playback: lines read since the file was opened
     bool script_line_open = false;        // playback: the last piece read did not end its line
+    const char *replayed_script = nullptr; // played instead of QELMA.SCR, which stays untouched
+    bool quit_at_script_end = false;      // the wait returns QELMA_QUIT once the script ends
+    SessionObserver *observer = nullptr;  // told what the session does (observer.h)
 };
 
 extern Session session;
@@ -113,22 +117,12 @@ void write_periodic_run();
 // again writes nothing twice, also after qelma_end.
 void write_out_recording();
 
-// Replay by qelma-replay (replay_stream.h): a program whose environment
-// names a script plays it from its first wait on and reports what it draws.
-bool replay_active();
-// The script being replayed, or null when the program runs normally.
-const char *replay_script_name();
-// In qelma_begin, once the canvas is there: reads the environment.
+// Replay by qelma-replay (qelma/replay_stream.h): in qelma_begin, once the
+// canvas is there, a program whose environment names a script is set to
+// play it from its first wait on (replayed_script, quit_at_script_end) and
+// gets the observer that reports what it draws. Nothing else in the session
+// knows of the replay.
 void replay_begin();
-// At the start of each wait, and with the kind of event each wait returns.
-void replay_wait_started();
-void replay_event_returned(int kind);
-// The reader stopped (a ReplayEnd): the last picture and the end are told;
-// the wait then returns QELMA_QUIT, and the wait after that ends the program.
-void replay_script_stopped(unsigned how);
-bool replay_script_ended();
-// In qelma_end: the program's last picture, if the script has not ended.
-void replay_end();
 
 // Text window geometry for a screen of w x h pixels.
 struct WindowPlace {

@@ -1,7 +1,7 @@
 // The page's GIF of a script, as qelma-replay makes it on the desktop: the
 // program runs a second time in a hidden frame of the same page, its events
 // from the script, and reports what it draws (the records of
-// qelma/session/replay_stream.h); the frames are those of the desktop
+// qelma/replay_stream.h); the frames are those of the desktop
 // command: one per periodic event at 100 ms, repeats merged, each frame the
 // rectangle that changed, the program's palette as the colour table. The
 // encoder is omggif's GifWriter, loaded before this file (--pre-js).

@@ -23,9 +23,11 @@
 // A picture is numbered by the periodic events the program has had when it
 // asks for the next event: picture 0 is the start, picture k follows the k-th
 // tick. "final" marks the picture at the script's end (or the program's).
-#ifndef QELMA_SESSION_REPLAY_STREAM_H
-#define QELMA_SESSION_REPLAY_STREAM_H
+#ifndef QELMA_REPLAY_STREAM_H
+#define QELMA_REPLAY_STREAM_H
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 inline constexpr const char *REPLAY_SCRIPT_VARIABLE = "QELMA_REPLAY_SCRIPT";
@@ -39,4 +41,25 @@ enum ReplayEnd : std::uint32_t {
     REPLAY_END_UNREADABLE = 2 // the script could not be opened or read
 };
 
-#endif // QELMA_SESSION_REPLAY_STREAM_H
+// The band of rows [*top, *bottom) outside which two pictures of width x
+// height pixels are the same; empty (top == bottom) when they are the same
+// throughout. What a picture record carries, and what a GIF frame covers.
+inline void changed_rows(const std::uint32_t *now, const std::uint32_t *before, int width,
+                         int height, int *top, int *bottom) {
+    const std::size_t w = static_cast<std::size_t>(width);
+    auto same_row = [&](int row) {
+        const std::size_t at = static_cast<std::size_t>(row) * w;
+        return std::equal(now + at, now + at + w, before + at);
+    };
+    int t = 0, b = height;
+    while (t < b && same_row(t)) {
+        ++t;
+    }
+    while (b > t && same_row(b - 1)) {
+        --b;
+    }
+    *top = t;
+    *bottom = b;
+}
+
+#endif // QELMA_REPLAY_STREAM_H
