@@ -2,12 +2,16 @@
 //   qelma_clock startup        start of main to the first frame on screen
 //   qelma_clock ticks N        period of N periodic events (mean, 99th-percentile deviation)
 //   qelma_clock cpu SECONDS    processor time of the animating game, nobody touching it
+//   qelma_clock idle SECONDS   processor time of a program waiting for input that never comes
+// (QELMA_PLATFORM=headless runs each on the headless platform.)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "bench/bench_support.h"
@@ -86,6 +90,31 @@ static int cpu(int seconds) {
     return 0;
 }
 
+// The wait never returns (no one gives input): another thread reads the
+// process's processor time after the given seconds and ends the program.
+static int idle(int seconds) {
+    char command_line[] = "";
+    qelma_begin(nullptr, nullptr, command_line, SW_SHOWNORMAL);
+    qelma_set_logging(0);
+    qelma_set_animation(QELMA_ANIMATE_HALT);
+    std::thread([seconds] {
+        std::this_thread::sleep_for(std::chrono::seconds(1)); // the first wait settles
+        const Clock::time_point t0 = Clock::now();
+        const double c0 = cpu_seconds();
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+        std::printf("idle_wall_s %.1f\nidle_cpu_percent_of_one_core %.4f\n", wall,
+                    100.0 * (cpu_seconds() - c0) / wall);
+        std::fflush(stdout);
+        _exit(0);
+    }).detach();
+    int x = 0, y = 0;
+    char key = 0;
+    for (;;) {
+        qelma_next_event(&x, &y, &key);
+    }
+}
+
 int main(int argc, char **argv) {
     if (argc >= 2 && std::strcmp(argv[1], "startup") == 0) {
         return startup();
@@ -96,6 +125,9 @@ int main(int argc, char **argv) {
     if (argc >= 3 && std::strcmp(argv[1], "cpu") == 0) {
         return cpu(std::max(1, std::atoi(argv[2])));
     }
-    std::fprintf(stderr, "usage: qelma_clock startup | ticks N | cpu SECONDS\n");
+    if (argc >= 3 && std::strcmp(argv[1], "idle") == 0) {
+        return idle(std::max(1, std::atoi(argv[2])));
+    }
+    std::fprintf(stderr, "usage: qelma_clock startup | ticks N | cpu SECONDS | idle SECONDS\n");
     return 2;
 }

@@ -7,8 +7,11 @@
 // open on a pipe whose identity REPLAY_PIPE_VARIABLE gives ("DEVICE:INODE"
 // of the pipe, in decimal): the library writes to that descriptor only when
 // it is still that pipe (a program may have closed it and opened a file of
-// its own there), and keeps it from the program's children. A program
-// started without the variables is an ordinary QELMA program.
+// its own there), and keeps it from the program's children.
+// REPLAY_PICTURES_VARIABLE says which pictures the command needs: "N", the
+// pictures whose number is a multiple of N, and the final ones; "0", the
+// final ones only; unset (or anything else), every one. A program started
+// without the variables is an ordinary QELMA program.
 //
 // Each record is a tag byte and then 32-bit unsigned numbers in the host's
 // byte order (both ends run on the same machine):
@@ -23,6 +26,7 @@
 // A picture is numbered by the periodic events the program has had when it
 // asks for the next event: picture 0 is the start, picture k follows the k-th
 // tick. "final" marks the picture at the script's end (or the program's).
+// "The last picture" of 'F' and 'S' is the last one sent.
 #ifndef QELMA_REPLAY_STREAM_H
 #define QELMA_REPLAY_STREAM_H
 
@@ -33,6 +37,7 @@
 inline constexpr const char *REPLAY_SCRIPT_VARIABLE = "QELMA_REPLAY_SCRIPT";
 inline constexpr const char *REPLAY_STREAM_VARIABLE = "QELMA_REPLAY_STREAM";
 inline constexpr const char *REPLAY_PIPE_VARIABLE = "QELMA_REPLAY_PIPE";
+inline constexpr const char *REPLAY_PICTURES_VARIABLE = "QELMA_REPLAY_PICTURES";
 inline constexpr std::uint32_t REPLAY_STREAM_VERSION = 1;
 
 enum ReplayEnd : std::uint32_t {

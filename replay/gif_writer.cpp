@@ -48,13 +48,22 @@ void GifWriter::set_palette(const std::vector<std::uint32_t> &colours) {
     palette_.assign(colours.begin(), colours.begin() + std::min<std::size_t>(colours.size(), 256));
     if (palette_.empty())
         palette_.push_back(0);
-    nearest_.clear();
+    std::fill(nearest_colour_.begin(), nearest_colour_.end(), 0u);
 }
 
 std::uint8_t GifWriter::index_of(std::uint32_t colour) {
-    auto known = nearest_.find(colour);
-    if (known != nearest_.end())
-        return known->second;
+    // Open addressing by a multiplicative hash; a colour is 24 bits, so bit
+    // 24 marks a taken place. A picture has far fewer colours than places,
+    // and a full table is only ever searched.
+    const std::uint32_t key = (colour & 0xFFFFFFu) | (1u << 24);
+    std::size_t place = (key * 2654435761u) >> 20;
+    for (std::size_t tries = 0; tries < NEAREST_PLACES; ++tries) {
+        if (nearest_colour_[place] == key)
+            return nearest_index_[place];
+        if (nearest_colour_[place] == 0)
+            break;
+        place = (place + 1) % NEAREST_PLACES;
+    }
     std::size_t best = 0;
     long best_distance = LONG_MAX;
     for (std::size_t i = 0; i < palette_.size(); ++i) {
@@ -69,56 +78,67 @@ std::uint8_t GifWriter::index_of(std::uint32_t colour) {
             best = i;
         }
     }
-    nearest_.emplace(colour, static_cast<std::uint8_t>(best));
+    if (nearest_colour_[place] == 0) {
+        nearest_colour_[place] = key;
+        nearest_index_[place] = static_cast<std::uint8_t>(best);
+    }
     return static_cast<std::uint8_t>(best);
 }
 
-bool GifWriter::add(const Picture &picture, int centiseconds, std::string *error) {
+bool GifWriter::add(const Picture &picture, int centiseconds, std::string *error, Known known) {
     if (gif_ == nullptr)
         return true;
-    if (has_pending_ && picture == pending_) {
+    const bool same = known == Known::SAME ||
+                      (known == Known::UNKNOWN && has_pending_ && picture == shown_);
+    if (has_pending_ && same) {
         pending_time_ += centiseconds;
         return true;
     }
     if (has_pending_ && !write_pending(error))
         return false;
-    pending_ = picture;
+    if (!prepare(picture, error))
+        return false;
     pending_time_ = centiseconds;
     has_pending_ = true;
     return true;
 }
 
-bool GifWriter::write_pending(std::string *error) {
-    const Picture &picture = pending_;
+bool GifWriter::write_screen(int width, int height, std::string *error) {
+    // The first picture's size and the table, padded to a power of two as
+    // GIF wants.
+    int size = 2;
+    while (size < static_cast<int>(palette_.size()))
+        size *= 2;
+    std::vector<GifColorType> colours(static_cast<std::size_t>(size), GifColorType{0, 0, 0});
+    for (std::size_t i = 0; i < palette_.size(); ++i)
+        colours[i] = GifColorType{static_cast<GifByteType>(palette_[i] >> 16),
+                                  static_cast<GifByteType>(palette_[i] >> 8),
+                                  static_cast<GifByteType>(palette_[i])};
+    ColorMapObject *map = GifMakeMapObject(size, colours.data());
+    EGifSetGifVersion(gif_, true); // GIF89a: frame times and the loop
+    const int done = map != nullptr ? EGifPutScreenDesc(gif_, width, height, 8, 0, map) : GIF_ERROR;
+    GifFreeMapObject(map);
+    if (done == GIF_ERROR)
+        return failed("cannot write the screen", gif_->Error, error);
+    const GifByteType loop[3] = {1, 0, 0}; // play for ever
+    if (EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
+        EGifPutExtensionBlock(gif_, 11, "NETSCAPE2.0") == GIF_ERROR ||
+        EGifPutExtensionBlock(gif_, 3, loop) == GIF_ERROR ||
+        EGifPutExtensionTrailer(gif_) == GIF_ERROR)
+        return failed("cannot write the loop", gif_->Error, error);
+    shown_.width = width;
+    shown_.height = height;
+    shown_.pixels.assign(static_cast<std::size_t>(width) * height, ~0u); // all of it changes
+    return true;
+}
+
+// The next frame: the rectangle of picture that differs from what is shown,
+// as table entries, and the shown picture brought up to date with it.
+bool GifWriter::prepare(const Picture &picture, std::string *error) {
     const int width = picture.width;
     const int height = picture.height;
-    if (shown_.width == 0) {
-        // The screen: the first picture's size and the table, padded to a
-        // power of two as GIF wants.
-        int size = 2;
-        while (size < static_cast<int>(palette_.size()))
-            size *= 2;
-        std::vector<GifColorType> colours(static_cast<std::size_t>(size), GifColorType{0, 0, 0});
-        for (std::size_t i = 0; i < palette_.size(); ++i)
-            colours[i] = GifColorType{static_cast<GifByteType>(palette_[i] >> 16),
-                                      static_cast<GifByteType>(palette_[i] >> 8),
-                                      static_cast<GifByteType>(palette_[i])};
-        ColorMapObject *map = GifMakeMapObject(size, colours.data());
-        EGifSetGifVersion(gif_, true); // GIF89a: frame times and the loop
-        const int done = map != nullptr ? EGifPutScreenDesc(gif_, width, height, 8, 0, map) : GIF_ERROR;
-        GifFreeMapObject(map);
-        if (done == GIF_ERROR)
-            return failed("cannot write the screen", gif_->Error, error);
-        const GifByteType loop[3] = {1, 0, 0}; // play for ever
-        if (EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
-            EGifPutExtensionBlock(gif_, 11, "NETSCAPE2.0") == GIF_ERROR ||
-            EGifPutExtensionBlock(gif_, 3, loop) == GIF_ERROR ||
-            EGifPutExtensionTrailer(gif_) == GIF_ERROR)
-            return failed("cannot write the loop", gif_->Error, error);
-        shown_.width = width;
-        shown_.height = height;
-        shown_.pixels.assign(picture.pixels.size(), ~0u); // nothing shown: all of it changes
-    }
+    if (shown_.width == 0 && !write_screen(width, height, error))
+        return false;
     if (width != shown_.width || height != shown_.height) {
         *error = path_ + ": the pictures changed size";
         return false;
@@ -147,6 +167,28 @@ bool GifWriter::write_pending(std::string *error) {
         // one pixel keeps the frame and its time.
         left = right = top = bottom = 0;
     }
+    frame_ = FrameBox{left, top, right - left + 1, bottom - top + 1};
+    frame_indices_.resize(static_cast<std::size_t>(frame_.width) * frame_.height);
+    GifByteType *out = frame_indices_.data();
+    for (int y = top; y <= bottom; ++y) {
+        const std::uint32_t *row = picture.pixels.data() + static_cast<std::size_t>(y) * width;
+        // Runs of one colour are the rule: each run is looked up once.
+        std::uint32_t colour = row[left];
+        GifByteType index = index_of(colour);
+        for (int x = left; x <= right; ++x) {
+            if (row[x] != colour) {
+                colour = row[x];
+                index = index_of(colour);
+            }
+            *out++ = index;
+        }
+        std::copy(row + left, row + right + 1, shown_.pixels.data() + static_cast<std::size_t>(y) * width + left);
+    }
+    first_index_ = index_of(shown_.pixels[0]);
+    return true;
+}
+
+bool GifWriter::write_pending(std::string *error) {
     // A GIF frame's time is at most 65535 hundredths of a second: a longer
     // one goes on in frames that repeat one pixel as it is.
     long long time_left = pending_time_;
@@ -163,22 +205,18 @@ bool GifWriter::write_pending(std::string *error) {
                EGifPutImageDesc(gif_, frame_left, frame_top, frame_width, frame_height, false,
                                 nullptr) != GIF_ERROR;
     };
-    if (!frame_head(left, top, right - left + 1, bottom - top + 1))
+    if (!frame_head(frame_.left, frame_.top, frame_.width, frame_.height))
         return failed("cannot write a frame", gif_->Error, error);
-    line_.resize(static_cast<std::size_t>(right - left + 1));
-    for (int y = top; y <= bottom; ++y) {
-        const std::uint32_t *row = picture.pixels.data() + static_cast<std::size_t>(y) * width;
-        for (int x = left; x <= right; ++x)
-            line_[x - left] = index_of(row[x]);
-        if (EGifPutLine(gif_, line_.data(), right - left + 1) == GIF_ERROR)
+    for (int y = 0; y < frame_.height; ++y) {
+        if (EGifPutLine(gif_, frame_indices_.data() + static_cast<std::size_t>(y) * frame_.width,
+                        frame_.width) == GIF_ERROR)
             return failed("cannot write a frame", gif_->Error, error);
     }
     while (time_left > 0) {
-        GifByteType same = index_of(picture.pixels[0]);
+        GifByteType same = first_index_;
         if (!frame_head(0, 0, 1, 1) || EGifPutLine(gif_, &same, 1) == GIF_ERROR)
             return failed("cannot write a frame", gif_->Error, error);
     }
-    shown_.pixels.swap(pending_.pixels); // pending_ is refilled by the next add
     has_pending_ = false;
     return true;
 }

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "replay/pictures.h"
@@ -26,26 +25,42 @@ class GifWriter {
     bool open(const std::string &path, std::string *error);
     // The colours of the table, at most 256; set before the first picture.
     void set_palette(const std::vector<std::uint32_t> &colours);
-    // One picture, shown for the given hundredths of a second.
-    bool add(const Picture &picture, int centiseconds, std::string *error);
+    // One picture, shown for the given hundredths of a second. Whether it
+    // is the same as the picture added before may be known (a replay's
+    // records say); else it is compared.
+    enum class Known { UNKNOWN, SAME, DIFFERENT };
+    bool add(const Picture &picture, int centiseconds, std::string *error,
+             Known known = Known::UNKNOWN);
     // Writes the last frame and closes the file.
     bool close(std::string *error);
 
   private:
     // The table entry a colour is drawn with: its own, or the nearest.
     std::uint8_t index_of(std::uint32_t colour);
+    bool write_screen(int width, int height, std::string *error);
+    bool prepare(const Picture &picture, std::string *error);
     bool write_pending(std::string *error);
     bool failed(const char *what, int code, std::string *error);
 
     GifFileType *gif_ = nullptr;
     std::string path_;
     std::vector<std::uint32_t> palette_;
-    std::unordered_map<std::uint32_t, std::uint8_t> nearest_;
-    Picture shown_;   // the picture the frames written so far add up to
-    Picture pending_; // the last picture, not written until its time is known
+    // The entries of colours seen, in a table of 4096 places by hash, each
+    // a colour (bit 24 set: the place is taken) and its entry.
+    static constexpr std::size_t NEAREST_PLACES = 4096;
+    std::vector<std::uint32_t> nearest_colour_ = std::vector<std::uint32_t>(NEAREST_PLACES, 0);
+    std::vector<std::uint8_t> nearest_index_ = std::vector<std::uint8_t>(NEAREST_PLACES, 0);
+    Picture shown_; // the picture the frames made so far add up to, the pending one included
+    // The last frame, made but not written until its time is known: its
+    // rectangle, its table entries row by row, the entry of the top-left pixel.
+    struct FrameBox {
+        int left, top, width, height;
+    };
+    FrameBox frame_{0, 0, 0, 0};
+    std::vector<std::uint8_t> frame_indices_;
+    std::uint8_t first_index_ = 0;
     long long pending_time_ = 0; // hundredths of a second
     bool has_pending_ = false;
-    std::vector<std::uint8_t> line_;
 };
 
 #endif // QELMA_REPLAY_GIF_WRITER_H

@@ -292,7 +292,10 @@ class Outputs : public PictureSink {
         seen_ = true;
         last_number_ = number;
         ++pictures_;
-        if (!gif_.add(report.picture, PICTURE_CENTISECONDS, error)) {
+        // An 'S' record repeats the picture before; an 'F' one changed rows.
+        const GifWriter::Known known =
+            report.picture_repeated ? GifWriter::Known::SAME : GifWriter::Known::DIFFERENT;
+        if (!gif_.add(report.picture, PICTURE_CENTISECONDS, error, known)) {
             output_failed_ = true;
             return false;
         }
@@ -503,7 +506,11 @@ int run_replay(const ReplayOptions &options) {
     const std::vector<std::pair<std::string, std::string>> variables = {
         // The script names it, and makes the program run headless: no
         // display is opened or needed.
-        {REPLAY_SCRIPT_VARIABLE, fs::absolute(options.script).string()}};
+        {REPLAY_SCRIPT_VARIABLE, fs::absolute(options.script).string()},
+        // Only the pictures an output takes are made: each for the GIF, the
+        // frames' every N-th, else the final one (the PNG, --expect).
+        {REPLAY_PICTURES_VARIABLE,
+         std::to_string(!options.gif.empty() ? 1 : !options.frames.empty() ? options.every : 0)}};
     const ChildOutcome outcome =
         run_child(options.program, variables, REPLAY_STREAM_VARIABLE, REPLAY_PIPE_VARIABLE,
                   options.timeout,

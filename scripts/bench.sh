@@ -13,6 +13,10 @@ for i in 1 2 3 4 5; do $bin/qelma_clock startup; done
 $bin/qelma_clock ticks 300
 $bin/qelma_clock cpu 20
 $bin/qelma_memory 100000
+# The headless platform: its ticks on the clock, and a program waiting for
+# input that never comes.
+QELMA_PLATFORM=headless $bin/qelma_clock ticks 300
+QELMA_PLATFORM=headless $bin/qelma_clock idle 10
 # The real program under Xvfb: animating with nobody touching it, and
 # played back unpaced as a user starts it.
 bench/xvfb_cpu.sh build/bench/game/cargame

@@ -33,6 +33,7 @@ struct Replay {
     std::uint32_t waits = 0;           // waits begun
     std::uint32_t ticks = 0;           // periodic events returned
     bool picture_due = true;           // the next wait begins with a picture
+    std::uint32_t every = 1;           // pictures sent: multiples of this (0: the final ones)
     bool ended = false;                // the script's end has been told
     std::vector<std::uint32_t> last;   // the pixels of the last 'F'
     std::vector<std::uint32_t> now;
@@ -149,6 +150,18 @@ std::FILE *open_stream(const char *name, std::string *why) {
     return stream;
 }
 
+// Which pictures the command wants (REPLAY_PICTURES_VARIABLE): every N-th,
+// 0 for the final ones only, every one unless a number says otherwise.
+std::uint32_t pictures_wanted(const char *value) {
+    if (value == nullptr || value[0] < '0' || value[0] > '9') {
+        return 1;
+    }
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long n = std::strtoul(value, &end, 10);
+    return *end != '\0' || errno != 0 || n > 0xFFFFFFFFul ? 1 : static_cast<std::uint32_t>(n);
+}
+
 // The session's observer: each call writes the records of what happened.
 class ReplayObserver final : public SessionObserver {
   public:
@@ -160,10 +173,10 @@ class ReplayObserver final : public SessionObserver {
             std::_Exit(0);
         }
         ++replay.waits;
-        if (replay.picture_due) {
+        if (replay.picture_due && replay.every != 0 && replay.ticks % replay.every == 0) {
             send_picture(false);
-            replay.picture_due = false;
         }
+        replay.picture_due = false;
         put_tag('W');
         put(replay.waits);
         flush_now_and_then();
@@ -223,6 +236,7 @@ void replay_begin() {
     }
     replay.active = true;
     replay.script = script;
+    replay.every = pictures_wanted(std::getenv(REPLAY_PICTURES_VARIABLE));
     put_tag('H');
     put(REPLAY_STREAM_VERSION);
     put(PALETTE_SIZE);

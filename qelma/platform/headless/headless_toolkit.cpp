@@ -71,10 +71,14 @@ void report_size(PlatWindow w) {
 
 void trace(std::string call) { record().calls.push_back(std::move(call)); }
 
-// The earliest moment something is due, or none.
+// The earliest moment something is due that would end the wait, or none.
+// While the program waits for input only, a tick would not: the timers are
+// then run out when the wait ends.
 bool next_due(Clock::time_point *at) {
     bool any = false;
     for (const Running &r : state.timers) {
+        if (!winlayer::ticks_end_wait())
+            break;
         *at = any ? std::min(*at, r.due) : r.due;
         any = true;
     }
