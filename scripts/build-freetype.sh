@@ -133,48 +133,10 @@ if [ -f "$stamp" ] && [ -f "$prefix/lib/libfreetype.a" ] && [ -f "$prefix/includ
 fi
 
 work=$root/build/freetype-src
-srcdir=$work/$srcpkg-$version
 mkdir -p "$work"
 
-# The source, through apt with a private configuration: the system's own
-# package sources turned into deb-src ones, and private package lists and
-# cache, so that nothing of the system's apt changes.
-if [ ! -f "$srcdir/.unpacked" ]; then
-    apt_dir=$work/apt
-    rm -rf "$apt_dir"
-    mkdir -p "$apt_dir/sources" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/download"
-    for f in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$f" ] || continue
-        sed 's/^Types:.*/Types: deb-src/' "$f" >"$apt_dir/sources/$(basename "$f")"
-    done
-    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-        [ -f "$f" ] || continue
-        sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f" >"$apt_dir/sources/$(basename "$f" .list).list"
-    done
-    [ -n "$(cat "$apt_dir"/sources/* 2>/dev/null)" ] ||
-        die "no package sources found in /etc/apt to download FreeType's source from"
-    set -- -o Dir::Etc::sourceparts="$apt_dir/sources" -o Dir::Etc::sourcelist=/dev/null \
-        -o Dir::State::Lists="$apt_dir/lists" -o Dir::Cache="$apt_dir/cache"
-    echo "build-freetype: downloading the source of $srcpkg $version"
-    if ! apt-get -q "$@" update >"$apt_dir/update.log" 2>&1; then
-        cat "$apt_dir/update.log" >&2
-        die "could not read the source package lists (apt-get update failed)"
-    fi
-    if ! (cd "$apt_dir/download" && apt-get -q "$@" source --download-only "$srcpkg=$version") \
-        >"$apt_dir/source.log" 2>&1; then
-        cat "$apt_dir/source.log" >&2
-        die "could not download the source of $srcpkg $version (apt-get source failed)"
-    fi
-    rm -rf "$srcdir" "$srcdir.tmp"
-    if ! dpkg-source -x "$apt_dir/download/${srcpkg}_${version#*:}.dsc" "$srcdir.tmp" \
-        >"$apt_dir/unpack.log" 2>&1; then
-        cat "$apt_dir/unpack.log" >&2
-        die "could not unpack the source of $srcpkg $version"
-    fi
-    mv "$srcdir.tmp" "$srcdir"
-    touch "$srcdir/.unpacked"
-    rm -rf "$apt_dir/download"
-fi
+. "$root/scripts/debian-source.sh"
+debian_source "$srcpkg" "$version" "$work"
 [ -f "$srcdir/CMakeLists.txt" ] || die "$srcdir has no CMakeLists.txt"
 
 # The configuration FreeType's build reads instead of its own

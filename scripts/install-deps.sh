@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need.
 # Packages that are already present are skipped; nothing is installed by hand.
-# (--windows: clang, lld and llvm make and try the import library for Visual Studio.)
+# (--windows: clang, lld and llvm make and try the import library for Visual
+# Studio; libz-mingw-w64-dev is the zlib of qelma-replay.exe's pictures.)
 # Usage: scripts/install-deps.sh [--windows] [--bench] [--fuzz] [--web]
 set -eu
 
@@ -20,7 +21,7 @@ pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-de
 for option in "$@"; do
     case "$option" in
     --windows)
-        pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine nsis unzip clang lld llvm"
+        pkgs="$pkgs g++-mingw-w64-x86-64-posix wine64 wine nsis unzip clang lld llvm libz-mingw-w64-dev"
         windows=1 ;;
     --bench) pkgs="$pkgs libbenchmark-dev python3 libx11-6 libxtst6 bc" ;;
     --fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
@@ -47,11 +48,15 @@ npm_ci() {
     fi
 }
 
-# FreeType for the page and for the Windows build (MinGW-w64), built from
-# Debian's source of the installed version (quick when it is already built).
+# FreeType for the page and for the Windows build (MinGW-w64), and giflib
+# and libpng for qelma-replay.exe, built from Debian's sources (quick when
+# they are already built).
 freetype() {
     if [ "$web" = 1 ]; then "$(dirname "$0")/build-freetype.sh" web; fi
-    if [ "$windows" = 1 ]; then "$(dirname "$0")/build-freetype.sh" mingw; fi
+    if [ "$windows" = 1 ]; then
+        "$(dirname "$0")/build-freetype.sh" mingw
+        "$(dirname "$0")/build-replay-libs.sh" mingw
+    fi
 }
 
 missing=""
