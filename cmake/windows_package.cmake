@@ -11,6 +11,7 @@
 #   LICENSE.txt
 #   include/qelma/qelma.h               the kit: header,
 #   bin/qelma.dll                       the library as a DLL, for any compiler,
+#   bin/qelma-replay.exe                a script replayed into pictures, a GIF, a check,
 #   lib/qelma.lib, lib/libqelma.dll.a   its import libraries (Visual Studio, MinGW-w64),
 #   lib/libqelma.a                      static library for MinGW-w64,
 #   lib/cmake/QELMA/                    CMake package (QELMA::qelma),

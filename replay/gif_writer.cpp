@@ -10,6 +10,13 @@
 #include <gif_lib.h>
 #include <unistd.h>
 
+#if !defined(O_CLOEXEC)
+#define O_CLOEXEC 0 // Windows: handles are not inherited unless asked for
+#endif
+#if !defined(O_BINARY)
+#define O_BINARY 0
+#endif
+
 namespace {
 
 constexpr int GIF_LONGEST_DELAY = 65535; // hundredths of a second
@@ -30,7 +37,7 @@ bool GifWriter::open(const std::string &path, std::string *error) {
     path_ = path;
     // Made here rather than by giflib, which would make it readable by its
     // owner alone.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_BINARY, 0666);
     if (fd < 0) {
         *error = "cannot write " + path + ": " + std::strerror(errno);
         return false;

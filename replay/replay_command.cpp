@@ -3,6 +3,7 @@
 #include "replay/replay_command.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -14,6 +15,12 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 #include "qelma/replay_stream.h"
 #include "replay/child_process.h"
@@ -22,7 +29,42 @@
 
 namespace fs = std::filesystem;
 
+#if !defined(O_CLOEXEC)
+#define O_CLOEXEC 0 // Windows: handles are not inherited unless asked for
+#endif
+#if !defined(O_BINARY)
+#define O_BINARY 0
+#endif
+
 namespace {
+
+// Puts a finished file in place of another, which may exist (rename on
+// Windows refuses to replace a file).
+bool replace_file(const std::string &from, const std::string &to) {
+#if defined(_WIN32)
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    errno = EACCES;
+    return false;
+#else
+    return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+// The name of a signal, in words.
+std::string signal_name(int signal_number) {
+#if defined(_WIN32)
+    switch (signal_number) {
+    case SIGSEGV: return "a memory fault";
+    case SIGILL: return "an illegal instruction";
+    case SIGFPE: return "an arithmetic fault";
+    case SIGABRT: return "aborted";
+    default: return "signal " + std::to_string(signal_number);
+    }
+#else
+    return strsignal(signal_number);
+#endif
+}
 
 // Every picture lasts one periodic event: 100 ms.
 constexpr int PICTURE_CENTISECONDS = 10;
@@ -84,7 +126,7 @@ class PendingFile {
             const fs::path temp = target_.parent_path() /
                                   ("." + target_.filename().string() + ".qelma-replay-" +
                                    std::to_string(getpid()) + "-" + std::to_string(serial++));
-            const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            const int fd = ::open(temp.string().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd >= 0) {
                 ::close(fd);
                 temp_ = temp.string();
@@ -106,7 +148,7 @@ class PendingFile {
     const std::string &temp() const { return temp_; }
     // Puts the finished file in place of the one named.
     bool commit(std::string *error) {
-        if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+        if (!replace_file(temp_, target_.string())) {
             *error = "cannot write " + path_ + ": " + std::strerror(errno);
             discard();
             return false;
@@ -154,12 +196,21 @@ struct Place {
 Place place_of(const fs::path &path) {
     Place place;
     place.where = resolved(path);
+#if defined(_WIN32)
+    // Windows gives no file numbers here: names are told apart, without
+    // regard to case, as its file systems do.
+    std::string name = place.where.string();
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    place.where = name;
+#else
     struct stat info {};
     if (stat(path.c_str(), &info) == 0) {
         place.exists = true;
         place.device = info.st_dev;
         place.inode = info.st_ino;
     }
+#endif
     return place;
 }
 
@@ -494,7 +545,11 @@ int run_replay(const ReplayOptions &options) {
         say("cannot read the expected picture " + error);
         return EXIT_BAD_INPUT;
     }
+#if defined(SIGHUP)
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
+#else
+    for (int signal_number : {SIGINT, SIGTERM})
+#endif
         std::signal(signal_number, remove_temps_and_die);
     Outputs outputs(options);
     if (!outputs.open(&error)) {
@@ -549,7 +604,7 @@ int run_replay(const ReplayOptions &options) {
         break;
     case ChildOutcome::SIGNALLED:
         say(program + " crashed (signal " + std::to_string(outcome.code) + ", " +
-            strsignal(outcome.code) + ") after " + std::to_string(report.waits) +
+            signal_name(outcome.code) + ") after " + std::to_string(report.waits) +
             " events asked for");
         code = EXIT_SIGNAL_BASE + outcome.code;
         break;

@@ -12,7 +12,11 @@
 #include <string>
 #include <vector>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -107,7 +111,11 @@ void put_log_line(const char *text) {
     put_bytes(text, length);
 }
 
-// The stream that the command handed over. A name /dev/fd/N is that
+// The stream that the command handed over. On Windows a name handle:N is
+// the write handle of the command's pipe, inherited: taken as it is while it
+// is still a pipe (the command's job ends any child that inherits it too,
+// with the program). Elsewhere a name
+// /dev/fd/N is that
 // descriptor, taken as it is (opening the name again would empty whatever
 // file it leads to), and only while it is still the pipe that
 // REPLAY_PIPE_VARIABLE names; it is then kept from the program's children,
@@ -140,6 +148,23 @@ std::FILE *open_stream(const char *name, std::string *why) {
             return nullptr;
         }
         fcntl(fd, F_SETFD, FD_CLOEXEC);
+        return stream;
+    }
+#else
+    unsigned long long handle = 0;
+    char after = 0;
+    if (std::sscanf(name, "handle:%llu%c", &handle, &after) == 1) {
+        const int fd = _open_osfhandle(static_cast<std::intptr_t>(handle), _O_WRONLY | _O_BINARY);
+        struct _stat64 info {};
+        if (fd < 0 || _fstat64(fd, &info) != 0 || (info.st_mode & _S_IFIFO) == 0) {
+            *why = "handle " + std::to_string(handle) +
+                   " is not qelma-replay's pipe (the program closed it)";
+            return nullptr;
+        }
+        std::FILE *stream = _fdopen(fd, "wb");
+        if (stream == nullptr) {
+            *why = std::strerror(errno);
+        }
         return stream;
     }
 #endif
