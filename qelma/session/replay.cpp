@@ -17,12 +17,12 @@
 #include <io.h>
 #include <sys/stat.h>
 #else
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include "qelma/draw/draw.h"
+#include "qelma/platform/stream_handles.h"
 #include "qelma/log/log.h"
 #include "qelma/qelma.h"
 #include "qelma/replay_stream.h"
@@ -113,8 +113,7 @@ void put_log_line(const char *text) {
 
 // The stream that the command handed over. On Windows a name handle:N is
 // the write handle of the command's pipe, inherited: taken as it is while it
-// is still a pipe (the command's job ends any child that inherits it too,
-// with the program). Elsewhere a name
+// is still a pipe, and kept from the program's children. Elsewhere a name
 // /dev/fd/N is that
 // descriptor, taken as it is (opening the name again would empty whatever
 // file it leads to), and only while it is still the pipe that
@@ -147,7 +146,7 @@ std::FILE *open_stream(const char *name, std::string *why) {
             *why = std::strerror(errno);
             return nullptr;
         }
-        fcntl(fd, F_SETFD, FD_CLOEXEC);
+        plat_keep_from_children(fd);
         return stream;
     }
 #else
@@ -162,6 +161,7 @@ std::FILE *open_stream(const char *name, std::string *why) {
             return nullptr;
         }
         std::FILE *stream = _fdopen(fd, "wb");
+        plat_keep_from_children(fd);
         if (stream == nullptr) {
             *why = std::strerror(errno);
         }
