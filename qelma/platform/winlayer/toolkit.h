@@ -9,7 +9,8 @@
 //
 // A library holds its native toolkit (Qt on Linux, the page in a browser)
 // and the headless one; which one runs is chosen once, as the program
-// starts (choose_toolkit): headless when the program is being replayed or
+// starts (choose_toolkit): headless when the program is being replayed
+// (outside the page, which replays in a hidden frame of its own) or
 // QELMA_PLATFORM says "headless", the native one otherwise.
 //
 // A toolkit's part:
