@@ -98,6 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"ignoresQuit", TICKS, {}, {PROBE, "ignore-quit"}, 0, ""},
         OutcomeCase{"endsFirst", TICKS, {}, {PROBE, "exit", "3"}, 3, "ended before its script did"},
         OutcomeCase{"crashes", TICKS, {}, {PROBE, "crash"}, 128 + 6, "crashed (signal 6"},
+        OutcomeCase{"faults", TICKS, {}, {PROBE, "fault"}, 128 + 11, "crashed (signal 11"},
+        OutcomeCase{"plainProgram", TICKS, {}, {PROBE, "plain"}, 125, "is not a QELMA program"},
         OutcomeCase{"neverWaits", TICKS, {"--timeout", "0.5"}, {PROBE, "spin"}, 124,
                     "did not ask for its next event within 0.5 s"},
         OutcomeCase{"badLine", "QELMA_PERIODIC(2);\n\nQELMA_XYZ(1);\n", {}, {PROBE}, 2,
