@@ -112,10 +112,14 @@ ChildOutcome run_child(const std::vector<std::string> &argv,
     for (const std::string &arg : argv)
         command_line += (command_line.empty() ? "" : " ") + quoted(arg);
 
-    // The job ends every process of the program when it is closed.
+    // The job ends every process of the program when it is closed, and a
+    // program that crashes ends at once, with no error box that waits for
+    // someone to click it (the error mode is inherited, too).
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     HANDLE job = CreateJobObjectA(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
     if (job)
         SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     STARTUPINFOA startup{};
