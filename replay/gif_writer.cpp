@@ -92,7 +92,8 @@ std::uint8_t GifWriter::index_of(std::uint32_t colour) {
     return static_cast<std::uint8_t>(best);
 }
 
-bool GifWriter::add(const Picture &picture, int centiseconds, std::string *error, Known known) {
+bool GifWriter::add(const Picture &picture, int centiseconds, std::string *error, Known known,
+                    int changed_top, int changed_bottom) {
     if (gif_ == nullptr)
         return true;
     const bool same = known == Known::SAME ||
@@ -103,7 +104,7 @@ bool GifWriter::add(const Picture &picture, int centiseconds, std::string *error
     }
     if (has_pending_ && !write_pending(error))
         return false;
-    if (!prepare(picture, error))
+    if (!prepare(picture, changed_top, changed_bottom, error))
         return false;
     pending_time_ = centiseconds;
     has_pending_ = true;
@@ -141,10 +142,13 @@ bool GifWriter::write_screen(int width, int height, std::string *error) {
 
 // The next frame: the rectangle of picture that differs from what is shown,
 // as table entries, and the shown picture brought up to date with it.
-bool GifWriter::prepare(const Picture &picture, std::string *error) {
+bool GifWriter::prepare(const Picture &picture, int changed_top, int changed_bottom,
+                        std::string *error) {
     const int width = picture.width;
     const int height = picture.height;
-    if (shown_.width == 0 && !write_screen(width, height, error))
+    // Only a band known for a picture after the first one is taken.
+    const bool first = shown_.width == 0;
+    if (first && !write_screen(width, height, error))
         return false;
     if (width != shown_.width || height != shown_.height) {
         *error = path_ + ": the pictures changed size";
@@ -152,8 +156,17 @@ bool GifWriter::prepare(const Picture &picture, std::string *error) {
     }
     // The rectangle that holds every changed pixel: the band of changed
     // rows, and in it the columns from the first to the last change.
+    int from = 0, to = height;
+    if (!first && changed_bottom >= 0) {
+        from = std::clamp(changed_top, 0, height);
+        to = std::clamp(changed_bottom, from, height);
+    }
+    const std::size_t skipped = static_cast<std::size_t>(from) * width;
     int left = width, right = -1, top = 0, band_end = 0;
-    changed_rows(picture.pixels.data(), shown_.pixels.data(), width, height, &top, &band_end);
+    changed_rows(picture.pixels.data() + skipped, shown_.pixels.data() + skipped, width, to - from,
+                 &top, &band_end);
+    top += from;
+    band_end += from;
     int bottom = top == band_end ? -1 : band_end - 1; // the last changed row, or none
     for (int y = top; y < band_end; ++y) {
         const std::uint32_t *now = picture.pixels.data() + static_cast<std::size_t>(y) * width;

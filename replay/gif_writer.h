@@ -27,10 +27,11 @@ class GifWriter {
     void set_palette(const std::vector<std::uint32_t> &colours);
     // One picture, shown for the given hundredths of a second. Whether it
     // is the same as the picture added before may be known (a replay's
-    // records say); else it is compared.
+    // records say), and the rows [changed_top, changed_bottom) outside
+    // which it is the same; else it is compared throughout.
     enum class Known { UNKNOWN, SAME, DIFFERENT };
     bool add(const Picture &picture, int centiseconds, std::string *error,
-             Known known = Known::UNKNOWN);
+             Known known = Known::UNKNOWN, int changed_top = 0, int changed_bottom = -1);
     // Writes the last frame and closes the file.
     bool close(std::string *error);
 
@@ -38,7 +39,7 @@ class GifWriter {
     // The table entry a colour is drawn with: its own, or the nearest.
     std::uint8_t index_of(std::uint32_t colour);
     bool write_screen(int width, int height, std::string *error);
-    bool prepare(const Picture &picture, std::string *error);
+    bool prepare(const Picture &picture, int changed_top, int changed_bottom, std::string *error);
     bool write_pending(std::string *error);
     bool failed(const char *what, int code, std::string *error);
 

@@ -119,6 +119,8 @@ int RecordReader::read_one(std::string *error) {
             report_.picture.pixels.resize(static_cast<std::size_t>(w) * h);
             std::memcpy(report_.picture.pixels.data() + static_cast<std::size_t>(w) * first, at + 25,
                         4 * pixels);
+            report_.changed_top = static_cast<int>(first);
+            report_.changed_bottom = static_cast<int>(first + rows);
         } else if (!report_.has_picture) {
             *error = "the replay stream repeats a picture it never sent";
             return -1;

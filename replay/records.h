@@ -22,6 +22,7 @@ struct ReplayReport {
     std::uint32_t picture_number = 0;
     bool picture_final = false;
     bool picture_repeated = false;      // 'S': the same pixels as the picture before
+    int changed_top = 0, changed_bottom = 0; // 'F': the rows it brought, [top, bottom)
     bool has_picture = false;
 };
 

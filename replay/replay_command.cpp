@@ -346,7 +346,8 @@ class Outputs : public PictureSink {
         // An 'S' record repeats the picture before; an 'F' one changed rows.
         const GifWriter::Known known =
             report.picture_repeated ? GifWriter::Known::SAME : GifWriter::Known::DIFFERENT;
-        if (!gif_.add(report.picture, PICTURE_CENTISECONDS, error, known)) {
+        if (!gif_.add(report.picture, PICTURE_CENTISECONDS, error, known, report.changed_top,
+                      report.changed_bottom)) {
             output_failed_ = true;
             return false;
         }
