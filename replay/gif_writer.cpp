@@ -1,6 +1,7 @@
 // The animated GIF of qelma-replay, through giflib.
 #include "replay/gif_writer.h"
 #include "qelma/replay_stream.h"
+#include "replay/file_flags.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,13 +10,6 @@
 #include <fcntl.h>
 #include <gif_lib.h>
 #include <unistd.h>
-
-#if !defined(O_CLOEXEC)
-#define O_CLOEXEC 0 // Windows: handles are not inherited unless asked for
-#endif
-#if !defined(O_BINARY)
-#define O_BINARY 0
-#endif
 
 namespace {
 

@@ -24,17 +24,11 @@
 
 #include "qelma/replay_stream.h"
 #include "replay/child_process.h"
+#include "replay/file_flags.h"
 #include "replay/gif_writer.h"
 #include "replay/records.h"
 
 namespace fs = std::filesystem;
-
-#if !defined(O_CLOEXEC)
-#define O_CLOEXEC 0 // Windows: handles are not inherited unless asked for
-#endif
-#if !defined(O_BINARY)
-#define O_BINARY 0
-#endif
 
 namespace {
 
