@@ -10,8 +10,6 @@
 #include "qelma/platform/seam_calls.h"
 #include "qelma/platform/winlayer/toolkit.h"
 
-#include <cstdlib>
-
 #define QELMA_DECLARE_BOTH(ret, name, params, args)                                         \
     ret layer_##name params;                                                               \
     ret win32_##name params;
@@ -35,23 +33,9 @@ const Toolkit WIN32_BACKEND = [] {
     return named;
 }();
 
-// Chosen at the first call of the seam, once.
-bool runs_layer() {
-    static const bool layer = [] {
-        const char *platform = std::getenv("QELMA_PLATFORM");
-        bool unknown = false;
-        const Toolkit &chosen =
-            winlayer::toolkit_for(std::getenv("QELMA_REPLAY_SCRIPT"), platform, &unknown);
-        if (unknown)
-            winlayer::warn("QELMA_PLATFORM=%s is no platform of this build (native, win32, "
-                           "headless); running win32", platform);
-        if (&chosen != &HEADLESS_TOOLKIT)
-            return false;
-        winlayer::chosen_toolkit = &HEADLESS_TOOLKIT;
-        return true;
-    }();
-    return layer;
-}
+// The layer's own choice, made at the first call of the seam, once: the
+// headless toolkit runs the layer, the Win32 backend's stand-in runs Win32.
+bool runs_layer() { return &winlayer::tk() == &HEADLESS_TOOLKIT; }
 
 } // namespace
 

@@ -76,11 +76,11 @@ void trace(std::string call) { record().calls.push_back(std::move(call)); }
 // then run out when the wait ends.
 bool next_due(Clock::time_point *at) {
     bool any = false;
-    for (const Running &r : state.timers) {
-        if (!winlayer::ticks_end_wait())
-            break;
-        *at = any ? std::min(*at, r.due) : r.due;
-        any = true;
+    if (winlayer::ticks_end_wait()) {
+        for (const Running &r : state.timers) {
+            *at = any ? std::min(*at, r.due) : r.due;
+            any = true;
+        }
     }
     for (const Show &s : state.shows) {
         *at = any ? std::min(*at, s.due) : s.due;

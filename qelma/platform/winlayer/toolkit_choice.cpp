@@ -4,6 +4,7 @@
 // QELMA_PLATFORM=headless; every other program runs the library's native
 // toolkit.
 #include "qelma/platform/winlayer/toolkit.h"
+#include "qelma/replay_stream.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -43,7 +44,7 @@ const Toolkit &choose_toolkit() {
         return *chosen_toolkit;
     const char *platform = std::getenv("QELMA_PLATFORM");
     bool unknown = false;
-    chosen_toolkit = &toolkit_for(std::getenv("QELMA_REPLAY_SCRIPT"), platform, &unknown);
+    chosen_toolkit = &toolkit_for(std::getenv(REPLAY_SCRIPT_VARIABLE), platform, &unknown);
     if (unknown)
         warn("QELMA_PLATFORM=%s is no platform of this build (native, %s, headless); "
              "running %s", platform, native_toolkit().name, chosen_toolkit->name);
