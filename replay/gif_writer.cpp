@@ -230,7 +230,9 @@ bool GifWriter::write_pending(std::string *error) {
         GifByteType same = first_index_;
         if (!frame_head(0, 0, 1, 1) || EGifPutLine(gif_, &same, 1) == GIF_ERROR)
             return failed("cannot write a frame", gif_->Error, error);
+        ++frames_;
     }
+    ++frames_;
     has_pending_ = false;
     return true;
 }

@@ -6,6 +6,7 @@
 #ifndef QELMA_REPLAY_GIF_WRITER_H
 #define QELMA_REPLAY_GIF_WRITER_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ class GifWriter {
              Known known = Known::UNKNOWN, int changed_top = 0, int changed_bottom = -1);
     // Writes the last frame and closes the file.
     bool close(std::string *error);
+    // The frames written so far.
+    std::size_t frames() const { return frames_; }
 
   private:
     // The table entry a colour is drawn with: its own, or the nearest.
@@ -62,6 +65,7 @@ class GifWriter {
     std::uint8_t first_index_ = 0;
     long long pending_time_ = 0; // hundredths of a second
     bool has_pending_ = false;
+    std::size_t frames_ = 0;
 };
 
 #endif // QELMA_REPLAY_GIF_WRITER_H

@@ -25,7 +25,7 @@
 #include "qelma/replay_stream.h"
 #include "replay/child_process.h"
 #include "replay/file_flags.h"
-#include "replay/gif_writer.h"
+#include "replay/replay_gif.h"
 #include "replay/records.h"
 
 namespace fs = std::filesystem;
@@ -59,9 +59,6 @@ std::string signal_name(int signal_number) {
     return strsignal(signal_number);
 #endif
 }
-
-// Every picture lasts one periodic event: 100 ms.
-constexpr int PICTURE_CENTISECONDS = 10;
 
 void say(const std::string &message) { std::fprintf(stderr, "qelma-replay: %s\n", message.c_str()); }
 
@@ -317,14 +314,13 @@ class Outputs : public PictureSink {
     }
 
     bool picture(const ReplayReport &report, std::string *error) override {
-        if (!palette_set_) {
-            gif_.set_palette(report.palette);
-            palette_set_ = true;
+        if (!gif_.add(report, error)) {
+            output_failed_ = true;
+            return false;
         }
         const std::uint32_t number = report.picture_number;
         // A picture told again with the same number comes at the script's
-        // end: unchanged, it is the one already shown; changed (clicks or
-        // keys after the last tick), it is one more.
+        // end (see ReplayGif::add).
         const bool again = seen_ && number == last_number_;
         const bool frame_written = frames_written_ > 0 && last_frame_ == number;
         if (again && report.picture_repeated) {
@@ -336,15 +332,6 @@ class Outputs : public PictureSink {
         }
         seen_ = true;
         last_number_ = number;
-        ++pictures_;
-        // An 'S' record repeats the picture before; an 'F' one changed rows.
-        const GifWriter::Known known =
-            report.picture_repeated ? GifWriter::Known::SAME : GifWriter::Known::DIFFERENT;
-        if (!gif_.add(report.picture, PICTURE_CENTISECONDS, error, known, report.changed_top,
-                      report.changed_bottom)) {
-            output_failed_ = true;
-            return false;
-        }
         const bool due = number % static_cast<std::uint32_t>(options_.every) == 0 || report.picture_final;
         if (due && !write_frame(frame_written ? number + 1 : number, report, error))
             return false;
@@ -360,7 +347,7 @@ class Outputs : public PictureSink {
             if (!log_file_.commit(error))
                 return false;
         }
-        if (!options_.gif.empty() && pictures_ == 0) {
+        if (!options_.gif.empty() && gif_.pictures() == 0) {
             gif_.close(error);
             gif_file_.discard();
             *error = "no picture was drawn: " + options_.gif + " is not written";
@@ -398,11 +385,11 @@ class Outputs : public PictureSink {
     };
     const ReplayOptions &options_;
     PendingFile gif_file_, png_file_, log_file_;
-    GifWriter gif_;
+    ReplayGif gif_;
     std::unique_ptr<std::FILE, FileCloser> log_;
-    bool palette_set_ = false, seen_ = false, output_failed_ = false;
+    bool seen_ = false, output_failed_ = false;
     std::uint32_t last_number_ = 0, last_frame_ = 0;
-    std::size_t pictures_ = 0, frames_written_ = 0;
+    std::size_t frames_written_ = 0;
 };
 
 // 0 when the last picture is as expected (or nothing is expected), else 1

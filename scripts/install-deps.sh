@@ -38,21 +38,22 @@ for option in "$@"; do
 done
 
 
-# The JavaScript the web build needs, exactly as the lockfiles pin it: the
-# page's GIF encoder and the page tests' driver.
+# The JavaScript the web build needs, exactly as the lockfile pins it: the
+# page tests' drivers.
 npm_ci() {
     if [ "$web" = 1 ]; then
-        for dir in qelma/platform/web tests/web; do
-            (cd "$(dirname "$0")/../$dir" && npm ci --no-audit --no-fund --loglevel=error)
-        done
+        (cd "$(dirname "$0")/../tests/web" && npm ci --no-audit --no-fund --loglevel=error)
     fi
 }
 
-# FreeType for the page and for the Windows build (MinGW-w64), and giflib
-# and libpng for qelma-replay.exe, built from Debian's sources (quick when
-# they are already built).
+# FreeType for the page and for the Windows build (MinGW-w64), giflib for
+# the page's GIF, and giflib and libpng for qelma-replay.exe, built from
+# Debian's sources (quick when they are already built).
 freetype() {
-    if [ "$web" = 1 ]; then "$(dirname "$0")/build-freetype.sh" web; fi
+    if [ "$web" = 1 ]; then
+        "$(dirname "$0")/build-freetype.sh" web
+        "$(dirname "$0")/build-replay-libs.sh" web
+    fi
     if [ "$windows" = 1 ]; then
         "$(dirname "$0")/build-freetype.sh" mingw
         "$(dirname "$0")/build-replay-libs.sh" mingw

@@ -15,8 +15,8 @@ find_program(QELMA_GZIP gzip)
 # Every package holds QELMA's faces, built into the library: Liberation Sans
 # and Liberation Mono (SIL Open Font License, whose text Debian's
 # fonts-liberation2 carries). The web kit also holds FreeType (the FreeType
-# License, from Debian's libfreetype6) and omggif (MIT licence, in its first
-# lines). Their stanzas follow QELMA's.
+# License, from Debian's libfreetype6) and giflib (MIT and ISC licences, from
+# Debian's libgif7). Their stanzas follow QELMA's.
 function(qelma_extra_copyright file package)
     file(READ /usr/share/doc/fonts-liberation2/copyright font)
     string(REGEX MATCH "Copyright:\n[^\n]*\n[^\n]*\nLicense: SIL-OFL-1.1\n.*\n\nFiles: debian"
@@ -39,24 +39,25 @@ function(qelma_extra_copyright file package)
     string(REGEX MATCH "\nLicense: FTL\n +The FreeType Project LICENSE\n.*" freetype "${freetype}")
     string(REGEX REPLACE "\n\n.*" "" freetype "${freetype}")
     string(REGEX REPLACE "^\nLicense: FTL" "" freetype "${freetype}")
-    file(STRINGS ${PROJECT_SOURCE_DIR}/qelma/platform/web/node_modules/omggif/omggif.js gif
-         LIMIT_COUNT 22)
-    list(GET gif 0 holder)
-    string(REGEX REPLACE "^// \\(c\\) (.*), ([0-9]+)\\.$" "\\2 \\1" holder "${holder}")
-    list(FILTER gif INCLUDE REGEX "^//")
-    list(FILTER gif EXCLUDE REGEX "^// \\(c\\)|https:")
-    list(TRANSFORM gif REPLACE "^// ?" " ")
-    list(TRANSFORM gif REPLACE "^ $" " .")
-    list(JOIN gif "\n" gif)
-    string(REGEX REPLACE "^( \\.\n)+|(\n \\.)+$" "" gif "${gif}")
-    if(NOT freetype OR NOT gif)
-        message(FATAL_ERROR "The licences of FreeType and omggif were not found")
+    file(READ /usr/share/doc/libgif7/copyright gif)
+    string(REGEX MATCH "\nLicense: ISC\n.*\n\nFiles: debian" isc "${gif}")
+    string(REGEX REPLACE "\n\nFiles: debian$" "" isc "${isc}")
+    string(REGEX REPLACE "^\nLicense: ISC" "" isc "${isc}")
+    string(REGEX MATCH "\n\nLicense: MIT\n [^\n]*Permission.*" mit "${gif}")
+    string(REGEX REPLACE "^\n\nLicense: MIT" "" mit "${mit}")
+    string(REGEX REPLACE "\n+$" "" mit "${mit}")
+    if(NOT freetype OR NOT isc OR NOT mit)
+        message(FATAL_ERROR "The licences of FreeType and giflib were not found")
     endif()
     file(APPEND ${file} "\nFiles: ${holders}\nCopyright: 1996-2022 David Turner, Robert Wilhelm and "
                         "Werner Lemberg\nComment: FreeType, built into the library\n"
                         "License: FTL${freetype}\n"
-                        "\nFiles: usr/share/qelma-web/omggif.js\nCopyright: ${holder}\n"
-                        "License: Expat\n${gif}\n")
+                        "\nFiles: ${holders}\nCopyright: 1989 Gershon Elber\n 1992-1997 Eric S. Raymond\n"
+                        "Comment: giflib, built into the library for the page's GIF\n"
+                        "License: MIT${mit}\n"
+                        "\nFiles: ${holders}\nCopyright: 2008 Otto Moerbeek\n"
+                        "Comment: giflib's reallocarray, built into the library\n"
+                        "License: ISC${isc}\n")
 endfunction()
 if(EMSCRIPTEN)
     set(QELMA_DEBIAN_PACKAGES libqelma-web-dev)

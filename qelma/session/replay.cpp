@@ -27,6 +27,9 @@
 #include "qelma/qelma.h"
 #include "qelma/replay_stream.h"
 #include "qelma/session/session.h"
+#if defined(__EMSCRIPTEN__)
+#include "qelma/platform/web/page_gif.h"
+#endif
 
 namespace {
 
@@ -34,6 +37,7 @@ struct Replay {
     bool active = false;
     std::string script;                // the script played instead of QELMA.SCR
     std::FILE *stream = nullptr;       // the records, to the command
+    std::string stream_name;           // where they go
     std::uint32_t waits = 0;           // waits begun
     std::uint32_t ticks = 0;           // periodic events returned
     bool picture_due = true;           // the next wait begins with a picture
@@ -187,6 +191,19 @@ std::uint32_t pictures_wanted(const char *value) {
     return *end != '\0' || errno != 0 || n > 0xFFFFFFFFul ? 1 : static_cast<std::uint32_t>(n);
 }
 
+// The stream's end: late log lines go nowhere. In the page, the records
+// kept in memory become its GIF.
+void close_stream() {
+    if (replay.stream == nullptr) {
+        return;
+    }
+    std::fclose(replay.stream);
+    replay.stream = nullptr;
+#if defined(__EMSCRIPTEN__)
+    page_gif_of_stream(replay.stream_name.c_str());
+#endif
+}
+
 // The session's observer: each call writes the records of what happened.
 class ReplayObserver final : public SessionObserver {
   public:
@@ -194,6 +211,7 @@ class ReplayObserver final : public SessionObserver {
         if (replay.ended) {
             // The program was told to quit and asks again: it is ended here,
             // with what it wrote flushed.
+            close_stream();
             std::fflush(nullptr);
             std::_Exit(0);
         }
@@ -234,10 +252,7 @@ class ReplayObserver final : public SessionObserver {
         if (!replay.ended) {
             send_picture(true); // the program ended before its script did
         }
-        if (replay.stream != nullptr) {
-            std::fclose(replay.stream);
-            replay.stream = nullptr; // late log lines go nowhere
-        }
+        close_stream();
         replay.ended = true;
     }
 };
@@ -253,6 +268,7 @@ void replay_begin() {
     std::string why = "it is not named";
     replay.stream = stream != nullptr && stream[0] != '\0' ? open_stream(stream, &why) : nullptr;
     if (replay.stream != nullptr) {
+        replay.stream_name = stream;
         std::setvbuf(replay.stream, nullptr, _IOFBF, 1 << 20);
     } else {
         // Started by hand with only the script named: play it all the same.

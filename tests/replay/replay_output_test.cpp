@@ -10,6 +10,7 @@
 #include "replay/gif_writer.h"
 #include "replay/pictures.h"
 #include "replay/records.h"
+#include "replay/replay_gif.h"
 #include "support/qelma_test.h"
 
 namespace fs = std::filesystem;
@@ -173,6 +174,39 @@ TEST(RecordReader, ReadsTheSameInAnyPiecesAndRefusesDamage) {
         EXPECT_FALSE(reader.take(damaged.bytes.data(), damaged.bytes.size(), &error));
         EXPECT_FALSE(error.empty());
     }
+}
+
+// The page's GIF comes from a whole stream: the GIF of what it drew, or a
+// reason and no file at all.
+TEST(GifOfStream, MakesTheStreamsGifOrLeavesNone) {
+    qt_test::TempDir dir;
+    const fs::path stream = dir.path / "stream", gif = dir.path / "out.gif";
+    const auto write = [&](const Stream &s) {
+        std::ofstream(stream, std::ios::binary).write(reinterpret_cast<const char *>(s.bytes.data()),
+                                                      static_cast<std::streamsize>(s.bytes.size()));
+    };
+    write(A_SESSION);
+    StreamGif made;
+    std::string error;
+    ASSERT_TRUE(gif_of_stream(stream.string(), gif.string(), &made, &error)) << error;
+    EXPECT_TRUE(made.report.ended);
+    EXPECT_EQ(made.report.end_line, 7u);
+    EXPECT_EQ(made.report.last_log, "hello");
+    std::vector<std::uint32_t> table;
+    const std::vector<GifFrame> frames = read_gif(gif, &table);
+    EXPECT_EQ(made.frames, frames.size());
+    ASSERT_EQ(frames.size(), 2u); // the repeat lengthens the second
+    EXPECT_EQ(frames[1].delay, 20);
+    for (const Stream &bad : {Stream()('H', {1, 2, 0, 0xFFFFFF})('E', {0, 1}), Stream()('Z', {})}) {
+        write(bad);
+        error.clear();
+        EXPECT_FALSE(gif_of_stream(stream.string(), gif.string(), &made, &error));
+        EXPECT_FALSE(error.empty());
+        EXPECT_FALSE(fs::exists(gif)) << error;
+    }
+    fs::remove(stream);
+    EXPECT_FALSE(gif_of_stream(stream.string(), gif.string(), &made, &error));
+    EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
 }
 
 // A PNG of 2 x 2 RGB pixels built by hand, its rows (each a filter byte and

@@ -303,6 +303,14 @@ async function journey(d, t) {
   say(loaded === 'QELMA_KBD(50);\n', `Load puts the file into QELMA.SCR (${JSON.stringify(loaded)})`);
   await ctrl('p');
   say(await until(d, s => carBottom(s) > carBottom(seen) + 5, 5000) !== null, 'the loaded script plays: the red car drops into the lower lane');
+  // Make a GIF of it: the page's worker makes qelma-replay's GIF.
+  await clickOn('#qelma-gif');
+  const gifTold = await waitFor(`/^(Made QELMA\\.gif|No GIF)/.test(${STATUS}) && ${STATUS}`, 60000);
+  const gifFile = path.join(d.downloads, 'QELMA.gif'), desktopGif = t.desktopGif('game/cargame', 'QELMA_KBD(50);\n');
+  const gif = await poll(() => fs.existsSync(gifFile) ? fs.readFileSync(gifFile) : null,
+                         got => got && got.length >= desktopGif.length, 10000);
+  say(gif && desktopGif.length > 0 && gif.equals(desktopGif),
+      `Make a GIF downloads qelma-replay's GIF of the loaded script, byte for byte (${gifTold})`);
 
   await d.press('q', ['Control']);
   const [ended, told] = await d.endedWell();

@@ -10,7 +10,7 @@
 # where this file is included and again by each function, which may be
 # called from any folder of a project.)
 macro(_qelma_web_kit_files)
-    set(QELMA_WEB_KIT_SCRIPTS omggif.js qelma_web.js qelma_gif.js)
+    set(QELMA_WEB_KIT_SCRIPTS qelma_web.js qelma_gif.js)
     set(QELMA_WEB_KIT_FILES ${QELMA_WEB_KIT_SCRIPTS} shell.html)
 endmacro()
 _qelma_web_kit_files()

@@ -5,6 +5,8 @@
 var Module = typeof Module !== 'undefined' ? Module : {};
 (function () {
   'use strict';
+  // In the worker that makes the page's GIF (qelma_gif.js) there is no page.
+  if (typeof document === 'undefined') return;
   const VK = { ControlLeft: 17, ControlRight: 17, ShiftLeft: 16, ShiftRight: 16, AltLeft: 18,
                AltRight: 18, Enter: 13, NumpadEnter: 13, Escape: 27, Space: 32, Backspace: 8,
                Tab: 9 };
@@ -374,7 +376,7 @@ var Module = typeof Module !== 'undefined' ? Module : {};
       if (!p) return;
       p.root.hidden = !show;
       if (show) refit();
-      if (show && id === 0 && !Module.qelmaReplaying) {
+      if (show && id === 0) {
         focused = 0;
         // A page of its own takes the keys at once; a page in another page's
         // frame leaves them with the host until the user clicks a panel.

@@ -21,14 +21,8 @@ bool named(const char *value) { return value != nullptr && value[0] != '\0'; }
 
 const Toolkit &toolkit_for(const char *replay_script, const char *platform, bool *unknown) {
     *unknown = false;
-#if defined(__EMSCRIPTEN__)
-    // The page replays in a hidden frame on the page's own thread, which
-    // the headless wait would hold for the whole replay: it keeps its own.
-    (void)replay_script;
-#else
     if (named(replay_script))
         return HEADLESS_TOOLKIT;
-#endif
     const Toolkit &native = native_toolkit();
     if (!named(platform) || std::strcmp(platform, "native") == 0 ||
         std::strcmp(platform, native.name) == 0)
