@@ -12,6 +12,7 @@
 
 #include "qelma/platform/platform.h"
 #include "qelma/platform/platform_inspect.h"
+#include "platform_test.h"
 
 namespace {
 
@@ -20,106 +21,36 @@ constexpr PlatColor WHITE = plat_rgb(255, 255, 255);
 constexpr PlatColor RED = plat_rgb(255, 0, 0);
 constexpr PlatColor BLUE = plat_rgb(0, 0, 255);
 
-// What the test windows' procedure has seen.
-struct Seen {
-    std::vector<PlatMsg> messages; // every message of interest, in order
-    PlatRect size_client;          // the client rectangle at the last WM_SIZE
-    bool give_menu;                // WM_CREATE attaches a menu bar
-    PlatMenu menu_made;            // the bar attached by the last WM_CREATE
-    int paints;                    // WM_PAINT handled with a context
-    int foreign;                   // messages platform.h does not name
-};
+using plat_test::recorder;
 
-Seen seen;
-
-bool of_interest(unsigned message) {
-    return message == WM_CREATE || message == WM_SIZE || message == WM_DESTROY ||
-           message == WM_CHAR || message == WM_TIMER || message == WM_KILLFOCUS || message >= WM_USER;
-}
-
-bool named_by_seam(unsigned message) {
-    const unsigned named[] = {WM_CREATE,    WM_DESTROY,     WM_SIZE,      WM_PAINT,
-                              WM_CLOSE,     WM_KEYDOWN,     WM_KEYUP,     WM_CHAR,
-                              WM_COMMAND,   WM_TIMER,       WM_MOUSEMOVE, WM_LBUTTONDOWN,
-                              WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_KILLFOCUS};
-    for (unsigned m : named) {
-        if (m == message) {
-            return true;
-        }
+// The messages of interest the test windows heard, in order.
+std::vector<plat_test::Sent> heard() {
+    std::vector<plat_test::Sent> of_interest;
+    for (const plat_test::Sent &s : recorder.sent) {
+        const unsigned m = s.message;
+        if (m == WM_CREATE || m == WM_SIZE || m == WM_DESTROY || m == WM_CHAR || m == WM_TIMER ||
+            m == WM_KILLFOCUS || m >= WM_USER)
+            of_interest.push_back(s);
     }
-    return message >= WM_USER;
-}
-
-PlatResult test_proc(PlatWindow window, unsigned message, PlatWParam wparam, PlatLParam lparam) {
-    seen.foreign += named_by_seam(message) ? 0 : 1;
-    if (of_interest(message)) {
-        seen.messages.push_back(PlatMsg{window, message, wparam, lparam});
-    }
-    switch (message) {
-    case WM_CREATE:
-        if (seen.give_menu) {
-            PlatMenu bar = plat_create_menu();
-            PlatMenu popup = plat_create_popup_menu();
-            plat_append_menu(popup, MF_STRING, 1, "&Animate\tCtrl+A");
-            plat_append_menu(bar, MF_POPUP, reinterpret_cast<std::uintptr_t>(popup), "&Run");
-            plat_set_menu(window, bar);
-            plat_draw_menu_bar(window);
-            seen.menu_made = bar;
-        }
-        return 0;
-    case WM_SIZE:
-        plat_get_client_rect(window, &seen.size_client);
-        return 0;
-    case WM_PAINT:
-        if (plat_begin_paint(window) != nullptr) {
-            ++seen.paints;
-        }
-        plat_end_paint(window);
-        return 0;
-    case WM_USER + 50:
-        return 1234;
-    default:
-        return plat_def_window_proc(window, message, wparam, lparam);
-    }
+    return of_interest;
 }
 
 PlatResult other_proc(PlatWindow, unsigned, PlatWParam, PlatLParam) {
     return 0;
 }
 
-const char *test_class() {
-    static bool registered = false;
-    if (!registered) {
-        plat_init();
-        registered = plat_register_class("SeamTestClass", test_proc, CS_HREDRAW | CS_VREDRAW,
-                                         plat_create_solid_brush(WHITE)) != 0;
-    }
-    return "SeamTestClass";
-}
-
-// Takes every queued message, dispatching all but WM_QUIT.
 void drain() {
-    PlatMsg msg{};
-    while (plat_peek_message(&msg)) {
-        if (msg.message != WM_QUIT) {
-            plat_translate_message(&msg);
-            plat_dispatch_message(&msg);
-        }
-    }
+    plat_test::dispatch_queue();
 }
 
+// A window of the game's size, with or without a menu bar, its record fresh.
 PlatWindow make_window(bool with_menu) {
-    seen = Seen{};
-    seen.give_menu = with_menu;
-    PlatWindow w =
-        plat_create_window(test_class(), "seam test", WS_CAPTION | WS_SYSMENU, 10, 10, 601, 540);
-    return w;
+    recorder = plat_test::Recorder{};
+    recorder.attach_menu = with_menu;
+    return plat_test::make_window(WS_CAPTION | WS_SYSMENU, 601, 540);
 }
 
-void close_window(PlatWindow w) {
-    plat_post_message(w, WM_CLOSE, 0, 0);
-    drain();
-}
+using plat_test::close_window;
 
 // A window, its context, and a memory context with a w x h bitmap in it.
 struct Surface {
@@ -394,7 +325,8 @@ TEST(Win32Queue, PostedMessagesLeaveInOrder) {
     }
     EXPECT_EQ(plat_peek_message(&msg), 0);
 
-    plat_post_message(w, WM_USER + 50, 0, 0);
+    recorder.result = 1234;
+    plat_post_message(w, WM_USER, 0, 0);
     ASSERT_EQ(plat_peek_message(&msg), 1);
     EXPECT_EQ(plat_dispatch_message(&msg), 1234) << "dispatch returns the procedure's result";
     close_window(w);
@@ -426,8 +358,8 @@ TEST(Win32Queue, TranslatedCharacterComesFirst) {
     EXPECT_EQ(msg.message, static_cast<unsigned>(WM_CHAR));
     EXPECT_EQ(msg.wparam, static_cast<PlatWParam>('4'));
     plat_dispatch_message(&msg);
-    ASSERT_FALSE(seen.messages.empty());
-    EXPECT_EQ(seen.messages.back().message, static_cast<unsigned>(WM_CHAR));
+    ASSERT_FALSE(heard().empty());
+    EXPECT_EQ(heard().back().message, static_cast<unsigned>(WM_CHAR));
     EXPECT_EQ(plat_peek_message(&msg), 0);
     close_window(w);
 }
@@ -536,22 +468,22 @@ TEST(Win32Menu, ChecksByCommandAndTextsByPosition) {
 TEST(Win32Window, MenuWindowGetsCreateAndSizeWithClientBelowMenu) {
     PlatWindow plain = make_window(false);
     ASSERT_NE(plain, nullptr);
-    ASSERT_EQ(seen.messages.size(), 2u) << "a window without a menu missed WM_CREATE or WM_SIZE";
-    EXPECT_EQ(seen.messages[1].message, static_cast<unsigned>(WM_SIZE));
+    ASSERT_EQ(heard().size(), 2u) << "a window without a menu missed WM_CREATE or WM_SIZE";
+    EXPECT_EQ(heard()[1].message, static_cast<unsigned>(WM_SIZE));
     PlatRect plain_client{};
     plat_get_client_rect(plain, &plain_client);
 
     PlatWindow w = make_window(true);
     ASSERT_NE(w, nullptr);
     // Both came before plat_create_window returned.
-    ASSERT_GE(seen.messages.size(), 2u);
-    EXPECT_EQ(seen.messages[0].message, static_cast<unsigned>(WM_CREATE));
+    ASSERT_GE(heard().size(), 2u);
+    EXPECT_EQ(heard()[0].message, static_cast<unsigned>(WM_CREATE));
     bool sized = false;
-    for (const PlatMsg &m : seen.messages) {
+    for (const plat_test::Sent &m : heard()) {
         sized = sized || m.message == WM_SIZE;
     }
     EXPECT_TRUE(sized);
-    EXPECT_EQ(plat_get_menu(w), seen.menu_made);
+    EXPECT_EQ(plat_get_menu(w), recorder.menu_made);
     EXPECT_EQ(plat_is_window_visible(w), 0) << "the window must start hidden";
 
     PlatRect outer{};
@@ -562,8 +494,8 @@ TEST(Win32Window, MenuWindowGetsCreateAndSizeWithClientBelowMenu) {
     plat_get_client_rect(w, &client);
     EXPECT_EQ(client.left, 0);
     EXPECT_EQ(client.top, 0);
-    EXPECT_EQ(client.right, seen.size_client.right) << "the last WM_SIZE saw another size";
-    EXPECT_EQ(client.bottom, seen.size_client.bottom) << "the last WM_SIZE saw another size";
+    EXPECT_EQ(client.right, plat_test::last_size_client().right) << "the last WM_SIZE saw another size";
+    EXPECT_EQ(client.bottom, plat_test::last_size_client().bottom) << "the last WM_SIZE saw another size";
     EXPECT_EQ(client.right, plain_client.right);
     EXPECT_LT(client.bottom, plain_client.bottom) << "the menu bar took no room";
     EXPECT_LT(client.right, 601);
@@ -573,11 +505,11 @@ TEST(Win32Window, MenuWindowGetsCreateAndSizeWithClientBelowMenu) {
     EXPECT_NE(plat_show_window(w, SW_SHOW), 0);
     drain();
     plat_get_client_rect(w, &client);
-    EXPECT_EQ(client.bottom, seen.size_client.bottom);
+    EXPECT_EQ(client.bottom, plat_test::last_size_client().bottom);
     plat_invalidate(w);
     drain();
-    EXPECT_GE(seen.paints, 1);
-    EXPECT_EQ(seen.foreign, 0) << "the procedure heard messages outside the seam";
+    EXPECT_GE(recorder.paints, 1);
+    EXPECT_EQ(recorder.foreign, 0) << "the procedure heard messages outside the seam";
 
     close_window(w);
     close_window(plain);
@@ -587,7 +519,7 @@ TEST(Win32Window, PaintTakenWithoutDispatchLeavesTheQueue) {
     PlatWindow w = make_window(false);
     plat_show_window(w, SW_SHOW);
     drain();
-    seen.paints = 0;
+    recorder.paints = 0;
     plat_invalidate(w);
     // Windows would hand out the same WM_PAINT for ever; through the seam a
     // taken message is gone, so this loop ends.
@@ -600,7 +532,7 @@ TEST(Win32Window, PaintTakenWithoutDispatchLeavesTheQueue) {
     }
     EXPECT_LT(taken, 1000) << "WM_PAINT never left the queue";
     EXPECT_GE(paints, 1);
-    EXPECT_EQ(seen.paints, 0);
+    EXPECT_EQ(recorder.paints, 0);
     close_window(w);
 }
 
@@ -613,24 +545,23 @@ TEST(Win32Window, PostedKeysLeaveCtrlToTheKeyMessagesAndFocusLossIsHeard) {
     plat_show_window(a, SW_SHOW);
     drain();
     EXPECT_EQ(plat_key_ctrl_state(0x00100001), -1); // Q, with its scan code
-    seen.messages.clear();
+    recorder.sent.clear();
     SetFocus(reinterpret_cast<HWND>(b));
-    EXPECT_EQ(seen.messages.at(0).message, static_cast<unsigned>(WM_KILLFOCUS));
+    EXPECT_EQ(heard().at(0).message, static_cast<unsigned>(WM_KILLFOCUS));
     close_window(a);
     close_window(b);
 }
 
 TEST(Win32Window, ClassRegistersOnceAndClosedWindowsAreInert) {
-    test_class();
-    EXPECT_EQ(plat_register_class("SeamTestClass", other_proc, 0, nullptr), 0);
+    EXPECT_EQ(plat_register_class(plat_test::recording_class(), other_proc, 0, nullptr), 0);
     EXPECT_EQ(plat_register_class(nullptr, other_proc, 0, nullptr), 0);
     EXPECT_EQ(plat_register_class("SeamNoProcedure", nullptr, 0, nullptr), 0);
     PlatWindow w = make_window(false);
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(seen.messages.at(0).message, static_cast<unsigned>(WM_CREATE))
+    EXPECT_EQ(heard().at(0).message, static_cast<unsigned>(WM_CREATE))
         << "the first procedure was replaced";
     close_window(w);
-    EXPECT_EQ(seen.messages.back().message, static_cast<unsigned>(WM_DESTROY));
+    EXPECT_EQ(heard().back().message, static_cast<unsigned>(WM_DESTROY));
 
     // The handle is gone now: every call does nothing.
     PlatRect r{1, 2, 3, 4};
