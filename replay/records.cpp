@@ -1,6 +1,7 @@
 // The replayed program's records, read as they arrive.
 #include "replay/records.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "qelma/replay_stream.h"
@@ -16,35 +17,54 @@ constexpr std::uint32_t LARGEST_PALETTE = 256;
 } // namespace
 
 bool RecordReader::take(const void *bytes, std::size_t size, std::string *error) {
-    const auto *start = static_cast<const unsigned char *>(bytes);
-    buffer_.insert(buffer_.end(), start, start + size);
-    for (;;) {
-        const int got = read_one(error);
+    const auto *in = static_cast<const unsigned char *>(bytes);
+    std::size_t left = size;
+    // A record left half-read is completed first, with no more bytes kept
+    // than it needs; the records after it are read where they arrived.
+    while (!buffer_.empty() && left > 0) {
+        std::size_t need = 0;
+        long got = read_one(buffer_.data(), buffer_.size(), &need, error);
+        if (got == 0) {
+            const std::size_t more = std::min(left, need - buffer_.size());
+            buffer_.insert(buffer_.end(), in, in + more);
+            in += more;
+            left -= more;
+            got = read_one(buffer_.data(), buffer_.size(), &need, error);
+        }
         if (got < 0)
             return false;
-        if (got == 0)
-            break;
+        buffer_.erase(buffer_.begin(), buffer_.begin() + got);
     }
-    // What has been read is dropped now and then, not after every record.
-    if (read_ > (1u << 22) || read_ == buffer_.size()) {
-        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(read_));
-        read_ = 0;
+    while (left > 0) {
+        std::size_t need = 0;
+        const long got = read_one(in, left, &need, error);
+        if (got < 0)
+            return false;
+        if (got == 0) {
+            buffer_.assign(in, in + left);
+            break;
+        }
+        in += got;
+        left -= static_cast<std::size_t>(got);
     }
     return true;
 }
 
-int RecordReader::read_one(std::string *error) {
-    const std::size_t available = buffer_.size() - read_;
+long RecordReader::read_one(const unsigned char *at, std::size_t available, std::size_t *need,
+                            std::string *error) {
+    *need = 1;
     if (available == 0)
         return 0;
-    const unsigned char *at = buffer_.data() + read_;
     auto number = [&](std::size_t index) {
         std::uint32_t value = 0;
         std::memcpy(&value, at + 1 + 4 * index, 4);
         return value;
     };
+    // Whether the record's first numbers (and extra bytes) are here; when
+    // not, *need says how many bytes they take.
     auto have = [&](std::size_t numbers, std::size_t extra = 0) {
-        return available >= 1 + 4 * numbers + extra;
+        *need = 1 + 4 * numbers + extra;
+        return available >= *need;
     };
     const char tag = static_cast<char>(at[0]);
     std::size_t length = 0;
@@ -91,10 +111,9 @@ int RecordReader::read_one(std::string *error) {
         if (!have(1, n))
             return 0;
         report_.last_log.assign(reinterpret_cast<const char *>(at + 5), n);
-        read_ += 5 + n;
         if (sink_ != nullptr && !sink_->log_line(report_.last_log, error))
             return -1;
-        return 1;
+        return static_cast<long>(5 + n);
     }
     case 'S':
     case 'F': {
@@ -130,15 +149,13 @@ int RecordReader::read_one(std::string *error) {
         report_.picture_final = number(1) != 0;
         report_.picture_repeated = tag == 'S';
         length = tag == 'S' ? 9 : 25 + 4 * pixels;
-        read_ += length;
         if (sink_ != nullptr && !sink_->picture(report_, error))
             return -1;
-        return 1;
+        return static_cast<long>(length);
     }
     default:
         *error = "the replay stream is damaged (a record of kind " + std::to_string(at[0]) + ")";
         return -1;
     }
-    read_ += length;
-    return 1;
+    return static_cast<long>(length);
 }

@@ -42,17 +42,18 @@ class RecordReader {
     // refused a picture; *error says which.
     bool take(const void *bytes, std::size_t size, std::string *error);
     // True when no record is left half-read.
-    bool complete() const { return buffer_.size() == read_; }
+    bool complete() const { return buffer_.empty(); }
     const ReplayReport &report() const { return report_; }
 
   private:
-    // 1: one record read; 0: more bytes needed; -1: damaged.
-    int read_one(std::string *error);
+    // The record at `at`: its length once read; 0 when more bytes are
+    // needed (*need: how many it takes as far as they tell); -1 when damaged.
+    long read_one(const unsigned char *at, std::size_t available, std::size_t *need, std::string *error);
 
     PictureSink *sink_;
     ReplayReport report_;
-    std::vector<unsigned char> buffer_;
-    std::size_t read_ = 0;
+    std::vector<unsigned char> buffer_; // a record half-read, and nothing else
+
 };
 
 #endif // QELMA_REPLAY_RECORDS_H
