@@ -17,7 +17,8 @@ web=0
 windows=0
 pkgs="cmake g++ make pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev
       libgl-dev fonts-dejavu-core fonts-liberation2 xvfb xauth x11-utils dpkg-dev file
-      lintian desktop-file-utils xdotool libgif-dev libpng-dev libfreetype-dev python3-fonttools"
+      lintian desktop-file-utils xdotool libgif-dev libpng-dev libfreetype-dev python3-fonttools
+      bubblewrap"
 for option in "$@"; do
     case "$option" in
     --windows)

@@ -156,12 +156,16 @@ tick or quit. The events can be recorded into a script and played back.
 
 This package holds the static library, the C header qelma/qelma.h, a CMake
 package (find_package(QELMA)), a pkg-config file (qelma), the sources of
-the example programs and qelma-replay, which replays a program's script
+the example programs, qelma-replay, which replays a program's script
 without a screen into pictures, an animated GIF or a check against a
-reference picture. QELMA is written in C++ on Qt 6.")
+reference picture, and qelma-check, which checks a whole class of programs
+against a task's pictures, each in a sandbox (with bubblewrap). QELMA is
+written in C++ on Qt 6.")
 # qelma-replay's libraries (giflib, libpng) through dpkg-shlibdeps.
 set(CPACK_DEBIAN_DEV_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qt6-base-dev, libfreetype-dev")
+# qelma-check's sandbox.
+set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "bubblewrap")
 set(CPACK_DEBIAN_DEV_PACKAGE_BREAKS "qelma")
 set(CPACK_DEBIAN_DEV_PACKAGE_REPLACES "qelma")
 

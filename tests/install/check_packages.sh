@@ -64,7 +64,7 @@ has "$dev" include/qelma/qelma.h "lib/$multiarch/libqelma.a" \
     share/doc/libqelma-dev/copyright share/doc/libqelma-dev/changelog.gz \
     share/doc/libqelma-dev/examples/first.c share/doc/libqelma-dev/examples/hello.c \
     share/doc/libqelma-dev/examples/shapes.c share/doc/libqelma-dev/examples/bounce.c \
-    bin/qelma-replay share/man/man1/qelma-replay.1.gz
+    bin/qelma-replay share/man/man1/qelma-replay.1.gz bin/qelma-check share/man/man1/qelma-check.1.gz
 lacks "$dev" 'cargame' 'share/applications'
 
 field() { dpkg-deb -f "$1" "$2"; }
@@ -94,6 +94,7 @@ case "$dev_depends" in
 "qt6-base-dev, libfreetype-dev,"*libgif7*libpng16-16*) ;;
 *) fail "libqelma-dev depends on '$dev_depends'" ;;
 esac
+[ "$(field "$dev" Recommends)" = bubblewrap ] || fail "libqelma-dev recommends '$(field "$dev" Recommends)'"
 
 # Descriptions: a synopsis and an extended part of several lines, none
 # longer than 80 characters.
