@@ -13,7 +13,9 @@
 #include <mutex>
 #include <pthread.h>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -438,7 +440,7 @@ LearnerResult check_learner(const Run &run, const Submission &sub, std::size_t i
         CheckResult r;
         r.script = s.name;
         if (!built || interrupted) {
-            r.verdict = Verdict::BUILD_FAILED;
+            r.verdict = interrupted ? Verdict::NOT_PLAYED : Verdict::BUILD_FAILED;
             r.reason = interrupted ? "not checked: interrupted" : "the build failed: " + first_error(result.build_messages);
             result.checks.push_back(r);
             continue;
@@ -453,6 +455,10 @@ LearnerResult check_learner(const Run &run, const Submission &sub, std::size_t i
         const Ran ran = run_bounded(run.sandbox, replay_command(run, s, dir / "bin", out, false), run.env,
                                     replay_deadline(run.task.limits));
         judge(ran, run.task.limits, &r);
+        if (interrupted) {
+            r.verdict = Verdict::NOT_PLAYED;
+            r.reason = "not checked: interrupted";
+        }
         r.log_tail = last_lines(out / "log.txt", 12);
         if (fs::exists(out / "last.png"))
             r.picture = (out / "last.png").string();
@@ -461,6 +467,37 @@ LearnerResult check_learner(const Run &run, const Submission &sub, std::size_t i
         result.checks.push_back(r);
     }
     return result;
+}
+
+// Kills and reaps every process left to this command, until none is left.
+void end_descendants() {
+    const std::string me = std::to_string(getpid());
+    for (int round = 0; round < 100; ++round) {
+        bool any = false;
+        std::error_code failed;
+        for (fs::directory_iterator it("/proc", failed), end; !failed && it != end; it.increment(failed)) {
+            const std::string pid = it->path().filename().string();
+            if (pid.find_first_not_of("0123456789") != std::string::npos)
+                continue;
+            std::ifstream stat(it->path() / "stat");
+            std::string line;
+            std::getline(stat, line);
+            // pid (name) state ppid ...: the name may hold spaces and parentheses.
+            const auto close = line.rfind(')');
+            std::istringstream rest(close == std::string::npos ? "" : line.substr(close + 1));
+            std::string state, ppid;
+            rest >> state >> ppid;
+            if (ppid == me) {
+                any = true;
+                kill(static_cast<pid_t>(std::stol(pid)), SIGKILL);
+            }
+        }
+        while (waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
+        if (!any)
+            return;
+        usleep(10000);
+    }
 }
 
 // Interruptions are heard by one thread, which ends what runs.
@@ -659,9 +696,13 @@ int run_check(int argc, char **argv) {
     } else {
         say("running WITHOUT a sandbox (--no-sandbox): every program can do what you can");
     }
+    // Whatever a run leaves behind (a sandbox whose qelma-replay was
+    // killed) becomes this command's, and ends with it.
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     listen_for_interruptions();
     if (o.make) {
         const int status = make_pictures(run);
+        end_descendants();
         remove_root();
         return status;
     }
@@ -696,6 +737,7 @@ int run_check(int argc, char **argv) {
             status = EXIT_USAGE;
         }
     }
+    end_descendants();
     remove_root();
     return interrupted ? EXIT_INTERRUPTED : status;
 }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -53,8 +54,9 @@ bool set_limit(const std::string &name, const std::string &value, Limits *limits
             continue;
         double n = 0;
         if (!number_in(value, k.low, k.high, &n)) {
-            *error = name + " must be a number from " + trimmed(std::to_string(k.low)) + " to " +
-                     std::to_string(static_cast<long>(k.high)) + ", not \"" + value + "\"";
+            char range[64];
+            std::snprintf(range, sizeof range, "from %g to %g", k.low, k.high);
+            *error = name + " must be a number " + range + ", not \"" + value + "\"";
             return false;
         }
         if (name == "time")

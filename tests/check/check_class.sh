@@ -112,11 +112,25 @@ grep -q 'c0-0-last.png' "$work/report/index.html" && [ -f "$work/report/pictures
 [ "$(tail -n +2 "$work/s1.csv" | cut -d, -f1 | tr '\n' ' ')" = "amy gus " ] &&
     [ "$(tail -n +2 "$work/s2.csv" | cut -d, -f1 | tr '\n' ' ')" = "cat " ] || fail "the shards"
 
+# Interrupted, it ends every run it started and leaves nothing.
+"$check" "$work/task" "$work/class/eve" "$work/class/pam" >/dev/null 2>&1 &
+checking=$!
+sleep 1
+kill -INT "$checking"
+set +e
+wait "$checking"
+status=$?
+set -e
+[ "$status" = 130 ] || fail "interrupted, qelma-check ended with $status, not 130"
+[ -z "$(pgrep -u 65534 -f /learner/program || true)" ] || fail "an interrupted check left processes"
+[ -z "$(ls -d "${TMPDIR:-/tmp}"/qelma-check-* 2>/dev/null)" ] || fail "an interrupted check left its folder"
+
 # Bad input: each a message and exit 2.
 mkdir -p "$work/empty" "$work/lost"
 cp "$work/task/circle.SCR" "$work/lost/"
 for args in "$work/empty $work/class/amy" "$work/lost $work/class/amy" \
-    "$work/task $work/class/amy $work/class/amy" "--shard 3/2 $work/task $work/class/amy"; do
+    "$work/task $work/class/amy $work/class/amy" "--shard 3/2 $work/task $work/class/amy" \
+    "--memory lots $work/task $work/class/amy"; do
     set +e
     # shellcheck disable=SC2086
     "$check" $args >"$work/bad.log" 2>&1
