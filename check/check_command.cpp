@@ -412,7 +412,9 @@ bool build(const Run &run, const Submission &sub, const fs::path &dir, LearnerRe
     }
     if (cxx)
         command[0] = "c++";
-    command.insert(command.end(), {"-O2", "-o", run.sandbox.on ? "/learner/bin/program" : (bin / "program").string()});
+    // Headers are found from the submission's own top folder too.
+    command.insert(command.end(), {"-O2", "-I" + (run.sandbox.on ? std::string("/learner/src") : src.string()), "-o",
+                                   run.sandbox.on ? "/learner/bin/program" : (bin / "program").string()});
     command.insert(command.end(), run.kit.begin(), run.kit.end());
     const std::vector<Bind> binds = {{src.string(), "/learner/src", false}, {bin.string(), "/learner/bin", true}};
     const Ran ran = run_bounded(run.sandbox,
