@@ -392,4 +392,24 @@ const ENGINES = {
   webkit: webkitDriver,
 };
 
-module.exports = { engines, inEngines, ENGINES, numpadDigit, sleep, chromiumPath, chromiumArgs, POPUPS_OPEN, CANVAS_HAS_KEYS };
+// qelma-check's report page, opened from the disk in each engine: every
+// thumbnail loads, and a click on one shows the pictures full size.
+async function reportPage(t, names, file) {
+  const thumbnails = `[...document.querySelectorAll('td img')]`;
+  const OPEN = `(s => s && getComputedStyle(s).display === 'block' && [...s.querySelectorAll('img')]
+    .every(i => i.complete && i.naturalWidth === 601) && s.querySelectorAll('img').length)(location.hash &&
+    document.querySelector(location.hash))`;
+  await inEngines(names, t.check, async d => {
+    const say = (ok, what) => t.check(ok, `${d.name}: ${what}`);
+    if (!fs.existsSync(file)) return say(false, `the report page ${file} is there (qelma_check_class makes it)`);
+    await d.goto('file://' + file);
+    const loaded = await d.waitFor(`${thumbnails}.length > 0 && ${thumbnails}.every(i => i.complete && i.naturalWidth === 601)
+      && ${thumbnails}.length`, 10000);
+    say(loaded >= 10, `the report page's thumbnails load (${loaded})`);
+    await d.clickAt(`document.querySelector('td.failed a')`);
+    const shown = await d.waitFor(OPEN, 5000);
+    say(shown === 3, `a click on a thumbnail shows the picture, the reference and the difference (${shown})`);
+  }, !!process.env.CI);
+}
+
+module.exports = { engines, inEngines, reportPage, ENGINES, numpadDigit, sleep, chromiumPath, chromiumArgs, POPUPS_OPEN, CANVAS_HAS_KEYS };

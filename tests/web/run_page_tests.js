@@ -12,7 +12,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { chromium } = require('playwright-core');
-const { engines, numpadDigit, chromiumPath, chromiumArgs, POPUPS_OPEN, CANVAS_HAS_KEYS } = require('./engines');
+const { engines, reportPage, numpadDigit, chromiumPath, chromiumArgs, POPUPS_OPEN, CANVAS_HAS_KEYS } = require('./engines');
 const { check, finish, idle, poll, serve } = require('./page_support');
 
 const root = path.resolve(__dirname, '..', '..');
@@ -1034,7 +1034,9 @@ let base;
   const groups = { parity, gtests, examples, game, survive: recordingsSurvive, scripts: scriptFiles, reload: reloadKeepsTicks,
                    keys, embedded, touch, scale, engines: journeys('chromium,firefox,webkit'), webkit: journeys('webkit'),
                    windows: windowsScript, waiting, replay: async c => replayAgainstDesktop(await wholeGame(c)),
-                   gif: gifOfScript };
+                   gif: gifOfScript,
+                   report: () => reportPage(t, (process.env.QELMA_BROWSERS || 'chromium,firefox,webkit').split(','),
+                                            path.join(desktopDir, 'tests', 'check', 'work', 'report', 'index.html')) };
   // QELMA_PAGE_TESTS=game,replay runs only those groups, in this order; all
   // of them run without it, but for `webkit`. A name that is no group fails.
   const only = (process.env.QELMA_PAGE_TESTS || '').split(',').filter(Boolean);
