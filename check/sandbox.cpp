@@ -64,9 +64,13 @@ std::vector<std::string> sandboxed(const Sandbox &sandbox, const Limits &limits,
                                         std::to_string(limits.written_mb * mb),
                                         std::to_string(cpu),
                                         "--"};
-    limited.insert(limited.end(), command.begin(), command.end());
-    if (!sandbox.on)
+    if (!sandbox.on) {
+        // Without the sandbox's --chdir, a shell goes there first.
+        limited.insert(limited.end(), {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", chdir});
+        limited.insert(limited.end(), command.begin(), command.end());
         return limited;
+    }
+    limited.insert(limited.end(), command.begin(), command.end());
     // The launcher is the sandbox's first process: the kernel gives it no
     // signal from inside that it does not ask for, so a program cannot kill
     // the process that watches it.

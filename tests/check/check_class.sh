@@ -138,4 +138,15 @@ for args in "$work/empty $work/class/amy" "$work/lost $work/class/amy" \
     set -e
     [ "$status" = 2 ] && grep -q "^qelma-check: " "$work/bad.log" || fail "$args: exit $status: $(cat "$work/bad.log")"
 done
+# Without bubblewrap it refuses and says how to have it; --no-sandbox runs,
+# and says so in its sheet.
+set +e
+PATH=/nonexistent "$check" "$work/task" "$work/class/uma" >"$work/bad.log" 2>&1
+status=$?
+set -e
+[ "$status" = 2 ] && grep -q "apt-get install bubblewrap" "$work/bad.log" || fail "no bubblewrap: exit $status: $(cat "$work/bad.log")"
+"$check" --no-sandbox --csv "$work/open.csv" "$work/task" "$work/class/uma" >"$work/open.log" 2>&1 ||
+    fail "--no-sandbox: $(cat "$work/open.log")"
+grep -q "^uma,2,2,passed,passed,,off$" "$work/open.csv" && grep -q "NOT SANDBOXED" "$work/open.log" ||
+    fail "--no-sandbox is not said: $(cat "$work/open.csv" "$work/open.log")"
 echo "qelma-check: every learner's result as expected, nothing got out"
