@@ -412,6 +412,10 @@ bool build(const Run &run, const Submission &sub, const fs::path &dir, LearnerRe
     }
     if (cxx)
         command[0] = "c++";
+    // gold links a program against the kit in a quarter of the default
+    // linker's time, and the link is a third of a small program's build.
+    if (access("/usr/bin/ld.gold", X_OK) == 0)
+        command.push_back("-fuse-ld=gold");
     // Headers are found from the submission's own top folder too.
     command.insert(command.end(), {"-O2", "-I" + (run.sandbox.on ? std::string("/learner/src") : src.string()), "-o",
                                    run.sandbox.on ? "/learner/bin/program" : (bin / "program").string()});
