@@ -242,7 +242,7 @@ std::string replay_message(const std::string &output) {
 // limits' own traces.
 void judge(const Ran &ran, const Limits &limits, CheckResult *r) {
     const std::string message = replay_message(ran.output);
-    const long peak = std::max(ran.max_rss_kb, peak_memory_kb(ran.output));
+    const long peak = peak_memory_kb(ran.output);
     const bool out_of_memory = peak >= limits.memory_mb * 1024 / 2 ||
                                ran.output.find("bad_alloc") != std::string::npos ||
                                ran.output.find("Cannot allocate memory") != std::string::npos;
@@ -401,13 +401,13 @@ bool build(const Run &run, const Submission &sub, const fs::path &dir, LearnerRe
             chown((bin / "program").c_str(), NOBODY, NOBODY);
         return !failed;
     }
-    const fs::path base = fs::is_directory(sub.path) ? fs::path(sub.path) : fs::path(sub.path).parent_path();
+    const bool folder = fs::is_directory(sub.path);
     bool cxx = false;
     std::vector<std::string> command = {"cc"};
     for (const std::string &source : sub.sources) {
         const std::string ext = fs::path(source).extension().string();
         cxx = cxx || ext != ".c";
-        const fs::path relative = fs::is_directory(sub.path) ? fs::relative(source, base) : fs::path(source).filename();
+        const fs::path relative = folder ? fs::relative(source, sub.path) : fs::path(source).filename();
         command.push_back((run.sandbox.on ? fs::path("/learner/src") : src) / relative);
     }
     if (cxx)

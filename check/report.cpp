@@ -150,6 +150,8 @@ bool write_report_page(const ClassReport &report, const std::string &dir, std::s
     for (const Script &s : report.task.scripts)
         out << "<th>" << xml(s.name) << "</th>";
     out << "</tr>\n";
+    for (std::size_t k = 0; k < report.task.scripts.size(); ++k)
+        copy(report.task.scripts[k].picture_path, "ref-" + std::to_string(k) + ".png");
     std::ostringstream overlays;
     for (std::size_t i = 0; i < report.learners.size(); ++i) {
         const LearnerResult &l = report.learners[i];
@@ -160,8 +162,6 @@ bool write_report_page(const ClassReport &report, const std::string &dir, std::s
             const std::string last = copy(c.picture, id + "-last.png");
             const std::string diff = copy(c.difference, id + "-diff.png");
             const std::string ref = "ref-" + std::to_string(k) + ".png";
-            if (i == 0 || !fs::exists(pictures / ref))
-                copy(report.task.scripts[k].picture_path, ref);
             out << "<td class=\"" << (c.verdict == Verdict::PASSED ? "passed" : "failed") << "\">";
             if (!last.empty())
                 out << "<a href=\"#" << id << "\"><img src=\"" << last << "\" alt=\"the last picture\"></a>";

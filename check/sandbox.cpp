@@ -163,10 +163,9 @@ Ran run_bounded(const Sandbox &sandbox, const std::vector<std::string> &argv, co
     }
     close(out[0]);
     int status = 0;
-    rusage usage{};
     // What the process left behind in its group goes with it.
     kill(-child, SIGKILL);
-    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     hold.lock();
     running.erase(child);
@@ -177,7 +176,6 @@ Ran run_bounded(const Sandbox &sandbox, const std::vector<std::string> &argv, co
     }
     ran.output = start + (dropped ? "\n[... " + std::to_string(dropped) + " bytes left out ...]\n" : "") + end;
     ran.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    ran.max_rss_kb = usage.ru_maxrss;
     return ran;
 }
 

@@ -37,7 +37,6 @@ std::vector<std::string> sandboxed(const Sandbox &sandbox, const Limits &limits,
 struct Ran {
     int code = -1;         // its exit code, 128 + n for signal n
     bool killed = false;   // ended by the deadline
-    long max_rss_kb = 0;   // of the largest process it and its own waited for
     std::string output;    // standard output and error: their start and end
 };
 

@@ -1,9 +1,7 @@
 // The task folder, its settings, and the submissions of a class.
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,6 +11,7 @@
 #include "check/check.h"
 #include "qelma/qelma.h"
 #include "replay/pictures.h"
+#include "replay/replay_command.h"
 
 namespace fs = std::filesystem;
 
@@ -23,16 +22,6 @@ std::string trimmed(const std::string &text) {
     if (first == std::string::npos)
         return "";
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-bool number_in(const std::string &text, double low, double high, double *value) {
-    char *end = nullptr;
-    errno = 0;
-    const double parsed = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(parsed) || parsed < low || parsed > high)
-        return false;
-    *value = parsed;
-    return true;
 }
 
 bool is_source(const fs::path &path) {
@@ -53,7 +42,7 @@ bool set_limit(const std::string &name, const std::string &value, Limits *limits
         if (name != k.name)
             continue;
         double n = 0;
-        if (!number_in(value, k.low, k.high, &n)) {
+        if (!number_of(value, k.low, k.high, &n)) {
             char range[64];
             std::snprintf(range, sizeof range, "from %g to %g", k.low, k.high);
             *error = name + " must be a number " + range + ", not \"" + value + "\"";

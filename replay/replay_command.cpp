@@ -62,16 +62,6 @@ std::string signal_name(int signal_number) {
 
 void say(const std::string &message) { std::fprintf(stderr, "qelma-replay: %s\n", message.c_str()); }
 
-bool number_of(const std::string &text, double low, double high, double *value) {
-    char *end = nullptr;
-    errno = 0;
-    const double parsed = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(parsed) || parsed < low ||
-        parsed > high)
-        return false;
-    *value = parsed;
-    return true;
-}
 
 // Temporary names, kept where a signal handler can remove them: an output
 // appears only complete, even when the command is interrupted.
@@ -432,6 +422,17 @@ std::string last_log_line(const ReplayReport &report) {
 }
 
 } // namespace
+
+bool number_of(const std::string &text, double low, double high, double *value) {
+    char *end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(parsed) || parsed < low ||
+        parsed > high)
+        return false;
+    *value = parsed;
+    return true;
+}
 
 bool parse_replay_options(const std::vector<std::string> &args, ReplayOptions *options,
                           std::string *error) {

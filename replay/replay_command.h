@@ -39,6 +39,8 @@ struct ReplayOptions {
 };
 
 // False, with the reason in *error, for a command line that is not a replay.
+// The whole text as a finite number from low to high; false when it is not.
+bool number_of(const std::string &text, double low, double high, double *value);
 bool parse_replay_options(const std::vector<std::string> &args, ReplayOptions *options,
                           std::string *error);
 // Runs the whole command; messages go to standard error. Returns the exit code.
