@@ -65,8 +65,8 @@ std::vector<std::string> sandboxed(const Sandbox &sandbox, const Limits &limits,
                                         std::to_string(cpu),
                                         "--"};
     if (!sandbox.on) {
-        // Without the sandbox's --chdir, a shell goes there first.
-        limited.insert(limited.end(), {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", chdir});
+        // Without the sandbox's --chdir, env goes there first.
+        limited.insert(limited.begin(), {"/usr/bin/env", "--chdir=" + chdir});
         limited.insert(limited.end(), command.begin(), command.end());
         return limited;
     }
@@ -195,25 +195,51 @@ int run_limited(int argc, char **argv) {
     }
     const rlimit no_core{0, 0};
     setrlimit(RLIMIT_CORE, &no_core);
-    const pid_t child = fork();
-    if (child == 0) {
-        execvp(argv[7], argv + 7);
-        std::fprintf(stderr, "qelma-check: cannot run %s: %s\n", argv[7], std::strerror(errno));
-        _exit(errno == ENOENT ? 127 : 126);
-    }
-    if (child < 0) {
-        std::fprintf(stderr, "qelma-check: cannot start %s: %s\n", argv[7], std::strerror(errno));
-        return 126;
-    }
-    // As the sandbox's first process it takes every orphan's end too.
+    // The commands in order: one after "--then" runs whatever came before,
+    // one after "--and" only when every one before succeeded.
     int status = 0;
-    rusage usage{};
-    for (;;) {
-        const pid_t ended = wait4(-1, &status, 0, &usage);
-        if (ended == child || (ended < 0 && errno != EINTR))
-            break;
+    bool failed = false;
+    long peak_kb = 0;
+    bool always = true; // what the separator before this command says
+    for (int at = 7; at < argc;) {
+        int end = at;
+        while (end < argc && std::strcmp(argv[end], "--then") != 0 && std::strcmp(argv[end], "--and") != 0)
+            ++end;
+        const bool runs = at < end && (always || !failed);
+        always = end < argc && std::strcmp(argv[end], "--then") == 0;
+        const int next = end + 1;
+        argv[end] = nullptr;
+        if (!runs) {
+            at = next;
+            continue;
+        }
+        const pid_t child = fork();
+        if (child == 0) {
+            execvp(argv[at], argv + at);
+            std::fprintf(stderr, "qelma-check: cannot run %s: %s\n", argv[at], std::strerror(errno));
+            _exit(errno == ENOENT ? 127 : 126);
+        }
+        if (child < 0) {
+            std::fprintf(stderr, "qelma-check: cannot start %s: %s\n", argv[at], std::strerror(errno));
+            return 126;
+        }
+        // As the sandbox's first process it takes every orphan's end too.
+        int ended_as = 0;
+        rusage usage{};
+        for (;;) {
+            const pid_t ended = wait4(-1, &ended_as, 0, &usage);
+            if (ended == child || (ended < 0 && errno != EINTR))
+                break;
+        }
+        peak_kb = std::max(peak_kb, static_cast<long>(usage.ru_maxrss));
+        // The first failure is the end the launcher tells.
+        if (!failed && !(WIFEXITED(ended_as) && WEXITSTATUS(ended_as) == 0)) {
+            failed = true;
+            status = ended_as;
+        }
+        at = next;
     }
-    std::fprintf(stderr, "\nqelma-check: peak memory %ld KB\n", usage.ru_maxrss);
+    std::fprintf(stderr, "\nqelma-check: peak memory %ld KB\n", peak_kb);
     std::fflush(stderr);
     if (WIFSIGNALED(status)) {
         // Ended as the program was: by the same signal.

@@ -47,9 +47,10 @@ struct Ran {
 Ran run_bounded(const Sandbox &sandbox, const std::vector<std::string> &argv, const std::vector<std::string> &env,
                 double seconds);
 
-// qelma-check --limited NPROC AS FSIZE CPU -- COMMAND...: runs COMMAND under
-// those limits, tells its peak memory on standard error ("qelma-check: peak
-// memory N KB") and ends as it ended.
+// qelma-check --limited NPROC AS FSIZE CPU -- COMMAND... [--then|--and
+// COMMAND...]...: runs each COMMAND under those limits (one after --and only
+// when all before succeeded), tells the peak memory on standard error
+// ("qelma-check: peak memory N KB") and ends as the first that failed.
 int run_limited(int argc, char **argv);
 // The peak memory run_limited told last in the output, or -1.
 long peak_memory_kb(const std::string &output);
