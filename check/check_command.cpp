@@ -3,6 +3,7 @@
 // learner, on the terminal and in sheets.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <pthread.h>
 #include <sstream>
@@ -20,6 +22,7 @@
 #include <unistd.h>
 
 #include "check/check.h"
+#include "check/object_cache.h"
 #include "check/report.h"
 #include "check/sandbox.h"
 
@@ -215,6 +218,14 @@ std::string last_lines(const fs::path &file, int lines) {
     return at == std::string::npos || at == 0 ? text : text.substr(at + 1);
 }
 
+// A build's messages without the launcher's own line.
+std::string without_launcher(std::string output) {
+    const auto at = output.rfind("\nqelma-check: peak memory ");
+    if (at != std::string::npos)
+        output.erase(at, output.find('\n', at + 1) - at);
+    return output;
+}
+
 // The compiler's first error, else its last line.
 std::string first_error(const std::string &messages) {
     std::istringstream in(messages);
@@ -306,6 +317,9 @@ struct Run {
     fs::path task_copy;     // the task's scripts and pictures, readable inside
     std::string replay;     // qelma-replay
     std::vector<std::string> kit; // pkg-config's flags for the kit
+    std::vector<std::string> cflags, libs; // the same: to compile, to link
+    std::unique_ptr<ObjectCache> objects; // of units compiled in this run
+    std::vector<std::string> fixed_folders; // the system's and the kit's: the same for every build
     std::vector<std::string> env; // the clean environment of every run
 };
 
@@ -401,34 +415,76 @@ bool build(const Run &run, const Submission &sub, const fs::path &dir, LearnerRe
             chown((bin / "program").c_str(), NOBODY, NOBODY);
         return !failed;
     }
+    // Each source is compiled, in its folder and named from there, unless a
+    // unit of the same bytes in a folder of the same files was compiled
+    // before in this run; then all are linked.
     const bool folder = fs::is_directory(sub.path);
-    bool cxx = false;
-    std::vector<std::string> command = {"cc"};
-    for (const std::string &source : sub.sources) {
-        const std::string ext = fs::path(source).extension().string();
-        cxx = cxx || ext != ".c";
-        const fs::path relative = folder ? fs::relative(source, sub.path) : fs::path(source).filename();
-        command.push_back((run.sandbox.on ? fs::path("/learner/src") : src) / relative);
-    }
-    if (cxx)
-        command[0] = "c++";
-    // gold links a program against the kit in a quarter of the default
-    // linker's time, and the link is a third of a small program's build.
-    if (access("/usr/bin/ld.gold", X_OK) == 0)
-        command.push_back("-fuse-ld=gold");
-    // Headers are found from the submission's own top folder too.
-    command.insert(command.end(), {"-O2", "-I" + (run.sandbox.on ? std::string("/learner/src") : src.string()), "-o",
-                                   run.sandbox.on ? "/learner/bin/program" : (bin / "program").string()});
-    command.insert(command.end(), run.kit.begin(), run.kit.end());
+    const std::string inside_src = run.sandbox.on ? "/learner/src" : src.string();
+    const std::string inside_bin = run.sandbox.on ? "/learner/bin" : bin.string();
     const std::vector<Bind> binds = {{src.string(), "/learner/src", false}, {bin.string(), "/learner/bin", true}};
-    const Ran ran = run_bounded(run.sandbox,
-                                sandboxed(run.sandbox, run.task.limits, binds, run.sandbox.on ? "/learner/src" : src.string(),
-                                          command),
+    std::vector<std::string> relatives;
+    for (const std::string &source : sub.sources)
+        relatives.push_back((folder ? fs::relative(source, sub.path) : fs::path(source).filename()).string());
+    const Tree tree = tree_of(src.string());
+    struct Unit {
+        std::string key, object, depfile; // the last two as named inside
+        bool compiled = false;
+    };
+    std::vector<Unit> units;
+    std::vector<std::string> commands;
+    bool cxx = false;
+    for (const std::string &relative : relatives) {
+        // A .c file is C whatever else the submission holds.
+        const bool c = fs::path(relative).extension() == ".c";
+        cxx = cxx || !c;
+        // Headers are found from the submission's own top folder too.
+        std::vector<std::string> compile = {c ? "cc" : "c++", "-O2", "-I."};
+        compile.insert(compile.end(), run.cflags.begin(), run.cflags.end());
+        // Named from "./": a file called "-fplugin=..." or "@options" is
+        // never read as the compiler's option.
+        compile.insert(compile.end(), {"-c", "./" + relative});
+        Unit u;
+        const std::string name = inside_bin + "/unit-" + std::to_string(units.size());
+        u.key = ObjectCache::key(compile, tree, src.string(), relative);
+        u.object = name + ".o";
+        u.depfile = name + ".d";
+        if (u.key.empty() || !run.objects->take(u.key, src.string(), (bin / fs::path(u.object).filename()).string())) {
+            compile.insert(compile.end(), {"-o", u.object, "-MD", "-MF", u.depfile});
+            commands.insert(commands.end(), compile.begin(), compile.end());
+            commands.push_back("--then");
+            u.compiled = true;
+        }
+        units.push_back(u);
+    }
+    if (!commands.empty())
+        commands.back() = "--and";
+    // gold links a program against the kit in a quarter of the default
+    // linker's time; the kit's debugging sections are left out.
+    commands.insert(commands.end(), {cxx ? "c++" : "cc", "-Wl,--strip-debug"});
+    if (access("/usr/bin/ld.gold", X_OK) == 0)
+        commands.push_back("-fuse-ld=gold");
+    for (const Unit &u : units)
+        commands.push_back(u.object);
+    commands.insert(commands.end(), {"-o", inside_bin + "/program"});
+    commands.insert(commands.end(), run.libs.begin(), run.libs.end());
+    const Ran ran = run_bounded(run.sandbox, sandboxed(run.sandbox, run.task.limits, binds, inside_src, commands),
                                 run.env, 120);
-    result->build_messages = ran.output;
+    result->build_messages = without_launcher(ran.output);
     if (ran.killed)
         result->build_messages += "\n(the build was stopped after 120 s)";
-    return ran.code == 0 && !ran.killed;
+    const bool built = ran.code == 0 && !ran.killed;
+    std::error_code ignored;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const Unit &u = units[i];
+        const fs::path object = bin / fs::path(u.object).filename(), depfile = bin / fs::path(u.depfile).filename();
+        Read read;
+        if (built && u.compiled && !u.key.empty() &&
+            ObjectCache::read_of(depfile.string(), src.string(), relatives[i], run.fixed_folders, &read))
+            run.objects->keep(u.key, read, object.string());
+        fs::remove(object, ignored);
+        fs::remove(depfile, ignored);
+    }
+    return built;
 }
 
 LearnerResult check_learner(const Run &run, const Submission &sub, std::size_t index) {
@@ -645,7 +701,12 @@ int run_check(int argc, char **argv) {
                 "): install libqelma-dev, or name the kit's folder in PKG_CONFIG_PATH");
             return EXIT_USAGE;
         }
+        std::string cflags, libs;
+        output_of("pkg-config --cflags qelma", &cflags);
+        output_of("pkg-config --libs qelma", &libs);
         run.kit = words(flags);
+        run.cflags = words(cflags);
+        run.libs = words(libs);
     }
 
     // The run's own temporary folder: the unprivileged user may pass through
@@ -657,6 +718,7 @@ int run_check(int argc, char **argv) {
         return EXIT_USAGE;
     }
     run.root = pattern;
+    run.objects = std::make_unique<ObjectCache>((run.root / "objects").string());
     chmod(run.root.c_str(), 0711);
     run.task_copy = run.root / "task";
     std::error_code failed;
@@ -686,6 +748,13 @@ int run_check(int argc, char **argv) {
         else if (flag[0] == '/')
             show(fs::path(flag).parent_path());
     }
+    // What a build reads there is the same for every learner.
+    run.fixed_folders = {"/usr/"};
+    for (const std::string &flag : run.cflags)
+        if (flag.rfind("-I/", 0) == 0)
+            run.fixed_folders.push_back(flag.substr(2) + "/");
+    for (const std::string &folder : kit_folders)
+        run.fixed_folders.push_back(folder + "/");
     if (!share_tools(&run, kit_folders, &error)) {
         say(error);
         remove_root();

@@ -1,5 +1,5 @@
 #!/bin/sh
-# A class of twenty submissions, hostile ones among them, checked by
+# A class of twenty-one submissions, hostile ones among them, checked by
 # qelma-check from an installed kit: each gets the result of the table below,
 # and nothing gets out (no file outside, no connection to the test's server,
 # no process left, no temporary folder left).
@@ -39,25 +39,30 @@ pam 14 timeout
 rex - build-failed
 sue - not-qelma
 tom - build-failed
-uma prog passed"
+uma prog passed
+val 0 differs"
 echo "$table" | while read -r learner behaviour expected; do
     case "$behaviour" in
     -) ;;
     *)
         mkdir -p "$work/class/$learner"
-        cp "$here/learner.c" "$work/class/$learner/"
+        cp "$here/learner.c" "$here/answer.c" "$work/class/$learner/"
         b=$behaviour
         [ "$b" = prog ] && b=0
         printf '#define BEHAVIOUR %s\n#define TEACHER_HOME "%s"\n#define SERVER_PORT %s\n' \
             "$b" "$work/home" "$port" >"$work/class/$learner/variant.h" ;;
     esac
 done
-# ben writes C++; rex does not compile; sue hands in a text; tom nothing.
+# ben writes C++; rex does not compile; sue hands in a text; tom nothing;
+# val changed the file all were given (built once for the others); kim's
+# file is named as an option would be.
+mv "$work/class/kim/learner.c" "$work/class/kim/-kim.c"
+sed -i 's/wrong_colour ? QELMA_BLUE : QELMA_RED/QELMA_BLUE/' "$work/class/val/answer.c"
 mv "$work/class/ben/learner.c" "$work/class/ben/learner.cpp"
 printf 'int main(void) { this is not C }\n' >"$work/class/rex.c"
 printf 'a text, not a program\n' >"$work/class/sue"
 # uma hands in the program she built.
-cc -o "$work/class/uma.program" -I"$work/class/uma" "$work/class/uma/learner.c" \
+cc -o "$work/class/uma.program" -I"$work/class/uma" "$work/class/uma/learner.c" "$work/class/uma/answer.c" \
     $(pkg-config --cflags --libs qelma) || fail "the right answer does not build"
 rm -rf "$work/class/uma"
 mv "$work/class/uma.program" "$work/class/uma"
@@ -84,7 +89,7 @@ sleep 0.5
 set +e
 cd "$work/class"
 "$check" -j 2 --csv "$work/class.csv" --junit "$work/class.xml" --report "$work/report" "$work/task" \
-    amy ben cat dan eve fay gus hal ida jon kim lou max ned ora pam rex.c sue tom uma >"$work/check.log" 2>&1
+    amy ben cat dan eve fay gus hal ida jon kim lou max ned ora pam rex.c sue tom uma val >"$work/check.log" 2>&1
 status=$?
 cd "$work"
 set -e
