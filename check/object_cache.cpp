@@ -174,8 +174,11 @@ Tree tree_of(const std::string &folder) {
     std::error_code failed;
     for (fs::recursive_directory_iterator it(folder, failed), end; !failed && it != end;
          it.increment(failed)) {
+        // Only files and folders, named so that a make rule reads back
+        // every name as it is.
         const fs::file_status status = it->symlink_status(failed);
-        if (failed || !(fs::is_regular_file(status) || fs::is_directory(status)))
+        if (failed || !(fs::is_regular_file(status) || fs::is_directory(status)) ||
+            it->path().filename().string().find_first_of("\n\\") != std::string::npos)
             return tree;
         names.push_back(fs::relative(it->path(), folder, failed).string() +
                         (fs::is_directory(status) ? "/" : ""));
