@@ -316,8 +316,7 @@ struct Run {
     fs::path root;          // the temporary folder
     fs::path task_copy;     // the task's scripts and pictures, readable inside
     std::string replay;     // qelma-replay
-    std::vector<std::string> kit; // pkg-config's flags for the kit
-    std::vector<std::string> cflags, libs; // the same: to compile, to link
+    std::vector<std::string> cflags, libs; // pkg-config's flags for the kit: to compile, to link
     std::unique_ptr<ObjectCache> objects; // of units compiled in this run
     std::vector<std::string> fixed_folders; // the system's and the kit's: the same for every build
     std::vector<std::string> env; // the clean environment of every run
@@ -416,45 +415,39 @@ bool build(const Run &run, const Submission &sub, const fs::path &dir, LearnerRe
         return !failed;
     }
     // Each source is compiled, in its folder and named from there, unless a
-    // unit of the same bytes in a folder of the same files was compiled
-    // before in this run; then all are linked.
+    // unit of the same bytes and headers in a folder of the same file names
+    // was compiled before in this run; then all are linked. Unit i's object
+    // and dependency file are unit-i.o and unit-i.d in the bin folder.
     const bool folder = fs::is_directory(sub.path);
     const std::string inside_src = run.sandbox.on ? "/learner/src" : src.string();
     const std::string inside_bin = run.sandbox.on ? "/learner/bin" : bin.string();
     const std::vector<Bind> binds = {{src.string(), "/learner/src", false}, {bin.string(), "/learner/bin", true}};
-    std::vector<std::string> relatives;
+    const auto unit = [](std::size_t i, const char *suffix) { return "unit-" + std::to_string(i) + suffix; };
+    std::vector<std::string> relatives, keys;
     for (const std::string &source : sub.sources)
         relatives.push_back((folder ? fs::relative(source, sub.path) : fs::path(source).filename()).string());
-    const Tree tree = tree_of(src.string());
-    struct Unit {
-        std::string key, object, depfile; // the last two as named inside
-        bool compiled = false;
-    };
-    std::vector<Unit> units;
+    const std::string tree = tree_digest(src.string());
+    std::vector<bool> compiled;
     std::vector<std::string> commands;
     bool cxx = false;
-    for (const std::string &relative : relatives) {
+    for (std::size_t i = 0; i < relatives.size(); ++i) {
         // A .c file is C whatever else the submission holds.
-        const bool c = fs::path(relative).extension() == ".c";
+        const bool c = fs::path(relatives[i]).extension() == ".c";
         cxx = cxx || !c;
         // Headers are found from the submission's own top folder too.
         std::vector<std::string> compile = {c ? "cc" : "c++", "-O2", "-I."};
         compile.insert(compile.end(), run.cflags.begin(), run.cflags.end());
         // Named from "./": a file called "-fplugin=..." or "@options" is
         // never read as the compiler's option.
-        compile.insert(compile.end(), {"-c", "./" + relative});
-        Unit u;
-        const std::string name = inside_bin + "/unit-" + std::to_string(units.size());
-        u.key = ObjectCache::key(compile, tree, src.string(), relative);
-        u.object = name + ".o";
-        u.depfile = name + ".d";
-        if (u.key.empty() || !run.objects->take(u.key, src.string(), (bin / fs::path(u.object).filename()).string())) {
-            compile.insert(compile.end(), {"-o", u.object, "-MD", "-MF", u.depfile});
+        compile.insert(compile.end(), {"-c", "./" + relatives[i]});
+        keys.push_back(ObjectCache::key(compile, tree, src.string(), relatives[i]));
+        compiled.push_back(keys[i].empty() || !run.objects->take(keys[i], src.string(), (bin / unit(i, ".o")).string()));
+        if (compiled[i]) {
+            compile.insert(compile.end(), {"-o", inside_bin + "/" + unit(i, ".o"), "-MD", "-MF",
+                                           inside_bin + "/" + unit(i, ".d")});
             commands.insert(commands.end(), compile.begin(), compile.end());
             commands.push_back("--then");
-            u.compiled = true;
         }
-        units.push_back(u);
     }
     if (!commands.empty())
         commands.back() = "--and";
@@ -463,8 +456,8 @@ bool build(const Run &run, const Submission &sub, const fs::path &dir, LearnerRe
     commands.insert(commands.end(), {cxx ? "c++" : "cc", "-Wl,--strip-debug"});
     if (access("/usr/bin/ld.gold", X_OK) == 0)
         commands.push_back("-fuse-ld=gold");
-    for (const Unit &u : units)
-        commands.push_back(u.object);
+    for (std::size_t i = 0; i < relatives.size(); ++i)
+        commands.push_back(inside_bin + "/" + unit(i, ".o"));
     commands.insert(commands.end(), {"-o", inside_bin + "/program"});
     commands.insert(commands.end(), run.libs.begin(), run.libs.end());
     const Ran ran = run_bounded(run.sandbox, sandboxed(run.sandbox, run.task.limits, binds, inside_src, commands),
@@ -474,13 +467,12 @@ bool build(const Run &run, const Submission &sub, const fs::path &dir, LearnerRe
         result->build_messages += "\n(the build was stopped after 120 s)";
     const bool built = ran.code == 0 && !ran.killed;
     std::error_code ignored;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const Unit &u = units[i];
-        const fs::path object = bin / fs::path(u.object).filename(), depfile = bin / fs::path(u.depfile).filename();
+    for (std::size_t i = 0; i < relatives.size(); ++i) {
+        const fs::path object = bin / unit(i, ".o"), depfile = bin / unit(i, ".d");
         Read read;
-        if (built && u.compiled && !u.key.empty() &&
+        if (built && compiled[i] && !keys[i].empty() &&
             ObjectCache::read_of(depfile.string(), src.string(), relatives[i], run.fixed_folders, &read))
-            run.objects->keep(u.key, read, object.string());
+            run.objects->keep(keys[i], read, object.string());
         fs::remove(object, ignored);
         fs::remove(depfile, ignored);
     }
@@ -695,16 +687,14 @@ int run_check(int argc, char **argv) {
     const bool any_source = std::any_of(submissions.begin(), submissions.end(),
                                         [](const Submission &s) { return !s.program && s.problem.empty(); });
     if (any_source) {
-        std::string flags;
-        if (!output_of("pkg-config --cflags --libs qelma 2>&1", &flags)) {
-            say("the QELMA kit is not found (pkg-config qelma: " + flags.substr(0, flags.find('\n')) +
+        std::string cflags, libs;
+        if (!output_of("pkg-config --cflags qelma 2>&1", &cflags) ||
+            !output_of("pkg-config --libs qelma 2>&1", &libs)) {
+            const std::string &told = libs.empty() ? cflags : libs;
+            say("the QELMA kit is not found (pkg-config qelma: " + told.substr(0, told.find('\n')) +
                 "): install libqelma-dev, or name the kit's folder in PKG_CONFIG_PATH");
             return EXIT_USAGE;
         }
-        std::string cflags, libs;
-        output_of("pkg-config --cflags qelma", &cflags);
-        output_of("pkg-config --libs qelma", &libs);
-        run.kit = words(flags);
         run.cflags = words(cflags);
         run.libs = words(libs);
     }
@@ -742,7 +732,9 @@ int run_check(int argc, char **argv) {
         remove_root();
         return EXIT_USAGE;
     }
-    for (const std::string &flag : run.kit) {
+    std::vector<std::string> kit = run.cflags;
+    kit.insert(kit.end(), run.libs.begin(), run.libs.end());
+    for (const std::string &flag : kit) {
         if (flag.rfind("-I", 0) == 0 || flag.rfind("-L", 0) == 0)
             show(flag.substr(2));
         else if (flag[0] == '/')

@@ -103,7 +103,16 @@ std::string Sha256::hex() {
 
 namespace {
 
-// Adds a file's size and bytes; false when it cannot be read.
+// The whole of a file; false when it cannot be read.
+bool text_of(const fs::path &path, std::string *text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Adds a file's bytes; false when it cannot be read.
 bool add_file(Sha256 *digest, const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -118,11 +127,9 @@ void add_word(Sha256 *digest, const std::string &word) {
     digest->add(word.c_str(), word.size() + 1);
 }
 
-// Whether the file names the moment it was built: its object would differ
+// Whether a file names the moment it was built: its object would differ
 // from an identical file's built at another.
-bool names_the_time(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+bool names_the_time(const std::string &text) {
     return text.find("__DATE__") != std::string::npos ||
            text.find("__TIME__") != std::string::npos ||
            text.find("__TIMESTAMP__") != std::string::npos;
@@ -130,15 +137,13 @@ bool names_the_time(const fs::path &path) {
 
 // The paths a make rule written by the compiler (-MD) names after its colon.
 std::vector<std::string> dependencies(const std::string &depfile, bool *ok) {
-    std::ifstream in(depfile, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
     std::vector<std::string> out;
+    const bool read = text_of(depfile, &text);
     const auto colon = text.find(": ");
-    *ok = in.good() || in.eof();
-    if (!*ok || colon == std::string::npos) {
-        *ok = false;
+    *ok = read && colon != std::string::npos;
+    if (!*ok)
         return out;
-    }
     std::string word;
     for (std::size_t i = colon + 2; i < text.size(); ++i) {
         const char c = text[i];
@@ -168,8 +173,7 @@ std::vector<std::string> dependencies(const std::string &depfile, bool *ok) {
 
 } // namespace
 
-Tree tree_of(const std::string &folder) {
-    Tree tree;
+std::string tree_digest(const std::string &folder) {
     std::vector<std::string> names;
     std::error_code failed;
     for (fs::recursive_directory_iterator it(folder, failed), end; !failed && it != end;
@@ -179,31 +183,29 @@ Tree tree_of(const std::string &folder) {
         const fs::file_status status = it->symlink_status(failed);
         if (failed || !(fs::is_regular_file(status) || fs::is_directory(status)) ||
             it->path().filename().string().find_first_of("\n\\") != std::string::npos)
-            return tree;
+            return "";
         names.push_back(fs::relative(it->path(), folder, failed).string() +
                         (fs::is_directory(status) ? "/" : ""));
     }
     if (failed)
-        return tree;
+        return "";
     std::sort(names.begin(), names.end());
     Sha256 digest;
     for (const std::string &name : names)
         add_word(&digest, name);
-    tree.cacheable = true;
-    tree.digest = digest.hex();
-    return tree;
+    return digest.hex();
 }
 
-std::string ObjectCache::key(const std::vector<std::string> &compile, const Tree &tree,
+std::string ObjectCache::key(const std::vector<std::string> &compile, const std::string &tree,
                              const std::string &folder, const std::string &source) {
-    if (!tree.cacheable)
+    if (tree.empty())
         return "";
     // Each word ends with a zero byte: no two lists read as one.
     Sha256 digest;
     for (const std::string &word : compile)
         add_word(&digest, word);
     add_word(&digest, "");
-    add_word(&digest, tree.digest);
+    add_word(&digest, tree);
     add_word(&digest, source);
     return add_file(&digest, fs::path(folder) / source) ? digest.hex() : "";
 }
@@ -213,7 +215,8 @@ bool ObjectCache::read_of(const std::string &depfile, const std::string &folder,
                           Read *read) {
     bool ok = false;
     const std::vector<std::string> paths = dependencies(depfile, &ok);
-    if (!ok || names_the_time(fs::path(folder) / source))
+    std::string text;
+    if (!ok || !text_of(fs::path(folder) / source, &text) || names_the_time(text))
         return false;
     for (const std::string &path : paths) {
         if (path[0] == '/') {
@@ -230,10 +233,11 @@ bool ObjectCache::read_of(const std::string &depfile, const std::string &folder,
         const std::string relative = fs::path(path).lexically_normal().string();
         if (relative == source)
             continue;
-        Sha256 digest;
-        if (relative.rfind("..", 0) == 0 || names_the_time(fs::path(folder) / relative) ||
-            !add_file(&digest, fs::path(folder) / relative))
+        if (relative.rfind("..", 0) == 0 || !text_of(fs::path(folder) / relative, &text) ||
+            names_the_time(text))
             return false;
+        Sha256 digest;
+        digest.add(text.data(), text.size());
         read->emplace_back(relative, digest.hex());
     }
     return true;

@@ -26,13 +26,10 @@ class Sha256 {
     std::uint64_t total_ = 0;
 };
 
-// Where a learner's copied folder's includes can lead: the names of all
-// that it holds.
-struct Tree {
-    bool cacheable = false; // false where the folder holds a link or is unreadable
-    std::string digest;
-};
-Tree tree_of(const std::string &folder);
+// Where a learner's copied folder's includes can lead: the digest of the
+// names of all that it holds; empty where it holds a link or a name a make
+// rule cannot carry, or cannot be read (its units are then always compiled).
+std::string tree_digest(const std::string &folder);
 
 // The files of a learner's folder a unit read besides its source, each with
 // the digest of its bytes.
@@ -42,8 +39,8 @@ class ObjectCache {
   public:
     explicit ObjectCache(std::string folder) : folder_(std::move(folder)) {}
     // The key of the source (relative to the folder) compiled by the command
-    // in that folder. Empty when the folder is not cacheable.
-    static std::string key(const std::vector<std::string> &compile, const Tree &tree,
+    // in that folder. Empty when the folder has no tree digest.
+    static std::string key(const std::vector<std::string> &compile, const std::string &tree,
                            const std::string &folder, const std::string &source);
     // What the unit read of its folder, by the compiler's dependency file;
     // false when it read anything else than its folder's files and those

@@ -196,31 +196,28 @@ int run_limited(int argc, char **argv) {
     const rlimit no_core{0, 0};
     setrlimit(RLIMIT_CORE, &no_core);
     // The commands in order: one after "--then" runs whatever came before,
-    // one after "--and" only when every one before succeeded.
+    // one after "--and" only when every one before succeeded. The status
+    // kept is the first failure's (a failure's status is never 0).
     int status = 0;
-    bool failed = false;
     long peak_kb = 0;
     bool always = true; // what the separator before this command says
     for (int at = 7; at < argc;) {
-        int end = at;
-        while (end < argc && std::strcmp(argv[end], "--then") != 0 && std::strcmp(argv[end], "--and") != 0)
-            ++end;
-        const bool runs = at < end && (always || !failed);
-        always = end < argc && std::strcmp(argv[end], "--then") == 0;
-        const int next = end + 1;
-        argv[end] = nullptr;
-        if (!runs) {
-            at = next;
+        const int command = at;
+        while (at < argc && std::strcmp(argv[at], "--then") != 0 && std::strcmp(argv[at], "--and") != 0)
+            ++at;
+        const bool runs = command < at && (always || status == 0);
+        always = at < argc && std::strcmp(argv[at], "--then") == 0;
+        argv[at++] = nullptr;
+        if (!runs)
             continue;
-        }
         const pid_t child = fork();
         if (child == 0) {
-            execvp(argv[at], argv + at);
-            std::fprintf(stderr, "qelma-check: cannot run %s: %s\n", argv[at], std::strerror(errno));
+            execvp(argv[command], argv + command);
+            std::fprintf(stderr, "qelma-check: cannot run %s: %s\n", argv[command], std::strerror(errno));
             _exit(errno == ENOENT ? 127 : 126);
         }
         if (child < 0) {
-            std::fprintf(stderr, "qelma-check: cannot start %s: %s\n", argv[at], std::strerror(errno));
+            std::fprintf(stderr, "qelma-check: cannot start %s: %s\n", argv[command], std::strerror(errno));
             return 126;
         }
         // As the sandbox's first process it takes every orphan's end too.
@@ -232,12 +229,8 @@ int run_limited(int argc, char **argv) {
                 break;
         }
         peak_kb = std::max(peak_kb, static_cast<long>(usage.ru_maxrss));
-        // The first failure is the end the launcher tells.
-        if (!failed && !(WIFEXITED(ended_as) && WEXITSTATUS(ended_as) == 0)) {
-            failed = true;
+        if (status == 0)
             status = ended_as;
-        }
-        at = next;
     }
     std::fprintf(stderr, "\nqelma-check: peak memory %ld KB\n", peak_kb);
     std::fflush(stderr);
